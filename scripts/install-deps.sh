@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need.
+# Safe to run again: it asks apt only for what is missing.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config clang-format
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
+    libgtest-dev libgmock-dev
+    libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev
+    # the spreadsheet engine behind the conversion server
+    libreoffice-calc-nogui libreoffice-dev
+    # fonts the window is laid out with (metric twins of Arial)
+    fonts-liberation fonts-dejavu-core
+    # independent readers and display for the tests, screenshots and benchmarks
+    python3 python3-xlrd python3-openpyxl python3-olefile
+    xvfb xauth x11-apps imagemagick hyperfine time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+fi

@@ -1,0 +1,152 @@
+#include "calcserver/package/zip_package.h"
+
+#include <unistd.h>
+#include <zip.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+namespace tabrook::calcserver::package {
+namespace {
+
+std::string ArchiveError(zip* archive) { return zip_strerror(archive); }
+
+zip_file_t* OpenEntry(zip* archive, std::string_view name) {
+    const std::string key(name);
+    zip_file_t* entry = zip_fopen(archive, key.c_str(), 0);
+    if (entry == nullptr) {
+        throw PackageError("the package has no readable part " + key);
+    }
+    return entry;
+}
+
+}  // namespace
+
+ZipReader::ZipReader(const std::filesystem::path& file) {
+    int error = 0;
+    archive_ = zip_open(file.c_str(), ZIP_RDONLY, &error);
+    if (archive_ == nullptr) {
+        zip_error_t details;
+        zip_error_init_with_code(&details, error);
+        std::string reason = zip_error_strerror(&details);
+        zip_error_fini(&details);
+        throw PackageError(file.string() + " is not a readable package: " + reason);
+    }
+}
+
+ZipReader::~ZipReader() {
+    if (archive_ != nullptr) {
+        zip_discard(archive_);
+    }
+}
+
+std::vector<std::string> ZipReader::EntryNames() const {
+    std::vector<std::string> names;
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0)) {
+            names.emplace_back(name);
+        }
+    }
+    return names;
+}
+
+bool ZipReader::Has(std::string_view name) const {
+    return zip_name_locate(archive_, std::string(name).c_str(), 0) >= 0;
+}
+
+std::string ZipReader::Read(std::string_view name) const {
+    std::string content;
+    Stream(name, [&content](std::string_view chunk) { content.append(chunk); });
+    return content;
+}
+
+void ZipReader::Stream(std::string_view name,
+                       const std::function<void(std::string_view chunk)>& sink) const {
+    zip_file_t* entry = OpenEntry(archive_, name);
+    char buffer[64 * 1024];
+    for (;;) {
+        const zip_int64_t got = zip_fread(entry, buffer, sizeof buffer);
+        if (got < 0) {
+            zip_fclose(entry);
+            throw PackageError("the package part " + std::string(name) + " is damaged");
+        }
+        if (got == 0) {
+            break;
+        }
+        sink(std::string_view(buffer, static_cast<std::size_t>(got)));
+    }
+    zip_fclose(entry);
+}
+
+ZipWriter::ZipWriter(std::filesystem::path target) : target_(std::move(target)) {
+    temporary_ = target_;
+    temporary_ += ".tabrook-" + std::to_string(::getpid()) + ".tmp";
+    int error = 0;
+    archive_ = zip_open(temporary_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (archive_ == nullptr) {
+        throw PackageError("cannot create a package in " + target_.parent_path().string());
+    }
+}
+
+ZipWriter::~ZipWriter() {
+    if (archive_ != nullptr) {
+        zip_discard(archive_);
+        std::error_code ignored;
+        std::filesystem::remove(temporary_, ignored);
+    }
+}
+
+void ZipWriter::Add(const std::string& name, std::string data) {
+    // libzip reads the data at close time, so it gets its own copy to free.
+    void* copy = std::malloc(data.empty() ? 1 : data.size());
+    if (copy == nullptr) {
+        throw PackageError("out of memory while writing " + name);
+    }
+    std::memcpy(copy, data.data(), data.size());
+    zip_source_t* source = zip_source_buffer(archive_, copy, data.size(), 1);
+    if (source == nullptr) {
+        std::free(copy);
+        throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
+    }
+    if (zip_file_add(archive_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_free(source);
+        throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
+    }
+}
+
+void ZipWriter::AddFile(const std::string& name, const std::filesystem::path& file) {
+    zip_source_t* source = zip_source_file(archive_, file.c_str(), 0, -1);
+    if (source == nullptr) {
+        throw PackageError("cannot read " + file.string() + ": " + ArchiveError(archive_));
+    }
+    if (zip_file_add(archive_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_free(source);
+        throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
+    }
+}
+
+void ZipWriter::CopyFrom(const ZipReader& source, const std::string& name) {
+    Add(name, source.Read(name));
+}
+
+void ZipWriter::Commit() {
+    if (zip_close(archive_) != 0) {
+        const std::string reason = ArchiveError(archive_);
+        zip_discard(archive_);
+        archive_ = nullptr;
+        std::error_code ignored;
+        std::filesystem::remove(temporary_, ignored);
+        throw PackageError("cannot write " + target_.string() + ": " + reason);
+    }
+    archive_ = nullptr;
+    std::error_code error;
+    std::filesystem::rename(temporary_, target_, error);
+    if (error) {
+        std::filesystem::remove(temporary_, error);
+        throw PackageError("cannot move the finished package to " + target_.string());
+    }
+}
+
+}  // namespace tabrook::calcserver::package

@@ -1,0 +1,65 @@
+#pragma once
+// Reading and writing Office Open XML packages (zip archives) through libzip.
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct zip;
+
+namespace tabrook::calcserver::package {
+
+class PackageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class ZipReader {
+public:
+    // Throws PackageError when the file is missing or is not a zip archive.
+    explicit ZipReader(const std::filesystem::path& file);
+    ~ZipReader();
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    std::vector<std::string> EntryNames() const;
+    bool Has(std::string_view name) const;
+    // The whole entry; throws PackageError when it is missing or unreadable.
+    std::string Read(std::string_view name) const;
+    // The entry in chunks, so that large parts never sit whole in memory.
+    void Stream(std::string_view name,
+                const std::function<void(std::string_view chunk)>& sink) const;
+
+private:
+    zip* archive_ = nullptr;
+};
+
+// Builds a new archive in a temporary file beside the target; Commit() renames it into
+// place, so the target is either absent or complete. Without Commit() nothing remains.
+class ZipWriter {
+public:
+    explicit ZipWriter(std::filesystem::path target);
+    ~ZipWriter();
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+
+    void Add(const std::string& name, std::string data);
+    // Takes the content from a file at Commit() time; the file must live until then.
+    void AddFile(const std::string& name, const std::filesystem::path& file);
+    // Copies an entry of another archive unchanged (compressed data is re-read).
+    void CopyFrom(const ZipReader& source, const std::string& name);
+    // Throws PackageError when the archive cannot be completed or moved into place.
+    void Commit();
+
+private:
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    zip* archive_ = nullptr;
+};
+
+}  // namespace tabrook::calcserver::package

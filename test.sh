@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, runs every test, then runs them all again in an
+# AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+
+jobs=$(nproc)
+run_suite() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$jobs")
+}
+
+echo "== tests (release build) =="
+run_suite build
+echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build) =="
+ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}" \
+UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}" \
+LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
+    run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTABROOK_SANITIZE=ON
