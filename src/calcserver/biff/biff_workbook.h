@@ -1,0 +1,58 @@
+#pragma once
+// What the conversion needs from a legacy .xls file itself: its sheets in order with their
+// code names, and the value each cell holds as stored (a formula's cached result included).
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace tabrook::calcserver::biff {
+
+class BiffError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ErrorValue {
+    std::uint8_t code;  // 0x00 #NULL!, 0x07 #DIV/0!, 0x0F #VALUE!, 0x17 #REF!, 0x1D #NAME?, 0x24 #NUM!, 0x2A #N/A
+    bool operator==(const ErrorValue&) const = default;
+};
+
+// A stored value: number, text, boolean or error.
+using CellValue = std::variant<double, std::string, bool, ErrorValue>;
+
+struct Cell {
+    CellValue value;
+    bool isFormula = false;
+    // False for a formula whose file holds no computed result.
+    bool hasStoredResult = true;
+};
+
+using CellAddress = std::pair<std::uint32_t, std::uint16_t>;  // 0-based row, column
+
+struct Sheet {
+    std::string name;
+    std::string codeName;  // empty when the file names none
+    bool isWorksheet = true;  // false for chart, macro and dialog sheets
+    std::map<CellAddress, Cell> cells;
+};
+
+struct Workbook {
+    std::string codeName;  // the workbook's own code name, empty when none
+    std::vector<Sheet> sheets;
+};
+
+struct ReadOptions {
+    bool cells = true;  // false reads sheet names and code names only
+};
+
+// Throws BiffError with a plain reason when the file is not a BIFF8 workbook it can read.
+Workbook ReadWorkbook(const std::filesystem::path& xls, const ReadOptions& options = {});
+
+}  // namespace tabrook::calcserver::biff
