@@ -15,12 +15,13 @@
 namespace tabrook::calcserver::biff {
 
 class BiffError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 struct ErrorValue {
-    std::uint8_t code;  // 0x00 #NULL!, 0x07 #DIV/0!, 0x0F #VALUE!, 0x17 #REF!, 0x1D #NAME?, 0x24 #NUM!, 0x2A #N/A
+    std::uint8_t code;  // 0x00 #NULL!, 0x07 #DIV/0!, 0x0F #VALUE!, 0x17 #REF!, 0x1D #NAME?, 0x24
+                        // #NUM!, 0x2A #N/A
     bool operator==(const ErrorValue&) const = default;
 };
 
@@ -38,9 +39,11 @@ using CellAddress = std::pair<std::uint32_t, std::uint16_t>;  // 0-based row, co
 
 struct Sheet {
     std::string name;
-    std::string codeName;  // empty when the file names none
+    std::string codeName;     // empty when the file names none
     bool isWorksheet = true;  // false for chart, macro and dialog sheets
     std::map<CellAddress, Cell> cells;
+    enum class Visibility : std::uint8_t { Visible, Hidden, VeryHidden };
+    Visibility visibility = Visibility::Visible;
 };
 
 struct Workbook {
@@ -52,7 +55,15 @@ struct ReadOptions {
     bool cells = true;  // false reads sheet names and code names only
 };
 
-// Throws BiffError with a plain reason when the file is not a BIFF8 workbook it can read.
+// Throws BiffError with a plain reason when the file is not a BIFF8 workbook it can read
+// (older BIFF versions, encrypted workbooks, damaged structure).
 Workbook ReadWorkbook(const std::filesystem::path& xls, const ReadOptions& options = {});
+
+// The same from the bytes of a Workbook stream already taken out of its compound file.
+Workbook ReadWorkbookStream(const std::vector<std::uint8_t>& stream,
+                            const ReadOptions& options = {});
+
+// Excel's spelling of an error code ("#DIV/0!"); "#N/A" for codes it does not know.
+std::string ErrorText(ErrorValue error);
 
 }  // namespace tabrook::calcserver::biff
