@@ -34,12 +34,12 @@ struct Arguments {
 // Positive numbers are application errors (429, 438, 1004, ...); negative numbers are
 // transport failures read as signed HRESULTs (the server died, hung or broke the link).
 class AutomationError : public std::runtime_error {
-public:
+  public:
     AutomationError(std::int32_t number, std::string description);
     std::int32_t Number() const { return number_; }
     const std::string& Description() const { return description_; }
 
-private:
+  private:
     std::int32_t number_;
     std::string description_;
 };
@@ -48,14 +48,15 @@ private:
 inline constexpr std::int32_t kErrCannotCreateObject = 429;
 inline constexpr std::int32_t kErrMemberNotSupported = 438;
 inline constexpr std::int32_t kErrApplicationDefined = 1004;
-inline constexpr std::int32_t kErrServerDied = static_cast<std::int32_t>(0x800706BEu);  // RPC_S_CALL_FAILED
+inline constexpr std::int32_t kErrServerDied =
+    static_cast<std::int32_t>(0x800706BEu);  // RPC_S_CALL_FAILED
 inline constexpr std::int32_t kErrServerUnavailable =
     static_cast<std::int32_t>(0x800706BAu);  // RPC_S_SERVER_UNAVAILABLE
 inline constexpr std::int32_t kErrCallTimedOut =
     static_cast<std::int32_t>(0x80010001u);  // RPC_E_CALL_REJECTED
 
 class AutomationObject {
-public:
+  public:
     virtual ~AutomationObject() = default;
     virtual Variant Get(std::string_view member) = 0;
     virtual void Put(std::string_view member, const Variant& value) = 0;
@@ -67,14 +68,14 @@ ObjectRef AsObject(const Variant& value);
 
 // Maps programmatic identifiers to factories; every CreateObject gives a new instance.
 class AutomationRegistry {
-public:
+  public:
     using Factory = std::function<ObjectRef()>;
 
     void Register(std::string progId, Factory factory);
     // Throws AutomationError 429 when nothing is registered under progId.
     ObjectRef CreateObject(std::string_view progId) const;
 
-private:
+  private:
     std::map<std::string, Factory, std::less<>> factories_;
 };
 

@@ -8,7 +8,7 @@
 namespace tabrook::testing {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     std::filesystem::path Write(std::string_view relative, std::string_view content = "") const;
     std::filesystem::path MakeDir(std::string_view relative) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -10,7 +10,9 @@
 namespace tabrook::calcserver::package {
 namespace {
 
-std::string ArchiveError(zip* archive) { return zip_strerror(archive); }
+std::string ArchiveError(zip* archive) {
+    return zip_strerror(archive);
+}
 
 zip_file_t* OpenEntry(zip* archive, std::string_view name) {
     const std::string key(name);

@@ -15,12 +15,12 @@ struct zip;
 namespace tabrook::calcserver::package {
 
 class PackageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class ZipReader {
-public:
+  public:
     // Throws PackageError when the file is missing or is not a zip archive.
     explicit ZipReader(const std::filesystem::path& file);
     ~ZipReader();
@@ -35,14 +35,14 @@ public:
     void Stream(std::string_view name,
                 const std::function<void(std::string_view chunk)>& sink) const;
 
-private:
+  private:
     zip* archive_ = nullptr;
 };
 
 // Builds a new archive in a temporary file beside the target; Commit() renames it into
 // place, so the target is either absent or complete. Without Commit() nothing remains.
 class ZipWriter {
-public:
+  public:
     explicit ZipWriter(std::filesystem::path target);
     ~ZipWriter();
     ZipWriter(const ZipWriter&) = delete;
@@ -56,7 +56,7 @@ public:
     // Throws PackageError when the archive cannot be completed or moved into place.
     void Commit();
 
-private:
+  private:
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     zip* archive_ = nullptr;

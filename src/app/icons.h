@@ -1,0 +1,12 @@
+#pragma once
+// The program's own pictures, drawn from the SVG files in the resource file.
+
+#include <QIcon>
+#include <QString>
+
+namespace tabrook::app {
+
+// `name` is the file name under ":/icons/", e.g. "folder.svg"; rendered at `size` pixels.
+QIcon ResourceIcon(const QString& name, int size);
+
+}  // namespace tabrook::app

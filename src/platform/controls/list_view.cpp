@@ -1,0 +1,111 @@
+#include "platform/controls/list_view.h"
+
+#include <QHeaderView>
+
+#include "platform/controls/twips.h"
+
+namespace tabrook::platform {
+namespace {
+
+constexpr int kIconRole = Qt::UserRole + 1;
+
+}  // namespace
+
+std::string ListItem::Text() const {
+    return item_->text(0).toStdString();
+}
+
+int ListItem::Index() const {
+    return view_->indexOfTopLevelItem(item_) + 1;
+}
+
+int ListItem::SmallIcon() const {
+    return item_->data(0, kIconRole).toInt();
+}
+
+void ListItem::SetSmallIcon(int imageIndex) {
+    item_->setData(0, kIconRole, imageIndex);
+    const ImageList* images = view_->SmallIcons();
+    item_->setIcon(0, images != nullptr ? images->Image(imageIndex) : QIcon());
+}
+
+bool ListItem::Selected() const {
+    return item_->isSelected();
+}
+
+void ListItem::SetSelected(bool selected) {
+    if (selected) {
+        view_->setCurrentItem(item_);
+    }
+    item_->setSelected(selected);
+}
+
+bool ListItem::Checked() const {
+    return item_->checkState(0) == Qt::Checked;
+}
+
+void ListItem::SetChecked(bool checked) {
+    item_->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void ListItem::EnsureVisible() {
+    view_->scrollToItem(item_);
+}
+
+ListView::ListView(QWidget* parent) : QTreeWidget(parent) {
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setColumnCount(0);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    connect(this, &QTreeWidget::itemClicked, this, [this] { emit ItemClick(); });
+}
+
+void ListView::AddColumn(const std::string& text, int widthTwips) {
+    const int column = columnCount();
+    setColumnCount(column + 1);
+    QTreeWidgetItem* header = headerItem();
+    header->setText(column, QString::fromStdString(text));
+    header->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+    setColumnWidth(column, TwipsToPixels(this, widthTwips));
+}
+
+void ListView::SetSmallIcons(const ImageList* images) {
+    images_ = images;
+    setIconSize(QSize(16, 16));
+}
+
+ListItem ListView::Add(const std::string& text, std::optional<int> position) {
+    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren |
+                   (checkBoxes_ ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
+    if (checkBoxes_) {
+        item->setCheckState(0, Qt::Unchecked);
+    }
+    if (position.has_value()) {
+        insertTopLevelItem(*position - 1, item);
+    } else {
+        addTopLevelItem(item);
+    }
+    return {this, item};
+}
+
+ListItem ListView::Item(int position) {
+    return {this, topLevelItem(position - 1)};
+}
+
+void ListView::Remove(int position) {
+    delete takeTopLevelItem(position - 1);
+}
+
+std::optional<ListItem> ListView::SelectedItem() {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (selected.isEmpty()) {
+        return std::nullopt;
+    }
+    return ListItem(this, selected.front());
+}
+
+}  // namespace tabrook::platform
