@@ -1,0 +1,152 @@
+#include "calcserver/cellexact/package_parts.h"
+
+#include <pugixml.hpp>
+#include <string_view>
+
+#include "calcserver/cellexact/ooxml_text.h"
+#include "calcserver/cellexact/xml_names.h"
+
+namespace tabrook::calcserver::cellexact {
+
+namespace {
+
+using package::PackageError;
+
+constexpr std::string_view kWorksheetType = "/worksheet";
+constexpr std::string_view kSharedStringsType = "/sharedStrings";
+constexpr std::string_view kOfficeDocumentType = "/officeDocument";
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+pugi::xml_document ParsePart(const package::ZipReader& zip, const std::string& part) {
+    pugi::xml_document document;
+    const std::string xml = zip.Read(part);
+    if (!document.load_buffer(xml.data(), xml.size(), pugi::parse_default)) {
+        throw PackageError("the package part " + part + " is not well-formed XML");
+    }
+    return document;
+}
+
+std::string RelationshipsOf(const std::string& part) {
+    const auto slash = part.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : part.substr(0, slash + 1);
+    const std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
+    return folder + "_rels/" + file + ".rels";
+}
+
+// Relationship id -> (type, target part) of one part.
+std::map<std::string, std::pair<std::string, std::string>> Relationships(
+    const package::ZipReader& zip, const std::string& part) {
+    std::map<std::string, std::pair<std::string, std::string>> found;
+    const std::string rels = RelationshipsOf(part);
+    if (!zip.Has(rels)) {
+        return found;
+    }
+    const pugi::xml_document document = ParsePart(zip, rels);
+    for (const pugi::xml_node relationship : document.document_element().children()) {
+        if (LocalName(relationship) != "Relationship" ||
+            std::string_view(relationship.attribute("TargetMode").value()) == "External") {
+            continue;
+        }
+        found[relationship.attribute("Id").value()] = {
+            relationship.attribute("Type").value(),
+            ResolvePartName(part, relationship.attribute("Target").value())};
+    }
+    return found;
+}
+
+std::string WorkbookPart(const package::ZipReader& zip) {
+    for (const auto& [id, relationship] : Relationships(zip, "")) {
+        if (EndsWith(relationship.first, kOfficeDocumentType)) {
+            return relationship.second;
+        }
+    }
+    return "xl/workbook.xml";
+}
+
+std::string ItemText(const pugi::xml_node item) {
+    std::string text;
+    for (const pugi::xml_node child : item.children()) {
+        const std::string_view name = LocalName(child);
+        if (name == "t") {
+            text += child.text().get();
+        } else if (name == "r") {
+            text += ChildNamed(child, "t").text().get();
+        }
+    }
+    return DecodeCellText(text);
+}
+
+}  // namespace
+
+std::string ResolvePartName(const std::string& fromPart, const std::string& target) {
+    std::string joined;
+    if (!target.empty() && target.front() == '/') {
+        joined = target.substr(1);
+    } else {
+        const auto slash = fromPart.rfind('/');
+        joined = (slash == std::string::npos ? "" : fromPart.substr(0, slash + 1)) + target;
+    }
+    std::vector<std::string> segments;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        const auto end = std::min(joined.find('/', start), joined.size());
+        const std::string segment = joined.substr(start, end - start);
+        if (segment == "..") {
+            if (!segments.empty()) {
+                segments.pop_back();
+            }
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    std::string resolved;
+    for (const auto& segment : segments) {
+        resolved += (resolved.empty() ? "" : "/") + segment;
+    }
+    return resolved;
+}
+
+std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip) {
+    const std::string workbookPart = WorkbookPart(zip);
+    const auto relationships = Relationships(zip, workbookPart);
+    const pugi::xml_document workbook = ParsePart(zip, workbookPart);
+    std::vector<PackageSheet> sheets;
+    const pugi::xml_node list = ChildNamed(workbook.document_element(), "sheets");
+    for (const pugi::xml_node sheet : list.children()) {
+        if (LocalName(sheet) != "sheet") {
+            continue;
+        }
+        const auto relationship = relationships.find(AttributeNamed(sheet, "id").value());
+        if (relationship == relationships.end() ||
+            !EndsWith(relationship->second.first, kWorksheetType) ||
+            !zip.Has(relationship->second.second)) {
+            continue;
+        }
+        sheets.push_back({sheet.attribute("name").value(), relationship->second.second});
+    }
+    return sheets;
+}
+
+std::vector<std::string> SharedStrings(const package::ZipReader& zip) {
+    const std::string workbookPart = WorkbookPart(zip);
+    for (const auto& [id, relationship] : Relationships(zip, workbookPart)) {
+        if (!EndsWith(relationship.first, kSharedStringsType) || !zip.Has(relationship.second)) {
+            continue;
+        }
+        std::vector<std::string> strings;
+        const pugi::xml_document document = ParsePart(zip, relationship.second);
+        for (const pugi::xml_node item : document.document_element().children()) {
+            if (LocalName(item) == "si") {
+                strings.push_back(ItemText(item));
+            }
+        }
+        return strings;
+    }
+    return {};
+}
+
+}  // namespace tabrook::calcserver::cellexact

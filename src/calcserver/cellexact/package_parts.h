@@ -1,0 +1,29 @@
+#pragma once
+// Finding the parts of a spreadsheet package: which part holds which sheet, and the
+// shared string table.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "calcserver/package/zip_package.h"
+
+namespace tabrook::calcserver::cellexact {
+
+struct PackageSheet {
+    std::string name;
+    std::string part;  // zip entry name, e.g. "xl/worksheets/sheet1.xml"
+};
+
+// The sheets of the workbook in order with the parts that hold worksheets; a sheet whose
+// part is not a worksheet (a chart sheet) is left out. Throws package::PackageError when
+// the workbook part or its relationships are missing or not well-formed.
+std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip);
+
+// The texts of xl/sharedStrings.xml (or whatever the workbook relates), empty when none.
+std::vector<std::string> SharedStrings(const package::ZipReader& zip);
+
+// A relationship target resolved against the folder of the part that names it.
+std::string ResolvePartName(const std::string& fromPart, const std::string& target);
+
+}  // namespace tabrook::calcserver::cellexact

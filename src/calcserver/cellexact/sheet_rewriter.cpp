@@ -1,0 +1,295 @@
+#include "calcserver/cellexact/sheet_rewriter.h"
+
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <pugixml.hpp>
+#include <sstream>
+#include <string_view>
+
+#include "calcserver/cellexact/ooxml_text.h"
+#include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/zip_package.h"
+
+namespace tabrook::calcserver::cellexact {
+
+namespace {
+
+using biff::CellAddress;
+
+constexpr std::uint32_t kMaxRows = 1u << 20;
+constexpr std::uint32_t kMaxColumns = 1u << 14;
+// Two doubles this close differ only in how many digits were written out.
+constexpr double kWritingPrecision = 1e-14;
+
+// What a cell should hold: its t attribute and the text of <v> (or of <is><t>).
+struct Target {
+    std::string type;
+    std::string text;
+    bool inlineString = false;
+};
+
+enum class Match { Same, Refine, Differs };
+
+std::string FormatNumber(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+bool ParseNumber(std::string_view text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    const std::string copy(text);  // strtod needs a terminated string and accepts "1E-005"
+    char* end = nullptr;
+    value = std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() + copy.size() && std::isfinite(value);
+}
+
+Target TargetFor(const biff::CellValue& value, bool hasFormula) {
+    if (const auto* number = std::get_if<double>(&value)) {
+        return {"n", FormatNumber(*number)};
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        // A formula's text result is "str"; a constant text without a formula is inline.
+        return hasFormula ? Target{"str", EncodeCellText(*text)}
+                          : Target{"inlineStr", EncodeCellText(*text), true};
+    }
+    if (const auto* flag = std::get_if<bool>(&value)) {
+        return {"b", *flag ? "1" : "0"};
+    }
+    return {"e", biff::ErrorText(std::get<biff::ErrorValue>(value))};
+}
+
+Match Compare(const pugi::xml_node cell, const biff::CellValue& value,
+              const std::vector<std::string>& sharedStrings) {
+    const std::string_view type = cell.attribute("t") ? cell.attribute("t").value() : "n";
+    const std::string_view stored = ChildNamed(cell, "v").text().get();
+    if (const auto* number = std::get_if<double>(&value)) {
+        double written = 0;
+        if (type != "n" || !ParseNumber(stored, written)) {
+            return Match::Differs;
+        }
+        if (written == *number) {
+            return Match::Same;
+        }
+        const double scale = std::max(std::fabs(written), std::fabs(*number));
+        return std::fabs(written - *number) <= kWritingPrecision * scale ? Match::Refine
+                                                                         : Match::Differs;
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        if (type == "s") {
+            double index = 0;
+            return ParseNumber(stored, index) && index >= 0 &&
+                           index < static_cast<double>(sharedStrings.size()) &&
+                           sharedStrings[static_cast<std::size_t>(index)] == *text
+                       ? Match::Same
+                       : Match::Differs;
+        }
+        if (type == "str") {
+            return DecodeCellText(stored) == *text ? Match::Same : Match::Differs;
+        }
+        if (type == "inlineStr") {
+            const std::string_view inlineText =
+                ChildNamed(ChildNamed(cell, "is"), "t").text().get();
+            return DecodeCellText(inlineText) == *text ? Match::Same : Match::Differs;
+        }
+        return Match::Differs;
+    }
+    if (const auto* flag = std::get_if<bool>(&value)) {
+        const bool written = stored == "1" || stored == "true";
+        const bool known = written || stored == "0" || stored == "false";
+        return type == "b" && known && written == *flag ? Match::Same : Match::Differs;
+    }
+    return type == "e" && stored == biff::ErrorText(std::get<biff::ErrorValue>(value))
+               ? Match::Same
+               : Match::Differs;
+}
+
+std::string PrefixOf(const pugi::xml_node node) {
+    const std::string_view name = node.name();
+    const auto colon = name.find(':');
+    return colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
+}
+
+void WriteValue(pugi::xml_node cell, const Target& target) {
+    for (pugi::xml_node child = cell.first_child(); child;) {
+        const pugi::xml_node next = child.next_sibling();
+        if (LocalName(child) == "v" || LocalName(child) == "is") {
+            cell.remove_child(child);
+        }
+        child = next;
+    }
+    cell.remove_attribute("t");
+    if (target.type != "n") {
+        cell.append_attribute("t").set_value(target.type.c_str());
+    }
+    const std::string prefix = PrefixOf(cell);
+    // Cell children come in the order f, v, is, extLst.
+    const pugi::xml_node formula = ChildNamed(cell, "f");
+    pugi::xml_node holder = formula ? cell.insert_child_after((prefix + "v").c_str(), formula)
+                                    : cell.prepend_child((prefix + "v").c_str());
+    if (target.inlineString) {
+        holder.set_name((prefix + "is").c_str());
+        pugi::xml_node text = holder.append_child((prefix + "t").c_str());
+        text.append_attribute("xml:space").set_value("preserve");
+        text.text().set(target.text.c_str());
+    } else {
+        holder.text().set(target.text.c_str());
+    }
+}
+
+class CellIndex {
+  public:
+    explicit CellIndex(pugi::xml_node sheetData) : sheetData_(sheetData) {
+        std::uint32_t nextRow = 0;
+        for (const pugi::xml_node row : sheetData.children()) {
+            if (LocalName(row) != "row") {
+                continue;
+            }
+            std::uint32_t rowIndex = nextRow;
+            if (const auto r = row.attribute("r"); r && r.as_uint() > 0) {
+                rowIndex = r.as_uint() - 1;
+            }
+            nextRow = rowIndex + 1;
+            rows_[rowIndex] = row;
+            std::uint32_t nextColumn = 0;
+            for (const pugi::xml_node cell : row.children()) {
+                if (LocalName(cell) != "c") {
+                    continue;
+                }
+                CellAddress address{rowIndex, static_cast<std::uint16_t>(nextColumn)};
+                if (const auto r = cell.attribute("r")) {
+                    ParseCellReference(r.value(), address);
+                }
+                nextColumn = address.second + 1u;
+                cells_.emplace(address, cell);
+            }
+        }
+    }
+
+    pugi::xml_node Find(CellAddress address) const {
+        const auto found = cells_.find(address);
+        return found == cells_.end() ? pugi::xml_node{} : found->second;
+    }
+
+    // A new empty cell at `address`, placed in row and column order.
+    pugi::xml_node Add(CellAddress address) {
+        pugi::xml_node row = RowFor(address.first);
+        const std::string prefix = PrefixOf(sheetData_);
+        pugi::xml_node cell;
+        const auto after = cells_.upper_bound(address);
+        if (after != cells_.end() && after->first.first == address.first &&
+            after->second.parent() == row) {
+            cell = row.insert_child_before((prefix + "c").c_str(), after->second);
+        } else {
+            cell = row.append_child((prefix + "c").c_str());
+        }
+        cell.append_attribute("r").set_value(CellReference(address).c_str());
+        cells_.emplace(address, cell);
+        return cell;
+    }
+
+  private:
+    pugi::xml_node RowFor(std::uint32_t rowIndex) {
+        if (const auto found = rows_.find(rowIndex); found != rows_.end()) {
+            return found->second;
+        }
+        const std::string name = PrefixOf(sheetData_) + "row";
+        const auto after = rows_.upper_bound(rowIndex);
+        pugi::xml_node row = after != rows_.end()
+                                 ? sheetData_.insert_child_before(name.c_str(), after->second)
+                                 : sheetData_.append_child(name.c_str());
+        row.append_attribute("r").set_value(rowIndex + 1);
+        rows_[rowIndex] = row;
+        return row;
+    }
+
+    pugi::xml_node sheetData_;
+    std::map<std::uint32_t, pugi::xml_node> rows_;
+    std::map<CellAddress, pugi::xml_node> cells_;
+};
+
+}  // namespace
+
+bool ParseCellReference(std::string_view reference, CellAddress& address) {
+    std::size_t i = 0;
+    std::uint32_t column = 0;
+    while (i < reference.size() && reference[i] >= 'A' && reference[i] <= 'Z') {
+        column = column * 26 + static_cast<std::uint32_t>(reference[i] - 'A' + 1);
+        if (column > kMaxColumns) {
+            return false;
+        }
+        ++i;
+    }
+    std::uint32_t row = 0;
+    const std::size_t digits = i;
+    while (i < reference.size() && reference[i] >= '0' && reference[i] <= '9') {
+        row = row * 10 + static_cast<std::uint32_t>(reference[i] - '0');
+        if (row > kMaxRows) {
+            return false;
+        }
+        ++i;
+    }
+    if (column == 0 || row == 0 || digits == 0 || i == digits || i != reference.size()) {
+        return false;
+    }
+    address = {row - 1, static_cast<std::uint16_t>(column - 1)};
+    return true;
+}
+
+std::string CellReference(CellAddress address) {
+    std::string letters;
+    for (std::uint32_t column = address.second + 1u; column > 0; column = (column - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
+    }
+    return letters + std::to_string(address.first + 1);
+}
+
+SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
+                          const std::vector<std::string>& sharedStrings) {
+    pugi::xml_document document;
+    const unsigned parsing = pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata;
+    if (!document.load_buffer(worksheetXml.data(), worksheetXml.size(), parsing)) {
+        throw package::PackageError("a worksheet part is not well-formed XML");
+    }
+    const pugi::xml_node sheetData = ChildNamed(document.document_element(), "sheetData");
+    if (LocalName(document.document_element()) != "worksheet" || !sheetData) {
+        throw package::PackageError("a worksheet part has no cell table");
+    }
+    CellIndex index(sheetData);
+    SheetOutcome outcome;
+    for (const auto& [address, cell] : source.cells) {
+        if (cell.isFormula && !cell.hasStoredResult) {
+            continue;  // the source knows no result: LibreOffice's stays
+        }
+        ++outcome.compared;
+        pugi::xml_node node = index.Find(address);
+        bool onlyDigits = false;
+        if (!node) {
+            const auto* text = std::get_if<std::string>(&cell.value);
+            if (text != nullptr && text->empty()) {
+                continue;  // an empty text shows as an empty cell anyway
+            }
+            node = index.Add(address);
+        } else {
+            const Match match = Compare(node, cell.value, sharedStrings);
+            if (match == Match::Same) {
+                continue;
+            }
+            onlyDigits = match == Match::Refine;
+        }
+        WriteValue(node, TargetFor(cell.value, static_cast<bool>(ChildNamed(node, "f"))));
+        ++(onlyDigits ? outcome.refined : outcome.changed);
+        outcome.modified = true;
+    }
+    if (outcome.modified) {
+        std::ostringstream out;
+        document.save(out, "", pugi::format_raw, pugi::encoding_utf8);
+        worksheetXml = out.str();
+    }
+    return outcome;
+}
+
+}  // namespace tabrook::calcserver::cellexact

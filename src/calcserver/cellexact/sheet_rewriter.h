@@ -1,0 +1,28 @@
+#pragma once
+// Giving the cells of one worksheet part the stored values of the source sheet.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "calcserver/biff/biff_workbook.h"
+
+namespace tabrook::calcserver::cellexact {
+
+struct SheetOutcome {
+    std::size_t compared = 0;
+    std::size_t changed = 0;
+    std::size_t refined = 0;
+    bool modified = false;
+};
+
+// Rewrites `worksheetXml` in place. Throws package::PackageError when the part is not a
+// well-formed worksheet; `worksheetXml` is then unchanged.
+SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
+                          const std::vector<std::string>& sharedStrings);
+
+// "A1"-style reference to 0-based row and column; false when it is not one.
+bool ParseCellReference(std::string_view reference, biff::CellAddress& address);
+std::string CellReference(biff::CellAddress address);
+
+}  // namespace tabrook::calcserver::cellexact
