@@ -1,0 +1,277 @@
+#include "calcserver/vba/package_patch.h"
+
+#include <map>
+#include <set>
+
+#include "calcserver/package/zip_package.h"
+#include "calcserver/vba/package_parts.h"
+#include "calcserver/vba/package_xml.h"
+#include "calcserver/vba/vba_error.h"
+
+namespace tabrook::calcserver::vba {
+namespace {
+
+using package::ZipReader;
+using package::ZipWriter;
+
+constexpr const char* kContentTypesPart = "[Content_Types].xml";
+
+std::string FolderOf(const std::string& part) {
+    const auto slash = part.rfind('/');
+    return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+}
+
+std::string ReadIfPresent(const ZipReader& reader, const std::string& part) {
+    return reader.Has(part) ? reader.Read(part) : std::string();
+}
+
+// Case-insensitive, as VBA compares identifiers; only ASCII letters fold here.
+std::string Folded(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+std::string SheetCodeNameOf(const pugi::xml_document& part) {
+    return ChildByLocalName(part.document_element(), "sheetPr").attribute("codeName").value();
+}
+
+// The relationship id of a <sheet> element: the attribute r:id, whatever its prefix.
+std::string SheetRelationshipId(const pugi::xml_node& sheet) {
+    for (pugi::xml_attribute attribute : sheet.attributes()) {
+        const std::string_view name = attribute.name();
+        const auto colon = name.find(':');
+        if (colon != std::string_view::npos && name.substr(colon + 1) == "id" &&
+            name.substr(0, colon) != "xmlns") {
+            return attribute.value();
+        }
+    }
+    return {};
+}
+
+class PackagePatcher {
+  public:
+    PackagePatcher(const std::filesystem::path& packageIn, const PackageChanges& changes)
+        : reader_(packageIn), changes_(changes) {
+        const std::string packageRelsPart = RelationshipsPartOf("");
+        const Relationships packageRels(ReadIfPresent(reader_, packageRelsPart), packageRelsPart);
+        for (const Relationship& relationship : packageRels.OfType(kOfficeDocumentRelType)) {
+            if (!relationship.external) {
+                mainPart_ = ResolveTarget("", relationship.target);
+                break;
+            }
+        }
+        if (mainPart_.empty() || !reader_.Has(mainPart_) || !reader_.Has(kContentTypesPart)) {
+            throw VbaError("the converted package " + packageIn.string() + " has no workbook part");
+        }
+        mainRelsPart_ = RelationshipsPartOf(mainPart_);
+    }
+
+    PatchResult Apply(const std::filesystem::path& packageOut) {
+        ContentTypes types(reader_.Read(kContentTypesPart));
+        Relationships mainRels(ReadIfPresent(reader_, mainRelsPart_), mainRelsPart_);
+        bool typesChanged = false;
+        bool relsChanged = false;
+
+        if (changes_.vbaProject || changes_.removeVba) {
+            for (const Relationship& relationship : mainRels.OfType(kVbaProjectRelType)) {
+                if (!relationship.external) {
+                    RemovePart(ResolveTarget(mainPart_, relationship.target), types);
+                    result_.vbaPartRemoved = true;
+                }
+                relsChanged = true;
+                typesChanged = true;
+            }
+            mainRels.RemoveOfType(kVbaProjectRelType);
+        }
+        if (changes_.vbaProject) {
+            const std::string vbaPart = FolderOf(mainPart_) + "vbaProject.bin";
+            // A stale relationship part of an earlier VBA part would attach itself again.
+            removed_.insert(RelationshipsPartOf(vbaPart));
+            mainRels.Add(kVbaProjectRelType, "vbaProject.bin");
+            types.SetOverride(vbaPart, kVbaProjectContentType);
+            replaced_[vbaPart] = *changes_.vbaProject;
+            relsChanged = true;
+            typesChanged = true;
+        }
+
+        const std::string mainType = types.OverrideOf(mainPart_);
+        if (changes_.macroEnabled && mainType != kMacroEnabledMainType) {
+            types.SetOverride(mainPart_, kMacroEnabledMainType);
+            typesChanged = true;
+        } else if (!changes_.macroEnabled && mainType == kMacroEnabledMainType) {
+            types.SetOverride(mainPart_, kPlainMainType);
+            typesChanged = true;
+        }
+
+        if (changes_.codeNames) {
+            ApplyCodeNames(*changes_.codeNames, mainRels);
+        }
+        if (typesChanged) {
+            replaced_[kContentTypesPart] = types.Xml();
+        }
+        if (relsChanged) {
+            replaced_[mainRelsPart_] = mainRels.Xml();
+        }
+        Write(packageOut);
+        return result_;
+    }
+
+  private:
+    // Removes a part together with its own relationship part and the parts that names.
+    void RemovePart(const std::string& part, ContentTypes& types) {
+        removed_.insert(part);
+        types.RemoveOverride(part);
+        const std::string relsPart = RelationshipsPartOf(part);
+        if (!reader_.Has(relsPart)) {
+            return;
+        }
+        removed_.insert(relsPart);
+        for (const Relationship& relationship :
+             Relationships(reader_.Read(relsPart), relsPart).All()) {
+            if (!relationship.external) {
+                const std::string target = ResolveTarget(part, relationship.target);
+                removed_.insert(target);
+                types.RemoveOverride(target);
+            }
+        }
+    }
+
+    void Note(std::string text) { result_.notes.push_back(std::move(text)); }
+
+    // Keeps a code name out when it is malformed or already taken, so the package never
+    // binds two objects to one module.
+    bool Admit(const std::string& codeName, const std::string& owner) {
+        if (codeName.empty()) {
+            return true;
+        }
+        if (!IsAcceptableCodeName(codeName)) {
+            Note("the code name of " + owner + " is not a valid name and was left out");
+            return false;
+        }
+        if (!taken_.insert(Folded(codeName)).second) {
+            Note("the code name " + codeName + " of " + owner +
+                 " is already used by another object and was left out");
+            return false;
+        }
+        return true;
+    }
+
+    void ApplyCodeNames(const CodeNames& names, const Relationships& mainRels) {
+        pugi::xml_document workbook;
+        LoadPart(workbook, reader_.Read(mainPart_), mainPart_);
+
+        const pugi::xml_node properties =
+            ChildByLocalName(workbook.document_element(), "workbookPr");
+        if (Admit(names.workbook, "the workbook") &&
+            names.workbook != properties.attribute("codeName").value()) {
+            SetWorkbookCodeName(workbook, names.workbook);
+            replaced_[mainPart_] = SavePart(workbook);
+        }
+        result_.workbookCodeNameSet =
+            !names.workbook.empty() &&
+            names.workbook == ChildByLocalName(workbook.document_element(), "workbookPr")
+                                  .attribute("codeName")
+                                  .value();
+
+        std::map<std::string, std::string> targetById;
+        for (const Relationship& relationship : mainRels.All()) {
+            if (!relationship.external) {
+                targetById[relationship.id] = ResolveTarget(mainPart_, relationship.target);
+            }
+        }
+        std::map<std::string, std::string> partBySheet;
+        const pugi::xml_node sheets = ChildByLocalName(workbook.document_element(), "sheets");
+        for (const pugi::xml_node sheet : sheets.children()) {
+            if (sheet.type() == pugi::node_element && LocalName(sheet) == "sheet") {
+                const auto target = targetById.find(SheetRelationshipId(sheet));
+                if (target != targetById.end()) {
+                    partBySheet[sheet.attribute("name").value()] = target->second;
+                }
+            }
+        }
+
+        for (const SheetCodeName& source : names.sheets) {
+            const std::string owner = "the sheet " + source.sheet;
+            const auto part = partBySheet.find(source.sheet);
+            if (part == partBySheet.end() || !reader_.Has(part->second)) {
+                if (!source.codeName.empty()) {
+                    Note("the code name " + source.codeName + " of " + owner +
+                         " was left out: the converted package has no such sheet");
+                }
+                continue;
+            }
+            pugi::xml_document sheetPart;
+            LoadPart(sheetPart, reader_.Read(part->second), part->second);
+            const SheetPartKind kind = KindOfSheetPart(sheetPart);
+            const bool sameKind = source.isWorksheet ? kind == SheetPartKind::Worksheet
+                                                     : kind == SheetPartKind::OtherSheet;
+            if (!sameKind) {
+                // The engine turned, say, a chart sheet into a worksheet; the chart's
+                // document module would then drive an object of the wrong kind.
+                if (!source.codeName.empty()) {
+                    Note("the code name " + source.codeName + " of " + owner +
+                         " was left out: the converted sheet is of another kind");
+                }
+                continue;
+            }
+            if (!Admit(source.codeName, owner)) {
+                continue;
+            }
+            if (SheetCodeNameOf(sheetPart) != source.codeName) {
+                SetSheetCodeName(sheetPart, source.codeName);
+                replaced_[part->second] = SavePart(sheetPart);
+            }
+            if (!source.codeName.empty()) {
+                ++result_.sheetCodeNamesSet;
+            }
+        }
+    }
+
+    void Write(const std::filesystem::path& packageOut) {
+        ZipWriter writer(packageOut);
+        std::map<std::string, std::string> pending = replaced_;
+        for (const std::string& name : reader_.EntryNames()) {
+            if (name.empty() || name.back() == '/') {
+                continue;  // folder entries are no parts
+            }
+            if (auto replacement = pending.find(name); replacement != pending.end()) {
+                writer.Add(name, std::move(replacement->second));
+                pending.erase(replacement);
+            } else if (removed_.count(name) == 0) {
+                writer.CopyFrom(reader_, name);
+            }
+        }
+        for (auto& [name, content] : pending) {
+            writer.Add(name, std::move(content));
+        }
+        writer.Commit();
+    }
+
+    ZipReader reader_;
+    const PackageChanges& changes_;
+    std::string mainPart_;
+    std::string mainRelsPart_;
+    std::map<std::string, std::string> replaced_;
+    std::set<std::string> removed_;
+    std::set<std::string> taken_;
+    PatchResult result_;
+};
+
+}  // namespace
+
+PatchResult PatchPackage(const std::filesystem::path& packageIn,
+                         const std::filesystem::path& packageOut, const PackageChanges& changes) {
+    try {
+        PackagePatcher patcher(packageIn, changes);
+        return patcher.Apply(packageOut);
+    } catch (const package::PackageError& error) {
+        throw VbaError(error.what());
+    }
+}
+
+}  // namespace tabrook::calcserver::vba

@@ -1,0 +1,32 @@
+#pragma once
+// Takes the VBA project storage out of a legacy workbook's compound file and rebuilds it
+// as the compound file an Open XML package holds in xl/vbaProject.bin.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tabrook::calcserver::vba {
+
+enum class ProjectKind {
+    None,     // no VBA storage, or the file is not a compound file at all
+    Current,  // a _VBA_PROJECT_CUR storage (Excel 97 and later)
+    Legacy,   // only the _VBA_PROJECT storage of older Excel versions
+};
+
+struct SourceProject {
+    ProjectKind kind = ProjectKind::None;
+    // For Current with copying asked for: a new compound file whose root holds the
+    // storage's children unchanged (class ids kept), signature streams left out.
+    std::string compoundFile;
+    std::size_t streams = 0;
+    std::size_t storages = 0;
+    std::vector<std::string> droppedSignatures;
+};
+
+// Throws VbaError when the workbook cannot be read, its compound file is damaged, or its
+// VBA project storage is damaged or lacks the streams every project has.
+SourceProject ReadSourceProject(const std::filesystem::path& xls, bool copyProject);
+
+}  // namespace tabrook::calcserver::vba
