@@ -1,0 +1,150 @@
+#include "calcserver/finish/finish_package.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "calcserver/package/zip_package.h"
+#include "platform/automation.h"
+
+namespace tabrook::calcserver::finish {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::AutomationError;
+
+AutomationError SaveRefused(const fs::path& target, const std::string& reason) {
+    return AutomationError(platform::kErrApplicationDefined,
+                           "Tabrook cannot save '" + target.string() + "': " + reason);
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+// The permissions a new file gets from the process's umask, read without changing it.
+mode_t NewFileMode() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
+        }
+    }
+    return 0644;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Copies `from` into a new temporary file beside `target` and renames it into place.
+void PlaceAtomically(const fs::path& from, const fs::path& target) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) {
+        throw SaveRefused(target, "the converted workbook cannot be read back.");
+    }
+    std::string pattern =
+        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        throw SaveRefused(target, "the folder '" + target.parent_path().string() +
+                                      "' cannot be written (" + ErrnoText(errno) + ").");
+    }
+    const fs::path temporary = pattern;
+    int failure = 0;
+    std::vector<char> buffer(1 << 16);
+    while (failure == 0 && in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got > 0 && !WriteAll(fd, buffer.data(), got)) {
+            failure = errno != 0 ? errno : EIO;
+        }
+    }
+    if (failure == 0 && in.bad()) {
+        failure = EIO;
+    }
+    if (failure == 0 && (::fchmod(fd, NewFileMode()) != 0 || ::fsync(fd) != 0)) {
+        failure = errno;
+    }
+    if (::close(fd) != 0 && failure == 0) {
+        failure = errno;
+    }
+    if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        failure = errno;
+    }
+    if (failure != 0) {
+        ::unlink(temporary.c_str());
+        throw SaveRefused(target, "the file cannot be written in '" +
+                                      target.parent_path().string() + "' (" + ErrnoText(failure) +
+                                      ").");
+    }
+}
+
+}  // namespace
+
+void CheckTarget(const fs::path& source, const fs::path& target) {
+    if (target.empty() || !target.has_filename()) {
+        throw AutomationError(platform::kErrApplicationDefined,
+                              "Tabrook cannot save the workbook: no file name was given.");
+    }
+    const fs::path folder = target.parent_path();
+    std::error_code error;
+    const auto folderStatus = fs::status(folder, error);
+    if (folderStatus.type() == fs::file_type::not_found) {
+        throw SaveRefused(target, "the folder '" + folder.string() + "' does not exist.");
+    }
+    if (folderStatus.type() != fs::file_type::directory) {
+        throw SaveRefused(target, "'" + folder.string() + "' is not a folder.");
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        throw SaveRefused(target, "the folder '" + folder.string() + "' cannot be written (" +
+                                      ErrnoText(errno) + ").");
+    }
+    if (fs::is_directory(target, error)) {
+        throw SaveRefused(target, "a folder of that name is in the way.");
+    }
+    if (fs::equivalent(source, target, error)) {
+        throw SaveRefused(target,
+                          "that is the workbook being converted, which is never saved over.");
+    }
+}
+
+void FinishPackage(const FinishRequest& request) {
+    try {
+        const package::ZipReader written(request.officeOutput);
+        if (!written.Has("[Content_Types].xml")) {
+            throw package::PackageError("no content types");
+        }
+    } catch (const package::PackageError&) {
+        throw SaveRefused(request.target, "LibreOffice did not write a complete workbook.");
+    }
+    CheckTarget(request.source, request.target);
+    PlaceAtomically(request.officeOutput, request.target);
+    std::error_code error;
+    const auto written = fs::file_size(request.target, error);
+    if (error || written != fs::file_size(request.officeOutput, error) || error) {
+        fs::remove(request.target, error);
+        throw SaveRefused(request.target, "the file did not arrive complete.");
+    }
+}
+
+}  // namespace tabrook::calcserver::finish

@@ -1,0 +1,99 @@
+#include "calcserver/office/office_process.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+
+#include "calcserver/office/process_launcher.h"
+
+namespace tabrook::calcserver::office {
+namespace {
+
+constexpr const char* kOfficeBinary = "/usr/lib/libreoffice/program/soffice.bin";
+
+// Settings a fresh profile starts with: no macro may run, and links to other files or the
+// network are never refreshed.
+constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Security/Scripting"><prop oor:name="MacroSecurityLevel" oor:op="fuse"><value>3</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Security/Scripting"><prop oor:name="DisableMacrosExecution" oor:op="fuse"><value>true</value></prop></item>
+<item oor:path="/org.openoffice.Office.Calc/Content/Update"><prop oor:name="Link" oor:op="fuse"><value>1</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)";
+
+std::string ProfileUrl(const std::filesystem::path& profile) {
+    // mkdtemp names hold only [A-Za-z0-9._/-], which need no escaping in a URL.
+    return "file://" + profile.string();
+}
+
+}  // namespace
+
+OfficeProcess::OfficeProcess(ProcessLauncher& launcher, std::filesystem::path folder)
+    : launcher_(launcher), folder_(std::move(folder)) {
+    // Folder names are unique on this machine: the program's folder, then the process's.
+    pipeName_ =
+        "tabrook_" + folder_.parent_path().filename().string() + "_" + folder_.filename().string();
+    std::filesystem::create_directories(folder_ / "profile" / "user");
+    std::filesystem::create_directories(OutputFolder());
+    std::ofstream(folder_ / "profile" / "user" / "registrymodifications.xcu") << kProfileSettings;
+}
+
+OfficeProcess::~OfficeProcess() {
+    Kill();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+void OfficeProcess::Start() {
+    std::lock_guard lock(mutex_);
+    if (killed_) {
+        return;
+    }
+    exitCode_.reset();
+    pid_ = launcher_.Spawn({kOfficeBinary, "--headless", "--invisible", "--nologo", "--norestore",
+                            "--nodefault", "--nolockcheck", "--nofirststartwizard",
+                            "-env:UserInstallation=" + ProfileUrl(folder_ / "profile"),
+                            "--accept=pipe,name=" + pipeName_ + ";urp;"});
+}
+
+pid_t OfficeProcess::Pid() {
+    std::lock_guard lock(mutex_);
+    return pid_;
+}
+
+std::optional<int> OfficeProcess::ExitCode() {
+    std::lock_guard lock(mutex_);
+    Reap(WNOHANG);
+    return exitCode_;
+}
+
+void OfficeProcess::Kill() {
+    std::lock_guard lock(mutex_);
+    killed_ = true;
+    if (pid_ > 0 && !exitCode_) {
+        ::kill(pid_, SIGKILL);
+        Reap(0);
+    }
+}
+
+void OfficeProcess::Reap(int options) {
+    if (pid_ <= 0 || exitCode_) {
+        return;
+    }
+    int status = 0;
+    pid_t done = 0;
+    do {
+        done = ::waitpid(pid_, &status, options);
+    } while (done < 0 && errno == EINTR);
+    if (done == pid_) {
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else if (done < 0) {
+        exitCode_ = -1;  // reaped elsewhere; it is gone either way
+    }
+}
+
+}  // namespace tabrook::calcserver::office

@@ -1,0 +1,402 @@
+#include "calcserver/office/office_session.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/util/CloseVetoException.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <rtl/ref.hxx>
+#include <string>
+#include <thread>
+
+#include "calcserver/office/call_runner.h"
+#include "calcserver/office/interaction_handler.h"
+#include "calcserver/office/office_environment.h"
+#include "calcserver/office/office_process.h"
+#include "calcserver/office/uno_runtime.h"
+#include "platform/automation.h"
+
+namespace tabrook::calcserver::office {
+namespace {
+
+namespace css = com::sun::star;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using platform::AutomationError;
+
+constexpr std::chrono::milliseconds kConnectRetry{50};
+
+// Workbooks Excel itself would open; anything else the office guessed at (text, pictures,
+// other documents) is refused rather than "converted".
+bool IsExcelImportFilter(const std::string& filter) {
+    static constexpr std::array kPrefixes{"MS Excel ", "Calc MS Excel 2007",
+                                          "Calc Office Open XML"};
+    for (const char* prefix : kPrefixes) {
+        if (filter.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A file URL with every byte outside the unreserved set escaped, so that any name on
+// disk, whatever its encoding, reaches the office unchanged.
+std::string FileUrl(const std::filesystem::path& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const unsigned char c : path.string()) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
+                           c == '~';
+        if (plain) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 0xF];
+        }
+    }
+    return url;
+}
+
+css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
+    css::beans::PropertyValue property;
+    property.Name = rtl::OUString::createFromAscii(name);
+    property.Value = value;
+    return property;
+}
+
+template <std::size_t N>
+css::uno::Sequence<css::beans::PropertyValue> AsSequence(
+    const std::array<css::beans::PropertyValue, N>& properties) {
+    return css::uno::Sequence<css::beans::PropertyValue>(properties.data(),
+                                                         static_cast<sal_Int32>(N));
+}
+
+std::string FilterOf(const Reference<css::lang::XComponent>& document) {
+    Reference<css::frame::XModel> model(document, UNO_QUERY);
+    if (!model.is()) {
+        return {};
+    }
+    const auto arguments = model->getArgs();
+    for (const auto& argument : arguments) {
+        rtl::OUString filter;
+        if (argument.Name == "FilterName" && (argument.Value >>= filter)) {
+            return ToUtf8(filter);
+        }
+    }
+    return {};
+}
+
+bool IsSpreadsheet(const Reference<css::lang::XComponent>& document) {
+    Reference<css::lang::XServiceInfo> info(document, UNO_QUERY);
+    return info.is() && info->supportsService("com.sun.star.sheet.SpreadsheetDocument");
+}
+
+void CloseDocument(const Reference<css::lang::XComponent>& document) {
+    Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
+    if (closeable.is()) {
+        try {
+            closeable->close(true);
+            return;
+        } catch (const css::util::CloseVetoException&) {
+            // Someone still holds it; disposing ends it anyway.
+        }
+    }
+    document->dispose();
+}
+
+AutomationError OpenRefused(const std::filesystem::path& source, const std::string& reason) {
+    return AutomationError(platform::kErrApplicationDefined,
+                           "Tabrook cannot open '" + source.string() + "': " + reason);
+}
+
+// Plain checks before the office sees the file, so the common mistakes read plainly.
+void CheckReadable(const std::filesystem::path& source) {
+    std::error_code error;
+    const auto status = std::filesystem::status(source, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        throw OpenRefused(source, "the file does not exist.");
+    }
+    if (status.type() == std::filesystem::file_type::directory) {
+        throw OpenRefused(source, "it is a folder, not a workbook file.");
+    }
+    if (error || status.type() != std::filesystem::file_type::regular) {
+        throw OpenRefused(source, "it is not a regular file.");
+    }
+    std::ifstream probe(source, std::ios::binary);
+    if (!probe) {
+        throw OpenRefused(source,
+                          std::string("the file cannot be read (") + std::strerror(errno) + ").");
+    }
+}
+
+}  // namespace
+
+struct OfficeSession::Impl {
+    Impl(std::shared_ptr<OfficeEnvironment> env, OfficeLimits limitsIn)
+        : environment(std::move(env)),
+          limits(limitsIn),
+          process(environment->Launcher(), environment->NewProcessFolder()) {}
+
+    ~Impl() {
+        process.Kill();
+        // The worker must stop before the references it used are dropped.
+        runner.reset();
+        documents.clear();
+        desktop.clear();
+    }
+
+    void Start();
+    // Runs `body` on the worker under `limit`. UNO runtime failures (a disposed bridge, a
+    // dead process) and over-long calls kill the process and become negative errors.
+    void Call(const std::function<void()>& body, std::chrono::milliseconds limit);
+    [[noreturn]] void ThrowBroken(std::int32_t number, const std::string& description);
+
+    std::shared_ptr<OfficeEnvironment> environment;
+    OfficeLimits limits;
+    OfficeProcess process;
+    std::unique_ptr<CallRunner> runner = std::make_unique<CallRunner>();
+    Reference<css::frame::XDesktop2> desktop;
+    std::map<DocumentId, Reference<css::lang::XComponent>> documents;
+    DocumentId nextDocument = 1;
+    std::atomic<bool> broken{false};
+};
+
+void OfficeSession::Impl::ThrowBroken(std::int32_t number, const std::string& description) {
+    broken = true;
+    process.Kill();
+    throw AutomationError(number, description);
+}
+
+void OfficeSession::Impl::Call(const std::function<void()>& body, std::chrono::milliseconds limit) {
+    if (broken || process.ExitCode()) {
+        ThrowBroken(platform::kErrServerDied, "The LibreOffice process of this server has ended.");
+    }
+    std::string transportFailure;
+    const bool finished = runner->Run(
+        [&] {
+            try {
+                body();
+            } catch (const css::lang::DisposedException& error) {
+                transportFailure = "the connection was lost (" + ToUtf8(error.Message) + ")";
+            } catch (const css::uno::RuntimeException& error) {
+                transportFailure = "the call failed (" + ToUtf8(error.Message) + ")";
+            } catch (const css::uno::Exception& error) {
+                throw AutomationError(platform::kErrApplicationDefined,
+                                      "LibreOffice reported an error: " + ToUtf8(error.Message));
+            }
+        },
+        limit, [this] { process.Kill(); });
+    if (!finished) {
+        ThrowBroken(
+            platform::kErrCallTimedOut,
+            "LibreOffice did not answer within " +
+                std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
+                " s; its process was stopped.");
+    }
+    if (!transportFailure.empty()) {
+        const auto code = process.ExitCode();
+        ThrowBroken(platform::kErrServerDied,
+                    code ? "The LibreOffice process of this server ended during the call."
+                         : "The LibreOffice process of this server stopped answering: " +
+                               transportFailure + ".");
+    }
+}
+
+void OfficeSession::Impl::Start() {
+    const auto resolveUrl =
+        ToOUString("uno:pipe,name=" + process.PipeName() + ";urp;StarOffice.ComponentContext");
+    const auto context = environment->UnoRuntime().context;
+    std::string failure;
+    process.Start();
+    const bool finished = runner->Run(
+        [&] {
+            try {
+                const auto resolver = css::bridge::UnoUrlResolver::create(context);
+                bool restarted = false;
+                Reference<css::uno::XInterface> remote;
+                while (!remote.is()) {
+                    if (const auto code = process.ExitCode()) {
+                        if (*code == kOfficeRestartRequested && !restarted) {
+                            restarted = true;
+                            process.Start();
+                            continue;
+                        }
+                        failure = "LibreOffice ended while starting (exit code " +
+                                  std::to_string(*code) + ")";
+                        return;
+                    }
+                    try {
+                        remote = resolver->resolve(resolveUrl);
+                    } catch (const css::connection::NoConnectException&) {
+                        std::this_thread::sleep_for(kConnectRetry);
+                    }
+                }
+                Reference<css::uno::XComponentContext> remoteContext(remote,
+                                                                     css::uno::UNO_QUERY_THROW);
+                desktop = css::frame::Desktop::create(remoteContext);
+            } catch (const css::uno::Exception& error) {
+                failure = "LibreOffice cannot be reached (" + ToUtf8(error.Message) + ")";
+            }
+        },
+        limits.startup, [this] { process.Kill(); });
+    if (!finished) {
+        failure = "LibreOffice did not start within " +
+                  std::to_string(
+                      std::chrono::duration_cast<std::chrono::seconds>(limits.startup).count()) +
+                  " s";
+    }
+    if (!failure.empty()) {
+        broken = true;
+        process.Kill();
+        throw AutomationError(platform::kErrCannotCreateObject,
+                              "ActiveX component can't create object: " + failure + ".");
+    }
+}
+
+OfficeSession::OfficeSession(std::shared_ptr<OfficeEnvironment> environment, OfficeLimits limits)
+    : impl_(std::make_unique<Impl>(std::move(environment), limits)) {
+    impl_->Start();
+}
+
+OfficeSession::~OfficeSession() = default;
+
+OfficeSession::DocumentId OfficeSession::Open(const std::filesystem::path& source) {
+    CheckReadable(source);
+    Reference<css::lang::XComponent> document;
+    rtl::Reference<AbortingInteractionHandler> handler(new AbortingInteractionHandler());
+    std::string refusal;
+    impl_->Call(
+        [&] {
+            const std::array settings{
+                Property("Hidden", css::uno::Any(true)), Property("ReadOnly", css::uno::Any(true)),
+                Property("MacroExecutionMode",
+                         css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+                Property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE)),
+                Property("InteractionHandler",
+                         css::uno::Any(Reference<css::task::XInteractionHandler>(handler.get())))};
+            const auto properties = AsSequence(settings);
+            try {
+                document = impl_->desktop->loadComponentFromURL(ToOUString(FileUrl(source)),
+                                                                "_blank", 0, properties);
+            } catch (const css::lang::IllegalArgumentException&) {
+                refusal = "the file is not a workbook LibreOffice can read.";
+                return;
+            } catch (const css::io::IOException& error) {
+                refusal = "the file cannot be read (" + ToUtf8(error.Message) + ").";
+                return;
+            }
+            if (!document.is()) {
+                refusal = handler->PasswordRequested()
+                              ? "the file is protected by a password."
+                              : "the file is not an Excel workbook, or it is damaged.";
+                return;
+            }
+            const std::string filter = FilterOf(document);
+            if (!IsExcelImportFilter(filter) || !IsSpreadsheet(document)) {
+                CloseDocument(document);
+                document.clear();
+                refusal = "the file is not an Excel workbook, or it is damaged.";
+            }
+        },
+        impl_->limits.call);
+    if (!refusal.empty()) {
+        throw OpenRefused(source, refusal);
+    }
+    const DocumentId id = impl_->nextDocument++;
+    impl_->documents.emplace(id, document);
+    return id;
+}
+
+void OfficeSession::Store(DocumentId document, std::string_view filter,
+                          const std::filesystem::path& output,
+                          const std::filesystem::path& target) {
+    const auto found = impl_->documents.find(document);
+    if (found == impl_->documents.end()) {
+        throw AutomationError(
+            platform::kErrApplicationDefined,
+            "Tabrook cannot save '" + target.string() + "': the workbook is no longer open.");
+    }
+    std::string failure;
+    impl_->Call(
+        [&] {
+            Reference<css::frame::XStorable> storable(found->second, css::uno::UNO_QUERY_THROW);
+            const std::array settings{Property("FilterName", css::uno::Any(ToOUString(filter))),
+                                      Property("Overwrite", css::uno::Any(true))};
+            const auto properties = AsSequence(settings);
+            try {
+                storable->storeToURL(ToOUString(FileUrl(output)), properties);
+            } catch (const css::io::IOException& error) {
+                failure = ToUtf8(error.Message);
+            }
+        },
+        impl_->limits.call);
+    if (!failure.empty()) {
+        throw AutomationError(platform::kErrApplicationDefined,
+                              "Tabrook cannot save '" + target.string() +
+                                  "': LibreOffice could not write the workbook (" + failure + ").");
+    }
+}
+
+void OfficeSession::Close(DocumentId document) {
+    const auto found = impl_->documents.find(document);
+    if (found == impl_->documents.end()) {
+        return;
+    }
+    const Reference<css::lang::XComponent> component = found->second;
+    impl_->documents.erase(found);
+    impl_->Call([&] { CloseDocument(component); }, impl_->limits.call);
+}
+
+bool OfficeSession::MakeClean() {
+    if (!Usable()) {
+        return false;
+    }
+    bool clean = false;
+    try {
+        while (!impl_->documents.empty()) {
+            Close(impl_->documents.begin()->first);
+        }
+        impl_->Call(
+            [&] {
+                const auto components = impl_->desktop->getComponents();
+                clean = !components.is() || !components->createEnumeration()->hasMoreElements();
+            },
+            impl_->limits.call);
+    } catch (const AutomationError&) {
+        return false;
+    }
+    return clean && Usable();
+}
+
+bool OfficeSession::Usable() {
+    return !impl_->broken && !impl_->process.ExitCode();
+}
+
+pid_t OfficeSession::ProcessId() const {
+    return impl_->process.Pid();
+}
+
+std::filesystem::path OfficeSession::OutputFolder() const {
+    return impl_->process.OutputFolder();
+}
+
+}  // namespace tabrook::calcserver::office

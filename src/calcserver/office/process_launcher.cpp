@@ -1,0 +1,100 @@
+#include "calcserver/office/process_launcher.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <stdexcept>
+
+namespace tabrook::calcserver::office {
+namespace {
+
+// Only async-signal-safe calls between fork and exec: the parent has other threads.
+[[noreturn]] void BecomeChild(char* const* argv, pid_t parent, int devNull) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) {
+        ::_exit(127);  // the forking thread is already gone
+    }
+    ::dup2(devNull, STDIN_FILENO);
+    ::dup2(devNull, STDOUT_FILENO);
+    ::dup2(devNull, STDERR_FILENO);
+    ::close_range(3, ~0U, 0);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execv(argv[0], argv);
+    ::_exit(127);
+}
+
+pid_t ForkExec(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (devNull < 0) {
+        throw std::runtime_error("cannot open /dev/null");
+    }
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        BecomeChild(argv.data(), parent, devNull);
+    }
+    const int forkErrno = errno;
+    ::close(devNull);
+    if (child < 0) {
+        throw std::runtime_error(std::string("cannot start a process: ") +
+                                 std::strerror(forkErrno));
+    }
+    return child;
+}
+
+}  // namespace
+
+ProcessLauncher::ProcessLauncher() : thread_([this] { Loop(); }) {}
+
+ProcessLauncher::~ProcessLauncher() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+pid_t ProcessLauncher::Spawn(const std::vector<std::string>& argv) {
+    if (argv.empty()) {
+        throw std::runtime_error("nothing to start");
+    }
+    auto job = std::make_shared<std::packaged_task<pid_t()>>([&argv] { return ForkExec(argv); });
+    std::future<pid_t> result = job->get_future();
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.emplace_back([job] { (*job)(); });
+    }
+    wake_.notify_one();
+    return result.get();
+}
+
+void ProcessLauncher::Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        if (jobs_.empty()) {
+            return;
+        }
+        std::function<void()> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        lock.unlock();
+        job();
+        lock.lock();
+    }
+}
+
+}  // namespace tabrook::calcserver::office
