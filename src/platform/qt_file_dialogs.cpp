@@ -6,14 +6,29 @@
 namespace tabrook::platform {
 namespace {
 
-// "Description (patterns)" entries in the form Qt's file dialog reads.
+// Patterns match names without regard to letter case, as users of these workbooks expect
+// (BOOK.XLS is a workbook too): each letter becomes a class of both cases.
+QString CaseBlindPattern(const std::string& pattern) {
+    QString blind;
+    for (const QChar c : QString::fromStdString(pattern)) {
+        if (c == QLatin1Char(';')) {
+            blind += QLatin1Char(' ');
+        } else if (c.isLetter() && c.toLower() != c.toUpper()) {
+            blind += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        } else {
+            blind += c;
+        }
+    }
+    return blind;
+}
+
+// "Description (patterns)" entries in the form Qt's file dialog reads; the dialog shows
+// the description alone, which already says what it offers.
 QStringList NameFilters(const std::vector<FileFilter>& filters) {
     QStringList list;
     for (const FileFilter& filter : filters) {
-        QString patterns = QString::fromStdString(filter.pattern);
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        list << QString::fromStdString(filter.description) + QStringLiteral(" (") + patterns +
-                    QLatin1Char(')');
+        list << QString::fromStdString(filter.description) + QStringLiteral(" (") +
+                    CaseBlindPattern(filter.pattern) + QLatin1Char(')');
     }
     return list;
 }
@@ -25,6 +40,7 @@ std::optional<std::string> RunFileDialog(QWidget* owner, const FileDialogRequest
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     const QStringList filters = NameFilters(request.filters);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);

@@ -1,0 +1,34 @@
+#include "convert/name_collision.h"
+
+#include "app/probe_path.h"
+#include "platform/file_system.h"
+
+namespace tabrook::convert {
+namespace {
+
+// Anything at all at `path` (links followed). The search also answers for names that
+// hold wildcard characters, erring towards "taken".
+bool Occupied(const platform::FileSystem& fileSystem, const std::string& path) {
+    return fileSystem.Attributes(path).has_value() ||
+           !fileSystem.Search(path, platform::SearchKinds::FilesAndFolders, 1).names.empty();
+}
+
+bool Taken(const platform::FileSystem& fileSystem, const std::string& targetPath,
+           std::string_view extension) {
+    return app::ProbePath(fileSystem, targetPath) == app::kProbeFolder ||
+           Occupied(fileSystem, targetPath + std::string(extension));
+}
+
+}  // namespace
+
+std::string FreeTargetPath(const platform::FileSystem& fileSystem, std::string targetPath,
+                           std::string_view extension) {
+    // Ends: every turn lengthens the name, and an over-long name is free of every entry.
+    for (int counter = 0; Taken(fileSystem, targetPath, extension);) {
+        ++counter;
+        targetPath += std::to_string(counter);
+    }
+    return targetPath;
+}
+
+}  // namespace tabrook::convert
