@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
     libgtest-dev libgmock-dev
     libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev
+    fp-utils  # chmcmd, which compiles help.chm
     # the spreadsheet engine behind the conversion server
     libreoffice-calc-nogui libreoffice-dev
     # fonts the window is laid out with (metric twins of Arial)

@@ -1,11 +1,35 @@
 #include "about/help_commands.h"
 
+#include "about/about_box.h"
+#include "about/maker_info.h"
 #include "app/form1.h"
+#include "platform/shell.h"
 
 namespace tabrook::about {
 
-void OpenHelpFile(app::Form1& /*form*/) {}
-void OpenHomePage(app::Form1& /*form*/) {}
-void ShowAboutBox(app::Form1& /*form*/) {}
+std::string HelpFilePath(const std::string& appFolder) {
+    return appFolder + "/" + std::string(kHelpFileName);
+}
+
+void OpenHelpFile(app::Form1& form) {
+    form.Svc().shell.Open(&form, HelpFilePath(form.Svc().appFolder), platform::kShow);
+}
+
+void OpenHomePage(app::Form1& form) {
+    form.Svc().shell.Open(&form, HomePageAddress(), platform::kShow);
+}
+
+void ShowAboutBox(app::Form1& form) {
+    Dialog1 box(form.Svc().shell);
+    box.exec();
+}
+
+void OpenSupportMail(platform::Shell& shell, QWidget* aboutBox) {
+    shell.Open(aboutBox, "mailto:" + SupportEmailAddress(), platform::kShowMaximized);
+}
+
+void OpenWebSite(platform::Shell& shell, QWidget* aboutBox) {
+    shell.Open(aboutBox, HomePageAddress(), platform::kShow);
+}
 
 }  // namespace tabrook::about

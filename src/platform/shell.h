@@ -10,6 +10,7 @@ namespace tabrook::platform {
 
 inline constexpr int kShowNormal = 1;  // SW_SHOWNORMAL
 inline constexpr int kShow = 5;        // SW_SHOW
+inline constexpr int kShowMaximized = 3;
 
 class Shell {
   public:
