@@ -146,6 +146,10 @@ void CheckReadable(const std::filesystem::path& source) {
         throw OpenRefused(source,
                           std::string("the file cannot be read (") + std::strerror(errno) + ").");
     }
+    // The office would take an empty file for an empty workbook; there is nothing to convert.
+    if (probe.peek() == std::char_traits<char>::eof()) {
+        throw OpenRefused(source, "the file is empty.");
+    }
 }
 
 }  // namespace

@@ -1,0 +1,60 @@
+// The shared corpus of real-world workbooks through the server, to .xlsx.
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "calcserver/calc_fixtures.h"
+#include "calcserver/server/register_calc_server.h"
+#include "platform/automation.h"
+#include "support/temp_dir.h"
+
+namespace tabrook::calcserver {
+namespace {
+
+using platform::Arguments;
+using platform::AsObject;
+using platform::AutomationError;
+
+TEST(CalcServerCorpus, ConvertsOrRefusesEveryWorkbookPlainly) {
+    const auto corpus = testing::CorpusDir();
+    if (corpus.empty()) {
+        GTEST_SKIP() << "the workbook corpus is absent (TABROOK_CORPUS)";
+    }
+    platform::AutomationRegistry registry;
+    RegisterCalcServer(registry);
+    testing::TempDir out;
+    int total = 0;
+    int converted = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".xls") {
+            continue;
+        }
+        ++total;
+        SCOPED_TRACE(entry.path().string());
+        const auto target = out.Path() / (entry.path().stem().string() + ".xlsx");
+        const auto application = registry.CreateObject("Excel.Application");
+        try {
+            const auto workbook =
+                AsObject(AsObject(application->Get("Workbooks"))
+                             ->Call("Open", Arguments{{entry.path().string()}, {}}));
+            workbook->Call("SaveAs", Arguments{{target.string()}, {{"FileFormat", 51}}});
+            workbook->Call("Close", {});
+            ++converted;
+            EXPECT_GT(std::filesystem::file_size(target), 0u);
+        } catch (const AutomationError& error) {
+            // A workbook may be refused, but only as an application error that names it.
+            EXPECT_EQ(error.Number(), platform::kErrApplicationDefined) << error.Description();
+            EXPECT_NE(error.Description().find(entry.path().string()), std::string::npos);
+            EXPECT_FALSE(std::filesystem::exists(target));
+        }
+        application->Call("Quit", {});
+    }
+    std::cout << "converted " << converted << " of " << total << " corpus workbooks\n";
+    RecordProperty("converted", converted);
+    EXPECT_GT(converted, 0);
+    EXPECT_LE(testing::OfficeChildren().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tabrook::calcserver
