@@ -43,9 +43,9 @@ Setting::Setting(platform::FileSystem& fileSystem, platform::MessageBoxes& messa
         auto* made = new QPushButton(caption, this);
         made->setObjectName(QString::fromLatin1(name));
         made->setGeometry(geometry);
-        // Enter presses the focused button only; there is no dialog-wide default button.
-        made->setAutoDefault(true);
-        made->setDefault(false);
+        // No default button: a QDialog would make the first auto-default button its default
+        // for good, and Enter would press it from anywhere. keyPressEvent handles Enter.
+        made->setAutoDefault(false);
         return made;
     };
     const auto checkBox = [this](const char* name, const QString& caption, QRect geometry) {
@@ -92,12 +92,22 @@ void Setting::Save() {
 }
 
 void Setting::keyPressEvent(QKeyEvent* event) {
-    // Neither button is the cancel button: Escape must not close the dialog.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
+    switch (event->key()) {
+        case Qt::Key_Escape:
+            // Neither button is the cancel button: Escape must not close the dialog.
+            event->accept();
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter presses the button that has the focus, and nothing else.
+            if (auto* focused = qobject_cast<QPushButton*>(focusWidget())) {
+                focused->click();
+            }
+            event->accept();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 }  // namespace tabrook::state
