@@ -140,6 +140,18 @@ void WriteValue(pugi::xml_node cell, const Target& target) {
     }
 }
 
+// LibreOffice stores boolean and error constants as formulas (TRUE(), or an empty one).
+// The source says the cell holds a constant, so it gets no formula; formulas that others
+// share or that span an array are left alone.
+bool DropFormulaOfConstant(pugi::xml_node cell) {
+    const pugi::xml_node formula = ChildNamed(cell, "f");
+    if (!formula || formula.attribute("t")) {
+        return false;
+    }
+    cell.remove_child(formula);
+    return true;
+}
+
 class CellIndex {
   public:
     explicit CellIndex(pugi::xml_node sheetData) : sheetData_(sheetData) {
@@ -274,11 +286,12 @@ SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
             }
             node = index.Add(address);
         } else {
+            const bool droppedFormula = !cell.isFormula && DropFormulaOfConstant(node);
             const Match match = Compare(node, cell.value, sharedStrings);
-            if (match == Match::Same) {
+            if (match == Match::Same && !droppedFormula) {
                 continue;
             }
-            onlyDigits = match == Match::Refine;
+            onlyDigits = match == Match::Refine && !droppedFormula;
         }
         WriteValue(node, TargetFor(cell.value, static_cast<bool>(ChildNamed(node, "f"))));
         ++(onlyDigits ? outcome.refined : outcome.changed);
