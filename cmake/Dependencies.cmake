@@ -1,4 +1,4 @@
-find_package(Qt6 REQUIRED COMPONENTS Widgets Svg PrintSupport)
+find_package(Qt6 REQUIRED COMPONENTS Widgets Svg PrintSupport Test)
 find_package(GTest REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
