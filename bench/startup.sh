@@ -22,7 +22,7 @@ done
 best_startup=""
 best_fill=""
 for run in 1 2 3 4 5; do
-    line=$("$build/bench/startup/startup_bench" "$work/app" "$work/large" 2>/dev/null)
+    line=$("$build/bin/startup_bench" "$work/app" "$work/large" 2>/dev/null)
     echo "run $run: $line"
     s=$(sed -E 's/.*startup_s=([0-9.]+).*/\1/' <<<"$line")
     f=$(sed -E 's/.*fill_s=([0-9.]+).*/\1/' <<<"$line")
