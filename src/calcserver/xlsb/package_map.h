@@ -1,0 +1,44 @@
+#pragma once
+// The package's content types and relationships: read from the Office Open XML package,
+// rewritten for the binary workbook.
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabrook::calcserver::xlsb {
+
+struct ContentTypes {
+    std::map<std::string, std::string> defaults;   // extension (lower case) -> type
+    std::map<std::string, std::string> overrides;  // part name without leading '/' -> type
+
+    // The part's type, or "" when neither an override nor a default names it.
+    std::string TypeOf(const std::string& part) const;
+};
+
+ContentTypes ParseContentTypes(std::string_view xml);
+std::string WriteContentTypes(const ContentTypes& types);
+
+struct Relationship {
+    std::string id;
+    std::string type;
+    std::string target;
+    bool external = false;
+};
+
+std::vector<Relationship> ParseRelationships(std::string_view xml);
+std::string WriteRelationships(const std::vector<Relationship>& relationships);
+
+// "xl/worksheets/sheet1.xml" -> "xl/worksheets/_rels/sheet1.xml.rels"; "" -> "_rels/.rels".
+std::string RelationshipsPartOf(const std::string& part);
+// The part that a .rels part describes ("" for the package itself); nullopt-like "" with
+// ok=false when the name is not a relationships part.
+bool OwnerOfRelationships(const std::string& rels_part, std::string& owner);
+// A relationship target resolved against the part that holds it, without leading '/'.
+std::string ResolveTarget(const std::string& source_part, const std::string& target);
+
+// Whether the relationship type ends with "/<kind>".
+bool HasRelationshipKind(const Relationship& relationship, std::string_view kind);
+
+}  // namespace tabrook::calcserver::xlsb

@@ -1,0 +1,101 @@
+#include "calcserver/xlsb/sax_reader.h"
+
+#include <expat.h>
+
+#include <exception>
+#include <memory>
+
+#include "calcserver/package/zip_package.h"
+#include "calcserver/xlsb/xlsb_error.h"
+
+namespace tabrook::calcserver::xlsb {
+namespace {
+
+constexpr char kSeparator = '\x01';
+
+std::string_view Local(const char* name) {
+    const std::string_view full(name);
+    const auto cut = full.rfind(kSeparator);
+    return cut == std::string_view::npos ? full : full.substr(cut + 1);
+}
+
+struct Session {
+    SaxHandler& handler;
+    XML_Parser parser;
+    std::exception_ptr failure;
+};
+
+void Stop(Session& session) {
+    session.failure = std::current_exception();
+    XML_StopParser(session.parser, XML_FALSE);
+}
+
+void OnStart(void* data, const char* name, const char** attributes) {
+    auto& session = *static_cast<Session*>(data);
+    try {
+        session.handler.Start(Local(name), Attributes(attributes));
+    } catch (...) {
+        Stop(session);
+    }
+}
+
+void OnEnd(void* data, const char* name) {
+    auto& session = *static_cast<Session*>(data);
+    try {
+        session.handler.End(Local(name));
+    } catch (...) {
+        Stop(session);
+    }
+}
+
+void OnText(void* data, const char* text, int length) {
+    auto& session = *static_cast<Session*>(data);
+    try {
+        session.handler.Text(std::string_view(text, static_cast<std::size_t>(length)));
+    } catch (...) {
+        Stop(session);
+    }
+}
+
+}  // namespace
+
+const char* Attributes::Get(std::string_view local_name) const {
+    for (const char** at = pairs_; at != nullptr && *at != nullptr; at += 2) {
+        if (Local(at[0]) == local_name) {
+            return at[1];
+        }
+    }
+    return nullptr;
+}
+
+void ReadPart(const package::ZipReader& zip, const std::string& part, SaxHandler& handler) {
+    std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
+        XML_ParserCreateNS(nullptr, kSeparator), &XML_ParserFree);
+    if (!parser) {
+        throw XlsbError("out of memory while reading " + part);
+    }
+    Session session{handler, parser.get(), nullptr};
+    XML_SetUserData(parser.get(), &session);
+    XML_SetElementHandler(parser.get(), OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser.get(), OnText);
+    const auto fail = [&](XML_Status status) {
+        if (session.failure) {
+            std::rethrow_exception(session.failure);
+        }
+        if (status == XML_STATUS_ERROR) {
+            throw XlsbError("the part " + part + " is not well-formed XML (line " +
+                            std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
+                            XML_ErrorString(XML_GetErrorCode(parser.get())) + ")");
+        }
+    };
+    try {
+        zip.Stream(part, [&](std::string_view chunk) {
+            fail(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE));
+        });
+    } catch (const package::PackageError& error) {
+        throw XlsbError(error.what());
+    }
+    fail(XML_Parse(parser.get(), nullptr, 0, XML_TRUE));
+}
+
+}  // namespace tabrook::calcserver::xlsb

@@ -1,0 +1,319 @@
+#include "calcserver/xlsb/styles_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <pugixml.hpp>
+
+#include "calcserver/xlsb/ooxml_text.h"
+#include "calcserver/xlsb/record_ids.h"
+#include "calcserver/xlsb/record_writer.h"
+#include "calcserver/xlsb/xlsb_error.h"
+
+namespace tabrook::calcserver::xlsb {
+namespace {
+
+int IndexOf(std::string_view value, std::initializer_list<std::string_view> names, int fallback) {
+    int index = 0;
+    for (auto name : names) {
+        if (value == name) {
+            return index;
+        }
+        ++index;
+    }
+    return fallback;
+}
+
+std::uint8_t HexByte(std::string_view hex, std::size_t at) {
+    if (at + 2 > hex.size()) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(
+        std::strtoul(std::string(hex.substr(at, 2)).c_str(), nullptr, 16));
+}
+
+std::string FontBody(const pugi::xml_node& font) {
+    const auto val = [&font](const char* child) { return font.child(child).attribute("val"); };
+    const auto flag = [&font](const char* child) {
+        const pugi::xml_node node = font.child(child);
+        return node && ParseBool(node.attribute("val").as_string("1"), true);
+    };
+    std::uint16_t grbit = 0;
+    grbit |= flag("i") ? 0x02 : 0;
+    grbit |= flag("strike") ? 0x08 : 0;
+    grbit |= flag("outline") ? 0x10 : 0;
+    grbit |= flag("shadow") ? 0x20 : 0;
+    grbit |= flag("condense") ? 0x40 : 0;
+    grbit |= flag("extend") ? 0x80 : 0;
+    const std::string_view vert = val("vertAlign").as_string();
+    std::uint8_t underline = 0;
+    if (const pugi::xml_node u = font.child("u")) {
+        static constexpr std::uint8_t kCodes[] = {1, 2, 0x21, 0x22, 0};
+        underline = kCodes[IndexOf(
+            u.attribute("val").as_string("single"),
+            {"single", "double", "singleAccounting", "doubleAccounting", "none"}, 0)];
+    }
+    const double size = val("sz").as_double(11);
+    std::string name = val("name").as_string();
+    if (name.empty()) {
+        name = val("rFont").as_string("Calibri");
+    }
+    Body body;
+    body.U16(static_cast<std::uint16_t>(std::lround(std::clamp(size, 1.0, 409.0) * 20)))
+        .U16(grbit)
+        .U16(flag("b") ? 700 : 400)
+        .U16(static_cast<std::uint16_t>(IndexOf(vert, {"baseline", "superscript", "subscript"}, 0)))
+        .U8(underline)
+        .U8(static_cast<std::uint8_t>(val("family").as_uint(0)))
+        .U8(static_cast<std::uint8_t>(val("charset").as_uint(1)))
+        .U8(0);
+    AppendColor(body, font.child("color"));
+    body.U8(static_cast<std::uint8_t>(
+                IndexOf(val("scheme").as_string(), {"none", "major", "minor"}, 0)))
+        .WideString(name);
+    return body.Bytes();
+}
+
+std::string FillBody(const pugi::xml_node& fill) {
+    const pugi::xml_node pattern = fill.child("patternFill");
+    const int type = IndexOf(
+        pattern.attribute("patternType").as_string("none"),
+        {"none", "solid", "mediumGray", "darkGray", "lightGray", "darkHorizontal", "darkVertical",
+         "darkDown", "darkUp", "darkGrid", "darkTrellis", "lightHorizontal", "lightVertical",
+         "lightDown", "lightUp", "lightGrid", "lightTrellis", "gray125", "gray0625"},
+        0);
+    Body body;
+    body.U32(static_cast<std::uint32_t>(type));
+    AppendColor(body, pattern.child("fgColor"));
+    AppendColor(body, pattern.child("bgColor"));
+    // No gradient: type, angle, four fill-to positions, no stops.
+    body.U32(0).F64(0).F64(0).F64(0).F64(0).F64(0).U32(0);
+    return body.Bytes();
+}
+
+void AppendBorderLine(Body& body, const pugi::xml_node& line) {
+    const int style = IndexOf(
+        line.attribute("style").as_string("none"),
+        {"none", "thin", "medium", "dashed", "dotted", "thick", "double", "hair", "mediumDashed",
+         "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"},
+        0);
+    body.U8(static_cast<std::uint8_t>(style)).U8(0);
+    AppendColor(body, line.child("color"));
+}
+
+std::string BorderBody(const pugi::xml_node& border) {
+    Body body;
+    std::uint8_t flags = 0;
+    flags |= ParseBool(border.attribute("diagonalDown").as_string(nullptr), false) ? 0x01 : 0;
+    flags |= ParseBool(border.attribute("diagonalUp").as_string(nullptr), false) ? 0x02 : 0;
+    body.U8(flags);
+    AppendBorderLine(body, border.child("top"));
+    AppendBorderLine(body, border.child("bottom"));
+    // Office Open XML also knows start/end for left/right.
+    AppendBorderLine(body, border.child("left") ? border.child("left") : border.child("start"));
+    AppendBorderLine(body, border.child("right") ? border.child("right") : border.child("end"));
+    AppendBorderLine(body, border.child("diagonal"));
+    return body.Bytes();
+}
+
+std::string XfBody(const pugi::xml_node& xf, bool cell_xf) {
+    const pugi::xml_node align = xf.child("alignment");
+    const pugi::xml_node protect = xf.child("protection");
+    const int horizontal = IndexOf(align.attribute("horizontal").as_string("general"),
+                                   {"general", "left", "center", "right", "fill", "justify",
+                                    "centerContinuous", "distributed"},
+                                   0);
+    const int vertical = IndexOf(align.attribute("vertical").as_string("bottom"),
+                                 {"top", "center", "bottom", "justify", "distributed"}, 2);
+    std::uint32_t flags = 0;
+    flags |= align.attribute("textRotation").as_uint(0) & 0xFF;
+    flags |= (align.attribute("indent").as_uint(0) & 0xFF) << 8;
+    flags |= static_cast<std::uint32_t>(horizontal) << 16;
+    flags |= static_cast<std::uint32_t>(vertical) << 19;
+    flags |= ParseBool(align.attribute("wrapText").as_string(nullptr), false) ? 1u << 22 : 0;
+    flags |= ParseBool(align.attribute("justifyLastLine").as_string(nullptr), false) ? 1u << 23 : 0;
+    flags |= ParseBool(align.attribute("shrinkToFit").as_string(nullptr), false) ? 1u << 24 : 0;
+    flags |= (align.attribute("readingOrder").as_uint(0) & 0x3) << 26;
+    flags |= ParseBool(protect.attribute("locked").as_string(nullptr), true) ? 1u << 28 : 0;
+    flags |= ParseBool(protect.attribute("hidden").as_string(nullptr), false) ? 1u << 29 : 0;
+
+    // Which attribute groups this format sets itself: for cell formats a set bit means
+    // "applied", for style formats a clear bit does.
+    static constexpr const char* kApply[] = {"applyNumberFormat", "applyFont", "applyAlignment",
+                                             "applyBorder",       "applyFill", "applyProtection"};
+    std::uint8_t used = 0;
+    for (int i = 0; i < 6; ++i) {
+        const bool applied = ParseBool(xf.attribute(kApply[i]).as_string(nullptr), true);
+        if (applied == cell_xf) {
+            used |= static_cast<std::uint8_t>(1u << i);
+        }
+    }
+    Body body;
+    body.U16(cell_xf ? static_cast<std::uint16_t>(xf.attribute("xfId").as_uint(0)) : 0xFFFF)
+        .U16(static_cast<std::uint16_t>(xf.attribute("numFmtId").as_uint(0)))
+        .U16(static_cast<std::uint16_t>(xf.attribute("fontId").as_uint(0)))
+        .U16(static_cast<std::uint16_t>(xf.attribute("fillId").as_uint(0)))
+        .U16(static_cast<std::uint16_t>(xf.attribute("borderId").as_uint(0)))
+        .U32(flags)
+        .U16(used);
+    return body.Bytes();
+}
+
+std::string StyleBody(const pugi::xml_node& style) {
+    const pugi::xml_attribute builtin = style.attribute("builtinId");
+    std::uint16_t flags = 0;
+    flags |= builtin ? 0x1 : 0;
+    flags |= ParseBool(style.attribute("hidden").as_string(nullptr), false) ? 0x2 : 0;
+    flags |= ParseBool(style.attribute("customBuiltin").as_string(nullptr), false) ? 0x4 : 0;
+    Body body;
+    body.U32(style.attribute("xfId").as_uint(0))
+        .U16(flags)
+        .U8(builtin ? static_cast<std::uint8_t>(builtin.as_uint(0)) : 0xFF)
+        .U8(static_cast<std::uint8_t>(style.attribute("iLevel").as_uint(0)))
+        .WideString(style.attribute("name").as_string("Normal"));
+    return body.Bytes();
+}
+
+std::vector<std::string> Collect(const pugi::xml_node& list, const char* item,
+                                 std::string (*make)(const pugi::xml_node&)) {
+    std::vector<std::string> out;
+    for (const pugi::xml_node node : list.children(item)) {
+        out.push_back(make(node));
+    }
+    return out;
+}
+
+void WriteList(RecordSink& sink, std::uint16_t begin, std::uint16_t item, std::uint16_t end,
+               const std::vector<std::string>& bodies) {
+    sink.Write(begin, Body().U32(static_cast<std::uint32_t>(bodies.size())));
+    for (const auto& body : bodies) {
+        sink.Write(item, Body().Raw(body));
+    }
+    sink.Write(end);
+}
+
+}  // namespace
+
+void AppendColor(Body& body, const pugi::xml_node& color) {
+    const double tint = std::clamp(color.attribute("tint").as_double(0), -1.0, 1.0);
+    const auto tint16 = static_cast<std::int16_t>(std::lround(tint * 32767));
+    std::uint8_t type = 0;  // automatic
+    std::uint8_t index = 0;
+    std::uint8_t rgba[4] = {0, 0, 0, 0xFF};
+    if (const pugi::xml_attribute rgb = color.attribute("rgb")) {
+        const std::string_view hex = rgb.as_string();
+        const std::size_t at = hex.size() >= 8 ? 2 : 0;  // ARGB or RGB
+        type = 2;
+        rgba[0] = HexByte(hex, at);
+        rgba[1] = HexByte(hex, at + 2);
+        rgba[2] = HexByte(hex, at + 4);
+        rgba[3] = hex.size() >= 8 ? HexByte(hex, 0) : 0xFF;
+    } else if (const pugi::xml_attribute theme = color.attribute("theme")) {
+        type = 3;
+        index = static_cast<std::uint8_t>(theme.as_uint(0));
+    } else if (const pugi::xml_attribute indexed = color.attribute("indexed")) {
+        type = 1;
+        index = static_cast<std::uint8_t>(indexed.as_uint(0));
+    }
+    const bool valid_rgb = type == 2;
+    body.U8(static_cast<std::uint8_t>((type << 1) | (valid_rgb ? 1 : 0)))
+        .U8(index)
+        .U16(static_cast<std::uint16_t>(tint16))
+        .U8(rgba[0])
+        .U8(rgba[1])
+        .U8(rgba[2])
+        .U8(rgba[3]);
+}
+
+StylesWriter::StylesWriter(std::string_view styles_xml) {
+    pugi::xml_document doc;
+    if (!styles_xml.empty()) {
+        const auto parsed = doc.load_buffer(styles_xml.data(), styles_xml.size());
+        if (!parsed) {
+            throw XlsbError(std::string("the workbook's styles cannot be read: ") +
+                            parsed.description());
+        }
+    }
+    const pugi::xml_node root = doc.child("styleSheet");
+    for (const pugi::xml_node fmt : root.child("numFmts").children("numFmt")) {
+        formats_.push_back(Body()
+                               .U16(static_cast<std::uint16_t>(fmt.attribute("numFmtId").as_uint()))
+                               .WideString(fmt.attribute("formatCode").as_string())
+                               .Bytes());
+    }
+    for (const pugi::xml_node font : root.child("fonts").children("font")) {
+        // Keep every font at its own index: cell formats refer to them by position.
+        fonts_.push_back(FontBody(font));
+        font_index_.emplace(fonts_.back(), static_cast<std::uint16_t>(fonts_.size() - 1));
+    }
+    fills_ = Collect(root.child("fills"), "fill", FillBody);
+    borders_ = Collect(root.child("borders"), "border", BorderBody);
+    for (const pugi::xml_node xf : root.child("cellStyleXfs").children("xf")) {
+        style_xfs_.push_back(XfBody(xf, false));
+    }
+    for (const pugi::xml_node xf : root.child("cellXfs").children("xf")) {
+        cell_xfs_.push_back(XfBody(xf, true));
+    }
+    cell_styles_ = Collect(root.child("cellStyles"), "cellStyle", StyleBody);
+
+    // Readers expect at least one of each, and the two fills every workbook starts with.
+    const pugi::xml_node none;
+    if (fonts_.empty()) {
+        AddFont(FontBody(none));
+    }
+    if (fills_.empty()) {
+        pugi::xml_document fills;
+        fills.load_string(
+            "<f><fill><patternFill patternType='none'/></fill>"
+            "<fill><patternFill patternType='gray125'/></fill></f>");
+        fills_ = Collect(fills.child("f"), "fill", FillBody);
+    }
+    if (borders_.empty()) {
+        borders_.push_back(BorderBody(none));
+    }
+    if (style_xfs_.empty()) {
+        style_xfs_.push_back(XfBody(none, false));
+    }
+    if (cell_xfs_.empty()) {
+        cell_xfs_.push_back(XfBody(none, true));
+    }
+    if (cell_styles_.empty()) {
+        pugi::xml_document normal;
+        normal.load_string("<cellStyle name='Normal' xfId='0' builtinId='0'/>");
+        cell_styles_.push_back(StyleBody(normal.child("cellStyle")));
+    }
+}
+
+std::uint16_t StylesWriter::AddFont(const std::string& body) {
+    const auto found = font_index_.find(body);
+    if (found != font_index_.end()) {
+        return found->second;
+    }
+    if (fonts_.size() >= 0xFFFF) {
+        throw XlsbError("the workbook uses more fonts than the binary format can hold");
+    }
+    fonts_.push_back(body);
+    const auto index = static_cast<std::uint16_t>(fonts_.size() - 1);
+    font_index_.emplace(body, index);
+    return index;
+}
+
+std::uint16_t StylesWriter::RunFont(const pugi::xml_node& run_properties) {
+    return AddFont(FontBody(run_properties));
+}
+
+std::string StylesWriter::Records() const {
+    RecordSink sink;
+    sink.Write(rec::kBeginStyleSheet);
+    WriteList(sink, rec::kBeginFmts, rec::kFmt, rec::kEndFmts, formats_);
+    WriteList(sink, rec::kBeginFonts, rec::kFont, rec::kEndFonts, fonts_);
+    WriteList(sink, rec::kBeginFills, rec::kFill, rec::kEndFills, fills_);
+    WriteList(sink, rec::kBeginBorders, rec::kBorder, rec::kEndBorders, borders_);
+    WriteList(sink, rec::kBeginCellStyleXfs, rec::kXf, rec::kEndCellStyleXfs, style_xfs_);
+    WriteList(sink, rec::kBeginCellXfs, rec::kXf, rec::kEndCellXfs, cell_xfs_);
+    WriteList(sink, rec::kBeginStyles, rec::kStyle, rec::kEndStyles, cell_styles_);
+    sink.Write(rec::kEndStyleSheet);
+    return sink.TakeBytes();
+}
+
+}  // namespace tabrook::calcserver::xlsb

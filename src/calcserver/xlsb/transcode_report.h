@@ -1,0 +1,34 @@
+#pragma once
+// What a transcoding did: cells and formulas written, and the formulas that had to stay
+// as plain cached values.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tabrook::calcserver::xlsb {
+
+struct UnencodedFormula {
+    std::string sheet;
+    std::string cell;  // "B7", or "name Foo" for a defined name
+    std::string formula;
+    std::string reason;
+};
+
+struct TranscodeReport {
+    std::size_t cells = 0;
+    std::size_t formulas = 0;
+    std::size_t unencoded_count = 0;
+    // The first kMaxListed of them, so that a huge sheet cannot fill memory with them.
+    std::vector<UnencodedFormula> unencoded;
+    static constexpr std::size_t kMaxListed = 10000;
+
+    void AddUnencoded(UnencodedFormula entry) {
+        ++unencoded_count;
+        if (unencoded.size() < kMaxListed) {
+            unencoded.push_back(std::move(entry));
+        }
+    }
+};
+
+}  // namespace tabrook::calcserver::xlsb

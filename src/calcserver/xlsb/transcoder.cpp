@@ -1,0 +1,340 @@
+#include "calcserver/xlsb/transcoder.h"
+
+#include <stdlib.h>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <system_error>
+
+#include "calcserver/package/zip_package.h"
+#include "calcserver/xlsb/formula_encoder.h"
+#include "calcserver/xlsb/package_map.h"
+#include "calcserver/xlsb/shared_strings_writer.h"
+#include "calcserver/xlsb/sheet_writer.h"
+#include "calcserver/xlsb/styles_writer.h"
+#include "calcserver/xlsb/workbook_part.h"
+
+namespace tabrook::calcserver::xlsb {
+namespace {
+
+using package::ZipReader;
+using package::ZipWriter;
+
+constexpr const char* kWorkbookType = "application/vnd.ms-excel.sheet.binary.macroEnabled.main";
+constexpr const char* kSheetType = "application/vnd.ms-excel.worksheet";
+constexpr const char* kStylesType = "application/vnd.ms-excel.styles";
+constexpr const char* kStringsType = "application/vnd.ms-excel.sharedStrings";
+constexpr const char* kVbaType = "application/vnd.ms-office.vbaProject";
+constexpr const char* kVbaRelationship =
+    "http://schemas.microsoft.com/office/2006/relationships/vbaProject";
+
+// A private folder for the sheet record files, removed with its content.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tabrook-xlsb-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw XlsbError("cannot create a temporary folder for the binary workbook");
+        }
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+std::string AsBin(const std::string& part) {
+    return part.ends_with(".xml") ? part.substr(0, part.size() - 4) + ".bin" : part + ".bin";
+}
+
+std::string Read(const ZipReader& zip, const std::string& part) {
+    try {
+        return zip.Read(part);
+    } catch (const package::PackageError& error) {
+        throw XlsbError(error.what());
+    }
+}
+
+struct Plan {
+    std::string workbook;  // source workbook part
+    std::vector<Relationship> workbook_rels;
+    std::map<std::string, std::string> renamed;  // source part -> binary part
+    std::set<std::string> dropped;               // parts with no place in the binary workbook
+    std::vector<std::string> sheet_parts;
+    std::string styles;
+    std::string strings;
+};
+
+Plan MakePlan(const ZipReader& zip, const WorkbookInfo& info, std::string workbook) {
+    Plan plan;
+    plan.workbook = std::move(workbook);
+    const std::string rels = RelationshipsPartOf(plan.workbook);
+    if (zip.Has(rels)) {
+        plan.workbook_rels = ParseRelationships(Read(zip, rels));
+    }
+    std::map<std::string, const Relationship*> by_id;
+    for (const Relationship& relationship : plan.workbook_rels) {
+        by_id[relationship.id] = &relationship;
+        const std::string part = ResolveTarget(plan.workbook, relationship.target);
+        if (relationship.external) {
+            continue;
+        }
+        if (HasRelationshipKind(relationship, "styles")) {
+            plan.styles = part;
+        } else if (HasRelationshipKind(relationship, "sharedStrings")) {
+            plan.strings = part;
+        } else if (HasRelationshipKind(relationship, "calcChain")) {
+            plan.dropped.insert(part);
+        }
+    }
+    for (const SheetEntry& sheet : info.sheets) {
+        const auto found = by_id.find(sheet.rel_id);
+        if (found == by_id.end()) {
+            throw XlsbError("the sheet " + sheet.name + " has no part in the package");
+        }
+        if (!HasRelationshipKind(*found->second, "worksheet")) {
+            throw XlsbError(
+                "the sheet " + sheet.name +
+                " is a chart or dialog sheet, which the binary workbook writer cannot carry");
+        }
+        const std::string part = ResolveTarget(plan.workbook, found->second->target);
+        if (!zip.Has(part)) {
+            throw XlsbError("the sheet " + sheet.name + " has no part in the package");
+        }
+        plan.sheet_parts.push_back(part);
+        plan.renamed[part] = AsBin(part);
+    }
+    plan.renamed[plan.workbook] = AsBin(plan.workbook);
+    if (!plan.styles.empty() && zip.Has(plan.styles)) {
+        plan.renamed[plan.styles] = AsBin(plan.styles);
+    } else {
+        plan.styles.clear();
+    }
+    if (!plan.strings.empty() && zip.Has(plan.strings)) {
+        plan.renamed[plan.strings] = AsBin(plan.strings);
+    } else {
+        plan.strings.clear();
+    }
+    // Comments stay in XML form in the package only for Office Open XML; here they would
+    // be misread, so they are left out (the sheets keep their cells).
+    for (const std::string& sheet : plan.sheet_parts) {
+        const std::string sheet_rels = RelationshipsPartOf(sheet);
+        if (!zip.Has(sheet_rels)) {
+            continue;
+        }
+        for (const Relationship& relationship : ParseRelationships(Read(zip, sheet_rels))) {
+            if (!relationship.external && HasRelationshipKind(relationship, "comments")) {
+                plan.dropped.insert(ResolveTarget(sheet, relationship.target));
+            }
+        }
+    }
+    return plan;
+}
+
+std::vector<Relationship> Rewritten(const std::vector<Relationship>& relationships,
+                                    const std::string& owner, const Plan& plan) {
+    std::vector<Relationship> out;
+    for (Relationship relationship : relationships) {
+        if (!relationship.external) {
+            const std::string part = ResolveTarget(owner, relationship.target);
+            if (plan.dropped.contains(part)) {
+                continue;
+            }
+            if (plan.renamed.contains(part) && relationship.target.ends_with(".xml")) {
+                relationship.target = AsBin(relationship.target);
+            }
+        }
+        out.push_back(std::move(relationship));
+    }
+    return out;
+}
+
+std::string NewRelationshipId(const std::vector<Relationship>& relationships) {
+    for (int n = static_cast<int>(relationships.size()) + 1;; ++n) {
+        const std::string id = "rId" + std::to_string(n);
+        bool taken = false;
+        for (const auto& relationship : relationships) {
+            taken = taken || relationship.id == id;
+        }
+        if (!taken) {
+            return id;
+        }
+    }
+}
+
+std::vector<EncodedFormula> EncodeNames(const WorkbookInfo& info, WorkbookScope& scope,
+                                        TranscodeReport& report) {
+    std::vector<EncodedFormula> out;
+    for (const DefinedName& name : info.names) {
+        try {
+            out.push_back(EncodeFormula(name.formula, FormulaKind::kName, scope, name.sheet));
+        } catch (const UnencodableFormula& why) {
+            // Keep the name, so that formulas naming it still find it, but as #REF!.
+            out.push_back({std::string("\x1C\x17", 2), {}});
+            const std::string sheet =
+                name.sheet >= 0 && static_cast<std::size_t>(name.sheet) < info.sheets.size()
+                    ? info.sheets[static_cast<std::size_t>(name.sheet)].name
+                    : "";
+            report.AddUnencoded({sheet, "name " + name.name, name.formula, why.what()});
+        }
+    }
+    return out;
+}
+
+std::string WorkbookPartOf(const ZipReader& zip) {
+    if (!zip.Has("_rels/.rels")) {
+        throw XlsbError("the package has no relationships, so it is not a workbook");
+    }
+    for (const Relationship& relationship : ParseRelationships(Read(zip, "_rels/.rels"))) {
+        if (!relationship.external && HasRelationshipKind(relationship, "officeDocument")) {
+            const std::string part = ResolveTarget("", relationship.target);
+            if (zip.Has(part)) {
+                return part;
+            }
+        }
+    }
+    throw XlsbError("the package has no workbook part");
+}
+
+TranscodeReport Transcode(const std::filesystem::path& source,
+                          const std::filesystem::path& target) {
+    const ZipReader zip(source);
+    TranscodeReport report;
+    if (!zip.Has("[Content_Types].xml")) {
+        throw XlsbError(source.string() + " is not an Office Open XML package");
+    }
+    const ContentTypes source_types = ParseContentTypes(Read(zip, "[Content_Types].xml"));
+    const std::string workbook_part = WorkbookPartOf(zip);
+    const WorkbookInfo info = ParseWorkbook(Read(zip, workbook_part));
+    Plan plan = MakePlan(zip, info, workbook_part);
+
+    WorkbookScope scope(info);
+    const std::vector<EncodedFormula> names = EncodeNames(info, scope, report);
+    StylesWriter styles(plan.styles.empty() ? std::string() : Read(zip, plan.styles));
+    std::optional<SharedStrings> strings;
+    if (!plan.strings.empty()) {
+        strings = ConvertSharedStrings(zip, plan.strings, styles);
+    }
+
+    ScratchDir scratch;
+    std::vector<std::filesystem::path> sheet_files;
+    for (std::size_t i = 0; i < plan.sheet_parts.size(); ++i) {
+        SheetJob job{plan.sheet_parts[i], info.sheets[i].name, static_cast<int>(i),
+                     scratch.Path() / ("sheet" + std::to_string(i) + ".bin")};
+        ConvertSheet(zip, job, scope, report);
+        sheet_files.push_back(job.output);
+    }
+    const std::string workbook_records = WorkbookRecords(info, scope, names);
+
+    // The package: content types, relationships, converted parts, everything else as is.
+    std::vector<Relationship> workbook_rels = Rewritten(plan.workbook_rels, plan.workbook, plan);
+    const std::string vba_part = ResolveTarget(plan.workbook, "vbaProject.bin");
+    if (zip.Has(vba_part)) {
+        bool linked = false;
+        for (const auto& relationship : workbook_rels) {
+            linked = linked || (!relationship.external &&
+                                ResolveTarget(plan.workbook, relationship.target) == vba_part);
+        }
+        if (!linked) {
+            workbook_rels.push_back(
+                {NewRelationshipId(workbook_rels), kVbaRelationship, "vbaProject.bin", false});
+        }
+    }
+
+    ContentTypes types;
+    types.defaults = source_types.defaults;
+    types.defaults["bin"] = kWorkbookType;
+    types.defaults["rels"] = "application/vnd.openxmlformats-package.relationships+xml";
+    types.defaults["xml"] = "application/xml";
+    const auto declare = [&types](const std::string& part, const std::string& type) {
+        if (!type.empty() && types.TypeOf(part) != type) {
+            types.overrides[part] = type;
+        }
+    };
+
+    ZipWriter out(target);
+    std::vector<std::pair<std::string, std::string>> written;  // part, data
+    for (const std::string& entry : zip.EntryNames()) {
+        if (entry == "[Content_Types].xml" || entry.ends_with("/") ||
+            plan.renamed.contains(entry) || plan.dropped.contains(entry)) {
+            continue;
+        }
+        std::string owner;
+        if (OwnerOfRelationships(entry, owner)) {
+            if (!owner.empty() && (plan.dropped.contains(owner) || !zip.Has(owner))) {
+                continue;
+            }
+            const auto renamed = plan.renamed.find(owner);
+            const std::string new_owner = renamed == plan.renamed.end() ? owner : renamed->second;
+            const std::vector<Relationship> relationships =
+                owner == plan.workbook
+                    ? workbook_rels
+                    : Rewritten(ParseRelationships(Read(zip, entry)), owner, plan);
+            written.emplace_back(new_owner.empty() ? entry : RelationshipsPartOf(new_owner),
+                                 WriteRelationships(relationships));
+            continue;
+        }
+        std::string type = source_types.TypeOf(entry);
+        if (entry == vba_part) {
+            type = kVbaType;
+        }
+        declare(entry, type);
+        try {
+            out.CopyFrom(zip, entry);
+        } catch (const package::PackageError& error) {
+            throw XlsbError(error.what());
+        }
+    }
+    if (!zip.Has(RelationshipsPartOf(plan.workbook)) && !workbook_rels.empty()) {
+        written.emplace_back(RelationshipsPartOf(plan.renamed.at(plan.workbook)),
+                             WriteRelationships(workbook_rels));
+    }
+    declare(plan.renamed.at(plan.workbook), kWorkbookType);
+    out.Add(plan.renamed.at(plan.workbook), workbook_records);
+    for (std::size_t i = 0; i < plan.sheet_parts.size(); ++i) {
+        const std::string& part = plan.renamed.at(plan.sheet_parts[i]);
+        declare(part, kSheetType);
+        out.AddFile(part, sheet_files[i]);
+    }
+    if (!plan.styles.empty()) {
+        declare(plan.renamed.at(plan.styles), kStylesType);
+        out.Add(plan.renamed.at(plan.styles), styles.Records());
+    }
+    if (strings) {
+        declare(plan.renamed.at(plan.strings), kStringsType);
+        out.Add(plan.renamed.at(plan.strings), std::move(strings->records));
+    }
+    for (auto& [part, data] : written) {
+        out.Add(part, std::move(data));
+    }
+    out.Add("[Content_Types].xml", WriteContentTypes(types));
+    out.Commit();
+    return report;
+}
+
+}  // namespace
+
+TranscodeReport TranscodeToXlsb(const std::filesystem::path& package,
+                                const std::filesystem::path& target) {
+    std::error_code error;
+    if (std::filesystem::equivalent(package, target, error)) {
+        throw XlsbError("the binary workbook " + target.string() +
+                        " would replace the workbook it is made from");
+    }
+    try {
+        return Transcode(package, target);
+    } catch (const package::PackageError& failure) {
+        throw XlsbError(failure.what());
+    }
+}
+
+}  // namespace tabrook::calcserver::xlsb

@@ -1,0 +1,62 @@
+#pragma once
+// workbook.xml read into what workbook.bin needs, the formula scope built from it, and
+// the records of workbook.bin.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "calcserver/xlsb/formula_encoder.h"
+
+namespace tabrook::calcserver::xlsb {
+
+struct SheetEntry {
+    std::string name;
+    std::uint32_t sheet_id = 0;
+    std::uint32_t state = 0;  // 0 visible, 1 hidden, 2 very hidden
+    std::string rel_id;
+};
+
+struct DefinedName {
+    std::string name;
+    int sheet = -1;  // -1: the whole workbook
+    bool hidden = false;
+    std::string formula;
+};
+
+struct WorkbookInfo {
+    std::vector<SheetEntry> sheets;
+    std::vector<DefinedName> names;
+    std::string code_name;
+    bool date1904 = false;
+    std::uint32_t active_tab = 0;
+    std::uint32_t first_tab = 0;
+    bool manual_calc = false;
+};
+
+// Throws XlsbError when the XML is malformed or lists no sheet.
+WorkbookInfo ParseWorkbook(std::string_view xml);
+
+class WorkbookScope : public FormulaScope {
+  public:
+    explicit WorkbookScope(const WorkbookInfo& workbook) : workbook_(workbook) {}
+
+    std::optional<int> SheetIndex(std::string_view name) const override;
+    std::uint16_t ExternSheet(int first_sheet, int last_sheet) override;
+    std::optional<std::uint32_t> NameIndex(std::string_view name, int sheet) const override;
+
+    const std::vector<std::pair<int, int>>& ExternSheets() const { return extern_sheets_; }
+
+  private:
+    const WorkbookInfo& workbook_;
+    std::vector<std::pair<int, int>> extern_sheets_;
+};
+
+// `name_formulas` holds one encoded formula per defined name, in order.
+std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& scope,
+                            const std::vector<EncodedFormula>& name_formulas);
+
+}  // namespace tabrook::calcserver::xlsb
