@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""Checks converted packages against the legacy workbooks they came from, with readers that
-share nothing with the code under test: olefile for compound files, zipfile and ElementTree
-for the package.
+"""Checks the VBA carrier's output with readers that share nothing with it: olefile for
+compound files, zipfile and ElementTree for packages. Prints what it found; exits with 1
+and says why when a check fails.
 
-  check_vba_package.py --list DIR           workbooks in DIR that hold _VBA_PROJECT_CUR
-  check_vba_package.py SOURCE.xls PACKAGE   key=value lines describing the package
+  check_vba_package.py --list DIR
+      the workbooks in DIR that hold a _VBA_PROJECT_CUR storage
+  check_vba_package.py --compare SOURCE STORAGE COPY
+      COPY's root holds SOURCE's STORAGE unchanged, signature streams aside
+  check_vba_package.py --package SOURCE.xls PACKAGE [--all-bound]
+      PACKAGE carries SOURCE's project and its code names; --all-bound: every document
+      module of the project has its object
 """
 import os
 import posixpath
@@ -21,6 +26,15 @@ REL_ID = '{http://schemas.openxmlformats.org/officeDocument/2006/relationships}i
 RELS = '{http://schemas.openxmlformats.org/package/2006/relationships}Relationship'
 TYPES = '{http://schemas.openxmlformats.org/package/2006/content-types}Override'
 VBA_REL = 'http://schemas.microsoft.com/office/2006/relationships/vbaProject'
+VBA_TYPE = 'application/vnd.ms-office.vbaProject'
+MACRO_MAIN = 'application/vnd.ms-excel.sheet.macroEnabled.main+xml'
+
+failures = []
+
+
+def expect(condition, message):
+    if not condition:
+        failures.append(message)
 
 
 def has_project(path):
@@ -34,7 +48,7 @@ def has_project(path):
 
 
 def entries(ole, prefix):
-    """Streams and storages below prefix: relative path -> bytes, or the class id."""
+    """Streams and storages below prefix: relative path -> bytes, or a storage's class id."""
     found = {}
     for path in ole.listdir(streams=True, storages=True):
         if path[:len(prefix)] != prefix or len(path) == len(prefix):
@@ -42,18 +56,22 @@ def entries(ole, prefix):
         rest = path[len(prefix):]
         if len(rest) == 1 and rest[0] in SIGNATURES:
             continue
-        key = '/'.join(rest)
         if ole.get_type(path) == olefile.STGTY_STORAGE:
-            found[key] = ('storage', ole.getclsid(path))
+            found['/'.join(rest)] = ('storage', ole.getclsid(path))
         else:
-            found[key] = ('stream', ole.openstream(path).read())
+            found['/'.join(rest)] = ('stream', ole.openstream(path).read())
     return found
 
 
-def document_modules(ole):
-    text = ole.openstream([PROJECT, 'PROJECT']).read().decode('latin-1')
-    return sorted(line.split('=', 1)[1].split('/')[0]
-                  for line in text.splitlines() if line.startswith('Document='))
+def compare(source_ole, storage, copy_ole):
+    """Compares the copy with the source storage; returns (streams identical, streams)."""
+    expected = entries(source_ole, storage)
+    copied = entries(copy_ole, [])
+    expect(copy_ole.root.clsid == '', 'the copy root has class id ' + copy_ole.root.clsid)
+    for key in sorted(set(expected) | set(copied)):
+        expect(expected.get(key) == copied.get(key), 'differs or missing: ' + repr(key))
+    streams = [k for k, v in expected.items() if v[0] == 'stream']
+    return sum(1 for k in streams if copied.get(k) == expected[k]), len(streams)
 
 
 def rels_of(package, part):
@@ -61,61 +79,59 @@ def rels_of(package, part):
     rels = posixpath.join(folder, '_rels', name + '.rels')
     if rels not in package.namelist():
         return []
-    return [(r.get('Id'), r.get('Type'), posixpath.normpath(posixpath.join(folder, r.get('Target')))
-             if not r.get('Target').startswith('/') else r.get('Target')[1:])
-            for r in ET.fromstring(package.read(rels)).iter(RELS)]
+    found = []
+    for r in ET.fromstring(package.read(rels)).iter(RELS):
+        target = r.get('Target')
+        target = target[1:] if target.startswith('/') else posixpath.normpath(
+            posixpath.join(folder, target))
+        found.append((r.get('Id'), r.get('Type'), target))
+    return found
 
 
-def check(source, target):
-    out = {}
-    with olefile.OleFileIO(source) as ole:
-        expected = entries(ole, [PROJECT])
-        modules = document_modules(ole)
-    with zipfile.ZipFile(target) as package:
-        names = package.namelist()
+def check_package(source, path, all_bound):
+    with olefile.OleFileIO(source) as ole, zipfile.ZipFile(path) as package:
+        project = ole.openstream([PROJECT, 'PROJECT']).read().decode('latin-1')
+        modules = [line.split('=', 1)[1].split('/')[0]
+                   for line in project.splitlines() if line.startswith('Document=')]
         main = [t for _, typ, t in rels_of(package, '') if typ.endswith('/officeDocument')][0]
         workbook_rels = rels_of(package, main)
-        vba_parts = [t for _, typ, t in workbook_rels if typ == VBA_REL]
-        overrides = {o.get('PartName'): o.get('ContentType')
-                     for o in ET.fromstring(package.read('[Content_Types].xml')).iter(TYPES)}
-        out['main_type'] = overrides.get('/' + main, '')
-        out['vba_relationships'] = len(vba_parts)
-        out['vba_override'] = overrides.get('/xl/vbaProject.bin', '')
-        copied = {}
-        if 'xl/vbaProject.bin' in names:
-            with olefile.OleFileIO(package.read('xl/vbaProject.bin')) as vba:
-                copied = entries(vba, [])
-                out['root_clsid'] = vba.root.clsid or 'null'
+        vba = [t for _, typ, t in workbook_rels if typ == VBA_REL]
+        types = {o.get('PartName'): o.get('ContentType')
+                 for o in ET.fromstring(package.read('[Content_Types].xml')).iter(TYPES)}
+        expect(types.get('/' + main) == MACRO_MAIN, 'main part type ' + str(types.get('/' + main)))
+        expect(len(vba) == 1 and types.get('/' + vba[0]) == VBA_TYPE, 'VBA part not declared')
+        with olefile.OleFileIO(package.read(vba[0])) as copy:
+            identical, streams = compare(ole, [PROJECT], copy)
         workbook = ET.fromstring(package.read(main))
-        code_names = []
         properties = workbook.find(MAIN + 'workbookPr')
-        if properties is not None and properties.get('codeName'):
-            code_names.append(properties.get('codeName'))
+        code_names = [properties.get('codeName')] if properties is not None else []
         targets = {rid: t for rid, _, t in workbook_rels}
         for sheet in workbook.iter(MAIN + 'sheet'):
-            part = ET.fromstring(package.read(targets[sheet.get(REL_ID)]))
-            sheet_pr = part.find(MAIN + 'sheetPr')
-            if sheet_pr is not None and sheet_pr.get('codeName'):
-                code_names.append(sheet_pr.get('codeName'))
-    streams = [k for k, v in expected.items() if v[0] == 'stream']
-    out['source_streams'] = len(streams)
-    out['identical_streams'] = sum(1 for k in streams if copied.get(k) == expected[k])
-    out['storages_match'] = int(all(copied.get(k) == v for k, v in expected.items()
-                                    if v[0] == 'storage'))
-    out['extra_entries'] = ','.join(sorted(set(copied) - set(expected)))
-    out['document_modules'] = ','.join(modules)
-    out['code_names'] = ','.join(sorted(code_names))
-    out['unbound_modules'] = ','.join(m for m in modules if m not in code_names)
-    out['invented_code_names'] = ','.join(c for c in code_names if c not in modules)
-    for key, value in out.items():
-        print(f'{key}={value}')
+            sheet_pr = ET.fromstring(package.read(targets[sheet.get(REL_ID)])).find(MAIN + 'sheetPr')
+            code_names.append(sheet_pr.get('codeName') if sheet_pr is not None else None)
+    code_names = [c for c in code_names if c]
+    unbound = [m for m in modules if m not in code_names]
+    expect(all(c in modules for c in code_names), 'code names without module: ' + str(code_names))
+    expect(not all_bound or not unbound, 'document modules without object: ' + str(unbound))
+    print(f'streams identical {identical}/{streams}; code names {",".join(sorted(code_names))}; '
+          f'modules without object: {",".join(unbound) or "none"}')
+
+
+def main(args):
+    if args[0] == '--list':
+        for name in sorted(os.listdir(args[1])):
+            if name.lower().endswith('.xls') and has_project(os.path.join(args[1], name)):
+                print(name)
+    elif args[0] == '--compare':
+        with olefile.OleFileIO(args[1]) as source, olefile.OleFileIO(args[3]) as copy:
+            identical, streams = compare(source, [args[2]], copy)
+        print(f'streams identical {identical}/{streams}')
+    else:
+        check_package(args[1], args[2], '--all-bound' in args)
+    for failure in failures:
+        print('FAILED: ' + failure)
+    return 1 if failures else 0
 
 
 if __name__ == '__main__':
-    if sys.argv[1] == '--list':
-        folder = sys.argv[2]
-        for name in sorted(os.listdir(folder)):
-            if name.lower().endswith('.xls') and has_project(os.path.join(folder, name)):
-                print(name)
-    else:
-        check(sys.argv[1], sys.argv[2])
+    sys.exit(main(sys.argv[1:]))

@@ -1,9 +1,7 @@
 #pragma once
-// Compound files for the tests, written and read back with libgsf independently of the
-// code under test.
+// Compound files for the tests, written with libgsf independently of the code under test.
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,10 +25,5 @@ inline CompoundEntry Storage(std::string path, std::string classId = {}) {
 // Parents must come before their children.
 void WriteCompoundFile(const std::filesystem::path& file,
                        const std::vector<CompoundEntry>& entries);
-
-// Every entry below the storage `under` ("" for the root), keyed by its path relative to it;
-// the key "" holds the storage itself (its class id).
-std::map<std::string, CompoundEntry> ReadCompoundFile(const std::filesystem::path& file,
-                                                      const std::string& under = "");
 
 }  // namespace tabrook::calcserver::vba::testing
