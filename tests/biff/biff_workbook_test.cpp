@@ -14,215 +14,160 @@ namespace {
 
 using namespace tabrook::testing::biff;
 using tabrook::testing::TempDir;
-using ::testing::HasSubstr;
 
-constexpr std::uint16_t kShrFmla = 0x04BC;
-constexpr std::uint16_t kContinue = 0x003C;
-constexpr std::uint16_t kWsBool = 0x0081;
-
-Bytes Concat(Bytes first, const Bytes& second) {
-    Append(first, second);
-    return first;
+Bytes Rk(std::uint16_t row, std::uint16_t column, std::uint32_t rk) {
+    return CellRecord(0x027E, row, column, Le32(rk));
 }
-
-Workbook ReadBuilt(const Bytes& stream, bool cells = true) {
-    return ReadWorkbookStream(stream, ReadOptions{cells});
+std::uint32_t RkInteger(std::int32_t value) {
+    return (static_cast<std::uint32_t>(value) << 2) | 2;
 }
-
-std::uint32_t RkInteger(std::int32_t value, bool times100 = false) {
-    return (static_cast<std::uint32_t>(value) << 2) | 0x02u | (times100 ? 0x01u : 0u);
-}
-
-struct CellCase {
-    const char* what;
-    CellAddress at;
-    Cell expected;
-};
 
 TEST(BiffCells, EveryStoredValueKindIsDecoded) {
-    const Bytes anyTokens{0x1E, 0x01, 0x00};  // the formula text does not matter here
+    const Bytes tokens{0x1E, 0x01, 0x00};  // the formula itself does not matter here
     const std::vector<Bytes> records{
         Number(0, 0, 3.25),
         Rk(0, 1, RkInteger(-7)),
-        Rk(0, 2, RkInteger(12345, true)),
-        Rk(0, 3, 0x3FF80000u),  // the top 30 bits of 1.5
-        MulRk(1, 0, {RkInteger(1), RkInteger(2), RkInteger(3)}),
-        LabelSst(2, 0, 1),
-        Label(2, 1, "Größe 北京 😀"),
-        Label(2, 2, "café"),
+        Rk(0, 2, RkInteger(12345) | 1),  // integer / 100
+        Rk(0, 3, 0x3FF80000u),           // the top 30 bits of the double 1.5
+        // MULRK: first column, then XF and RK per cell, then the last column.
+        Record(0x00BD, Le16(1) + Le16(0) + Le16(0) + Le32(RkInteger(1)) + Le16(0) +
+                           Le32(RkInteger(3)) + Le16(1)),
+        CellRecord(0x00FD, 2, 0, Le32(1)),  // LABELSST
+        CellRecord(0x0204, 2, 1, UnicodeString("Größe 北京 😀")),
+        CellRecord(0x0204, 2, 2, UnicodeString("café")),
         BoolErr(3, 0, 1, false),
         BoolErr(3, 1, 0x07, true),
-        Formula(4, 0, NumberResult(42), anyTokens),
-        Formula(4, 1, SpecialResult(1, 0), anyTokens),
-        Formula(4, 2, SpecialResult(2, 0x2A), anyTokens),
-        Formula(4, 3, SpecialResult(3), anyTokens),
-        Formula(4, 4, SpecialResult(1, 1), anyTokens),
+        Formula(4, 0, LeDouble(42), tokens),
+        Formula(4, 1, SpecialResult(1, 0), tokens),
+        Formula(4, 2, SpecialResult(2, 0x2A), tokens),
+        Formula(4, 3, SpecialResult(3), tokens),
         // A text result waits for its STRING record, even past a shared-formula record.
-        Formula(5, 0, SpecialResult(0), anyTokens),
-        Record(kShrFmla, Bytes(10, 0)),
+        Formula(5, 0, SpecialResult(0), tokens),
+        Record(0x04BC, Bytes(10, 0)),
         StringResult("its TRUE blue"),
         // A text result whose STRING record never comes has no stored result.
-        Formula(5, 1, SpecialResult(0), anyTokens),
+        Formula(5, 1, SpecialResult(0), tokens),
         Number(5, 2, 8),
         StringResult("belongs to nobody"),
     };
-    const Bytes stream =
-        WorkbookStream({SharedStringTable({"eins", "zwei"})}, {SheetSource{"Sheet1", records}});
-    const std::vector<CellCase> cases{
-        {"NUMBER", {0, 0}, {3.25}},
-        {"RK integer", {0, 1}, {-7.0}},
-        {"RK integer / 100", {0, 2}, {123.45}},
-        {"RK double", {0, 3}, {1.5}},
-        {"MULRK first", {1, 0}, {1.0}},
-        {"MULRK last", {1, 2}, {3.0}},
-        {"LABELSST", {2, 0}, {std::string("zwei")}},
-        {"LABEL UTF-16 with a surrogate pair", {2, 1}, {std::string("Größe 北京 😀")}},
-        {"LABEL compressed Latin-1", {2, 2}, {std::string("café")}},
-        {"BOOLERR boolean", {3, 0}, {true}},
-        {"BOOLERR error", {3, 1}, {ErrorValue{0x07}}},
-        {"FORMULA number", {4, 0}, {42.0, true}},
-        {"FORMULA false", {4, 1}, {false, true}},
-        {"FORMULA error", {4, 2}, {ErrorValue{0x2A}, true}},
-        {"FORMULA empty text", {4, 3}, {std::string(), true}},
-        {"FORMULA true", {4, 4}, {true, true}},
-        {"FORMULA text from STRING", {5, 0}, {std::string("its TRUE blue"), true}},
-        {"FORMULA text without STRING", {5, 1}, {std::string(), true, false}},
-        {"NUMBER after it", {5, 2}, {8.0}},
+    struct Case {
+        CellAddress at;
+        Cell expected;
     };
-    const Workbook workbook = ReadBuilt(stream);
-    ASSERT_EQ(workbook.sheets.size(), 1u);
-    const auto& cells = workbook.sheets[0].cells;
-    EXPECT_EQ(cells.size(), cases.size() + 1);  // the middle MULRK cell is not listed
+    const std::vector<Case> cases{
+        {{0, 0}, {3.25}},
+        {{0, 1}, {-7.0}},
+        {{0, 2}, {123.45}},
+        {{0, 3}, {1.5}},
+        {{1, 0}, {1.0}},
+        {{1, 1}, {3.0}},
+        {{2, 0}, {std::string("zwei")}},
+        {{2, 1}, {std::string("Größe 北京 😀")}},
+        {{2, 2}, {std::string("café")}},
+        {{3, 0}, {true}},
+        {{3, 1}, {ErrorValue{0x07}}},
+        {{4, 0}, {42.0, true}},
+        {{4, 1}, {false, true}},
+        {{4, 2}, {ErrorValue{0x2A}, true}},
+        {{4, 3}, {std::string(), true}},
+        {{5, 0}, {std::string("its TRUE blue"), true}},
+        {{5, 1}, {std::string(), true, false}},
+        {{5, 2}, {8.0}},
+    };
+    const Workbook workbook = ReadWorkbookStream(
+        WorkbookStream({SharedStringTable({"eins", "zwei"})}, {{"Sheet1", records}}));
+    const auto& cells = workbook.sheets.at(0).cells;
+    EXPECT_EQ(cells.size(), cases.size());
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const auto found = cells.find(c.at);
-        ASSERT_NE(found, cells.end());
-        EXPECT_EQ(found->second.value, c.expected.value);
-        EXPECT_EQ(found->second.isFormula, c.expected.isFormula);
-        EXPECT_EQ(found->second.hasStoredResult, c.expected.hasStoredResult);
+        SCOPED_TRACE(c.at.first * 100 + c.at.second);
+        ASSERT_EQ(cells.count(c.at), 1u);
+        const Cell& cell = cells.at(c.at);
+        EXPECT_EQ(cell.value, c.expected.value);
+        EXPECT_EQ(cell.isFormula, c.expected.isFormula);
+        EXPECT_EQ(cell.hasStoredResult, c.expected.hasStoredResult);
     }
 }
 
 TEST(BiffCells, SharedStringsSplitAcrossContinueRecordsAndSkipFormatting) {
-    // String 0 carries rich-text runs and a phonetic block; string 1 starts compressed
-    // and goes on in UTF-16 after a CONTINUE record boundary.
-    Bytes sst;
-    Put32(sst, 2);
-    Put32(sst, 2);
-    Put16(sst, 3);
-    sst.push_back(0x08 | 0x04);
-    Put16(sst, 1);  // one formatting run
-    Put32(sst, 3);  // three bytes of phonetic data
-    Append(sst, {'r', 'u', 'n'});
-    Append(sst, {0, 0, 1, 0});
-    Append(sst, {9, 9, 9});
-    Put16(sst, 6);
-    sst.push_back(0x00);
-    Append(sst, {'a', 'b', 'c'});
-    Bytes rest{0x01};
-    Append(rest, {'d', 0, 0xE9, 0, 0xAC, 0x20});  // "dé€" as UTF-16LE
-    const Bytes stream = WorkbookStream(
-        {Record(0x00FC, sst), Record(kContinue, rest)},
-        {SheetSource{"S", {LabelSst(0, 0, 0), LabelSst(0, 1, 1), LabelSst(0, 2, 7)}}});
-
-    const auto& cells = ReadBuilt(stream).sheets.at(0).cells;
+    // String 0 has a formatting run and 3 bytes of phonetic data; string 1 starts
+    // compressed and goes on in UTF-16 after the CONTINUE boundary, behind a new option byte.
+    const Bytes sst = Le32(2) + Le32(2) + Le16(3) + Bytes{0x0C} + Le16(1) + Le32(3) +
+                      Bytes{'r', 'u', 'n', 0, 0, 1, 0, 9, 9, 9} + Le16(6) +
+                      Bytes{0x00, 'a', 'b', 'c'};
+    const Bytes rest{0x01, 'd', 0, 0xE9, 0, 0xAC, 0x20};  // "dé€"
+    const auto cells =
+        ReadWorkbookStream(
+            WorkbookStream({Record(0x00FC, sst), Record(0x003C, rest)},
+                           {{"S",
+                             {CellRecord(0x00FD, 0, 0, Le32(0)), CellRecord(0x00FD, 0, 1, Le32(1)),
+                              CellRecord(0x00FD, 0, 2, Le32(7))}}}))
+            .sheets.at(0)
+            .cells;
     EXPECT_EQ(cells.at({0, 0}).value, CellValue(std::string("run")));
     EXPECT_EQ(cells.at({0, 1}).value, CellValue(std::string("abcdé€")));
     EXPECT_EQ(cells.count({0, 2}), 0u) << "an index past the table gives no value";
 }
 
 TEST(BiffSheets, NamesTypesVisibilityAndCodeNamesWithOrWithoutCells) {
-    SheetSource data{"Données", {Number(0, 0, 1), CodeName("Tabelle1")}};
-    SheetSource hidden{"Hidden", {Number(0, 0, 2)}, 0, 1};
-    SheetSource veryHidden{"Deep", {}, 0, 2};
-    SheetSource chart{"Chart1", {Number(0, 0, 3)}, 2, 0, 0x0020};
-    SheetSource dialog{"Dialog1", {Record(kWsBool, {0x10, 0x04}), Number(0, 0, 4)}};
-    // A chart embedded in a worksheet is a substream of its own: its records are not the
-    // worksheet's.
-    SheetSource withChart{"Embeds",
-                          {Number(0, 0, 5), Bof(0x0020), CodeName("Inner"), Number(9, 9, 9), Eof(),
-                           CodeName("Tabelle2")}};
-    const Bytes stream = WorkbookStream({CodeName("DieseArbeitsmappe")},
-                                        {data, hidden, veryHidden, chart, dialog, withChart});
-
+    // A chart embedded in a worksheet is a substream of its own inside it.
+    const std::vector<SheetSource> sheets{
+        {"Données",
+         {Number(0, 0, 1), Bof(0x0020), CodeName("Inner"), Number(9, 9, 9), Eof(),
+          CodeName("Tabelle1")}},
+        {"Hidden", {Number(0, 0, 2)}, 0, 1},
+        {"Deep", {}, 0, 2},
+        {"Chart1", {Number(0, 0, 3)}, 2},
+        {"Dialog1", {Record(0x0081, {0x10, 0x04}), Number(0, 0, 4)}},  // WSBOOL fDialog
+    };
+    const Bytes stream = WorkbookStream({CodeName("DieseArbeitsmappe")}, sheets);
     for (const bool cells : {true, false}) {
-        SCOPED_TRACE(cells ? "with cells" : "names only");
-        const Workbook workbook = ReadBuilt(stream, cells);
+        SCOPED_TRACE(cells);
+        const Workbook workbook = ReadWorkbookStream(stream, ReadOptions{cells});
         EXPECT_EQ(workbook.codeName, "DieseArbeitsmappe");
-        ASSERT_EQ(workbook.sheets.size(), 6u);
+        ASSERT_EQ(workbook.sheets.size(), 5u);
         const auto& s = workbook.sheets;
         EXPECT_EQ(s[0].name, "Données");
         EXPECT_EQ(s[0].codeName, "Tabelle1");
-        EXPECT_EQ(s[1].visibility, Sheet::Visibility::Hidden);
-        EXPECT_EQ(s[2].visibility, Sheet::Visibility::VeryHidden);
-        EXPECT_EQ(s[0].visibility, Sheet::Visibility::Visible);
-        EXPECT_EQ(std::vector<bool>({s[0].isWorksheet, s[1].isWorksheet, s[3].isWorksheet,
-                                     s[4].isWorksheet, s[5].isWorksheet}),
-                  std::vector<bool>({true, true, false, false, true}));
-        EXPECT_EQ(s[5].codeName, "Tabelle2");
         EXPECT_EQ(s[0].cells.size(), cells ? 1u : 0u);
-        EXPECT_EQ(s[5].cells.size(), cells ? 1u : 0u);
-        EXPECT_TRUE(s[3].cells.empty());
-        EXPECT_TRUE(s[4].cells.empty());
+        using V = Sheet::Visibility;
+        EXPECT_EQ(std::vector<V>({s[0].visibility, s[1].visibility, s[2].visibility}),
+                  std::vector<V>({V::Visible, V::Hidden, V::VeryHidden}));
+        EXPECT_EQ(std::vector<bool>({s[1].isWorksheet, s[3].isWorksheet, s[4].isWorksheet}),
+                  std::vector<bool>({true, false, false}));
+        EXPECT_TRUE(s[3].cells.empty() && s[4].cells.empty());
     }
 }
-
-struct Refusal {
-    const char* what;
-    std::function<void(const std::filesystem::path&)> write;
-    const char* reason;
-};
 
 TEST(BiffRefusals, FilesItCannotReadGetAPlainReason) {
-    const Bytes good = WorkbookStream({}, {SheetSource{"S", {Number(0, 0, 1)}}});
+    const Bytes good = WorkbookStream({}, {{"S", {Number(0, 0, 1)}}});
     Bytes farSheet = good;
-    // The first BOUNDSHEET8 follows the 20-byte BOF; its position field starts 4 bytes in.
-    const std::size_t positionField = 20 + 4;
-    farSheet[positionField + 2] = 0x7F;
-    Bytes encrypted = WorkbookStream({Record(0x002F, Bytes(6, 0))}, {});
-
-    const std::vector<Refusal> refusals{
-        {"a missing file", [](const auto&) {}, "cannot open"},
-        {"a text file", [](const auto& f) { std::ofstream(f) << "not a workbook"; },
-         "compound file"},
-        {"an Excel 5 Book stream", [&](const auto& f) { WriteCompoundFile(f, good, "Book"); },
-         "BIFF5"},
-        {"a BIFF5 BOF in a Workbook stream",
-         [](const auto& f) { WriteCompoundFile(f, Concat(Bof(5, 0x0500), Eof())); }, "BIFF5"},
-        {"a BIFF4 BOF", [](const auto& f) { WriteCompoundFile(f, Record(0x0409, Bytes(6, 0))); },
-         "2.x-4.0"},
-        {"no workbook stream", [&](const auto& f) { WriteCompoundFile(f, good, "Something"); },
-         "no workbook"},
-        {"an encrypted workbook", [&](const auto& f) { WriteCompoundFile(f, encrypted); },
-         "encrypted"},
-        {"a truncated record",
-         [&](const auto& f) { WriteCompoundFile(f, Bytes(good.begin(), good.end() - 3)); },
-         "ends inside"},
-        {"a sheet placed past the end", [&](const auto& f) { WriteCompoundFile(f, farSheet); },
-         "past the end"},
-    };
-    for (const auto& refusal : refusals) {
-        SCOPED_TRACE(refusal.what);
+    farSheet[20 + 4 + 2] = 0x7F;  // the first BOUNDSHEET8's position, after the BOF
+    const std::vector<std::tuple<const char*, std::function<void(const std::filesystem::path&)>>>
+        refusals{
+            {"cannot open", [](const auto&) {}},
+            {"compound file", [](const auto& f) { std::ofstream(f) << "not a workbook"; }},
+            {"BIFF5", [&](const auto& f) { WriteCompoundFile(f, good, "Book"); }},
+            {"BIFF5", [](const auto& f) { WriteCompoundFile(f, Bof(5, 0x0500) + Eof()); }},
+            {"2.x-4.0", [](const auto& f) { WriteCompoundFile(f, Record(0x0409, Bytes(6))); }},
+            {"no workbook", [&](const auto& f) { WriteCompoundFile(f, good, "Other"); }},
+            {"encrypted",
+             [](const auto& f) {
+                 WriteCompoundFile(f, WorkbookStream({Record(0x002F, Bytes(6))}, {}));
+             }},
+            {"ends inside",
+             [&](const auto& f) { WriteCompoundFile(f, Bytes(good.begin(), good.end() - 3)); }},
+            {"past the end", [&](const auto& f) { WriteCompoundFile(f, farSheet); }},
+        };
+    for (const auto& [reason, write] : refusals) {
         TempDir dir;
-        const auto file = dir.Path() / "book.xls";
-        refusal.write(file);
+        write(dir.Path() / "book.xls");
         try {
-            ReadWorkbook(file, ReadOptions{false});
-            ADD_FAILURE() << "read without complaint";
+            ReadWorkbook(dir.Path() / "book.xls", ReadOptions{false});
+            ADD_FAILURE() << "read without complaint: " << reason;
         } catch (const BiffError& error) {
-            EXPECT_THAT(error.what(), HasSubstr(refusal.reason));
+            EXPECT_THAT(error.what(), ::testing::HasSubstr(reason));
         }
     }
-}
-
-TEST(BiffFiles, CompoundFileRoundTrip) {
-    TempDir dir;
-    const auto file = dir.Path() / "book.xls";
-    WriteCompoundFile(file, WorkbookStream({}, {SheetSource{"Only", {Label(3, 4, "x")}}}));
-    const Workbook workbook = ReadWorkbook(file);
-    ASSERT_EQ(workbook.sheets.size(), 1u);
-    EXPECT_EQ(workbook.sheets[0].name, "Only");
-    EXPECT_EQ(workbook.sheets[0].cells.at({3, 4}).value, CellValue(std::string("x")));
 }
 
 }  // namespace
