@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <algorithm>
 
 #include "about/help_commands.h"
 #include "about/link_label.h"
@@ -33,6 +34,14 @@ QFont Arial(double points) {
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Makes `label` as wide as its text needs, but never past `rightEdge` of its container and
+// never narrower than laid out.
+void WidenToFit(QLabel& label, int rightEdge) {
+    const int needed = label.fontMetrics().horizontalAdvance(label.text());
+    const int width = std::max(label.width(), std::min(needed, rightEdge - label.x()));
+    label.resize(width, label.height());
 }
 
 }  // namespace
@@ -91,6 +100,13 @@ Dialog1::Dialog1(platform::Shell& shell) : QDialog(nullptr, kFixedDialogFlags) {
     label8_->setObjectName(QStringLiteral("Label8"));
     label8_->setGeometry(at(1800, 480, 1930, 250));
     label8_->setFont(Arial(9));
+
+    // These texts are set when the build is configured and may be longer than the places
+    // laid out for them: widen them up to the frame's edge rather than cut them off.
+    for (QLabel* label : {static_cast<QLabel*>(label2_), static_cast<QLabel*>(label8_),
+                          frame1_->findChild<QLabel*>(QStringLiteral("Label6"))}) {
+        WidenToFit(*label, frame1_->width() - platform::TwipsToPixels(this, 120));
+    }
 
     connect(label2_, &LinkLabel::Click, this, [this, &shell] { OpenSupportMail(shell, this); });
     connect(label8_, &LinkLabel::Click, this, [this, &shell] { OpenWebSite(shell, this); });

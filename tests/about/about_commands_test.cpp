@@ -145,8 +145,15 @@ TEST_F(AboutCommandsTest, OpensAfreshWithTheSameFixedTextsAndEnterCloses) {
     EXPECT_FALSE(first["Label5"].empty());
 }
 
-TEST_F(AboutCommandsTest, LinkLabelsUseTheHighlightColourAndOurPointer) {
+TEST_F(AboutCommandsTest, LinkLabelsShowTheWholeTextInTheHighlightColourWithOurPointer) {
     WithAboutBox([&](Dialog1& box) {
+        // The addresses and the maker's name are set at build time: none may be cut off.
+        for (const char* name : {"Label2", "Label6", "Label8"}) {
+            const auto* label = box.findChild<QLabel*>(QString::fromLatin1(name));
+            ASSERT_NE(label, nullptr);
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+                << name;
+        }
         for (LinkLabel* link : {&box.Label2(), &box.Label8()}) {
             SCOPED_TRACE(link->objectName().toStdString());
             EXPECT_EQ(link->palette().color(QPalette::WindowText),
