@@ -32,7 +32,8 @@ struct VbaReport {
 // and the main part gets the macro-enabled content type. Without a source project, or for
 // a target without macros, the package keeps no VBA part. An old-style (_VBA_PROJECT) source
 // project is beyond this carrier: the engine's rebuilt part is then kept, with a note.
-// Code names of the workbook and its sheets are mirrored into the package in every case.
+// The source's code names of the workbook and its sheets go into the package in every
+// case, onto objects of the same kind only.
 // Throws VbaError with a plain reason when the source's VBA project is damaged or the
 // package cannot be read or written; packageOut is then as it was.
 VbaReport CarryVbaProject(const std::filesystem::path& sourceXls,

@@ -12,12 +12,8 @@ std::string Qualified(const pugi::xml_node& sibling, const char* localName) {
     return prefix.empty() ? localName : prefix + ":" + localName;
 }
 
-void SetOrRemove(pugi::xml_node element, const std::string& value) {
+void SetCodeName(pugi::xml_node element, const std::string& value) {
     pugi::xml_attribute attribute = element.attribute("codeName");
-    if (value.empty()) {
-        element.remove_attribute(attribute);
-        return;
-    }
     if (!attribute) {
         attribute = element.append_attribute("codeName");
     }
@@ -50,9 +46,6 @@ void SetWorkbookCodeName(pugi::xml_document& workbook, const std::string& codeNa
     pugi::xml_node root = workbook.document_element();
     pugi::xml_node properties = ChildByLocalName(root, "workbookPr");
     if (!properties) {
-        if (codeName.empty()) {
-            return;
-        }
         // workbookPr follows fileVersion and fileSharing and precedes everything else.
         pugi::xml_node after;
         for (const char* earlier : {"fileVersion", "fileSharing"}) {
@@ -64,7 +57,7 @@ void SetWorkbookCodeName(pugi::xml_document& workbook, const std::string& codeNa
         properties =
             after ? root.insert_child_after(name.c_str(), after) : root.prepend_child(name.c_str());
     }
-    SetOrRemove(properties, codeName);
+    SetCodeName(properties, codeName);
 }
 
 SheetPartKind KindOfSheetPart(const pugi::xml_document& part) {
@@ -82,13 +75,10 @@ void SetSheetCodeName(pugi::xml_document& part, const std::string& codeName) {
     pugi::xml_node root = part.document_element();
     pugi::xml_node properties = ChildByLocalName(root, "sheetPr");
     if (!properties) {
-        if (codeName.empty()) {
-            return;
-        }
         // sheetPr is the first child of every kind of sheet.
         properties = root.prepend_child(Qualified(root, "sheetPr").c_str());
     }
-    SetOrRemove(properties, codeName);
+    SetCodeName(properties, codeName);
 }
 
 }  // namespace tabrook::calcserver::vba

@@ -24,14 +24,13 @@ struct CodeNames {
 // comes from a damaged file and would make the package unreadable or bind the wrong module.
 bool IsAcceptableCodeName(std::string_view codeName);
 
-// Sets workbookPr@codeName, or removes it when codeName is empty, creating workbookPr in
-// its schema position when needed.
+// Sets workbookPr@codeName, creating workbookPr in its schema position when needed.
 void SetWorkbookCodeName(pugi::xml_document& workbook, const std::string& codeName);
 
 enum class SheetPartKind { Worksheet, OtherSheet, Unknown };
 SheetPartKind KindOfSheetPart(const pugi::xml_document& part);
 
-// Sets (or, for an empty codeName, removes) sheetPr@codeName in a sheet part.
+// Sets sheetPr@codeName in a sheet part, creating sheetPr when needed.
 void SetSheetCodeName(pugi::xml_document& part, const std::string& codeName);
 
 }  // namespace tabrook::calcserver::vba

@@ -40,6 +40,12 @@ std::string SheetCodeNameOf(const pugi::xml_document& part) {
     return ChildByLocalName(part.document_element(), "sheetPr").attribute("codeName").value();
 }
 
+std::string WorkbookCodeNameOf(const pugi::xml_document& workbook) {
+    return ChildByLocalName(workbook.document_element(), "workbookPr")
+        .attribute("codeName")
+        .value();
+}
+
 // The relationship id of a <sheet> element: the attribute r:id, whatever its prefix.
 std::string SheetRelationshipId(const pugi::xml_node& sheet) {
     for (pugi::xml_attribute attribute : sheet.attributes()) {
@@ -146,9 +152,6 @@ class PackagePatcher {
     // Keeps a code name out when it is malformed or already taken, so the package never
     // binds two objects to one module.
     bool Admit(const std::string& codeName, const std::string& owner) {
-        if (codeName.empty()) {
-            return true;
-        }
         if (!IsAcceptableCodeName(codeName)) {
             Note("the code name of " + owner + " is not a valid name and was left out");
             return false;
@@ -161,23 +164,8 @@ class PackagePatcher {
         return true;
     }
 
-    void ApplyCodeNames(const CodeNames& names, const Relationships& mainRels) {
-        pugi::xml_document workbook;
-        LoadPart(workbook, reader_.Read(mainPart_), mainPart_);
-
-        const pugi::xml_node properties =
-            ChildByLocalName(workbook.document_element(), "workbookPr");
-        if (Admit(names.workbook, "the workbook") &&
-            names.workbook != properties.attribute("codeName").value()) {
-            SetWorkbookCodeName(workbook, names.workbook);
-            replaced_[mainPart_] = SavePart(workbook);
-        }
-        result_.workbookCodeNameSet =
-            !names.workbook.empty() &&
-            names.workbook == ChildByLocalName(workbook.document_element(), "workbookPr")
-                                  .attribute("codeName")
-                                  .value();
-
+    std::map<std::string, std::string> SheetParts(const pugi::xml_document& workbook,
+                                                  const Relationships& mainRels) const {
         std::map<std::string, std::string> targetById;
         for (const Relationship& relationship : mainRels.All()) {
             if (!relationship.external) {
@@ -189,34 +177,47 @@ class PackagePatcher {
         for (const pugi::xml_node sheet : sheets.children()) {
             if (sheet.type() == pugi::node_element && LocalName(sheet) == "sheet") {
                 const auto target = targetById.find(SheetRelationshipId(sheet));
-                if (target != targetById.end()) {
+                if (target != targetById.end() && reader_.Has(target->second)) {
                     partBySheet[sheet.attribute("name").value()] = target->second;
                 }
             }
         }
+        return partBySheet;
+    }
 
+    // Objects the source names no code name for are left as the engine wrote them.
+    void ApplyCodeNames(const CodeNames& names, const Relationships& mainRels) {
+        pugi::xml_document workbook;
+        LoadPart(workbook, reader_.Read(mainPart_), mainPart_);
+        if (!names.workbook.empty() && Admit(names.workbook, "the workbook")) {
+            if (names.workbook != WorkbookCodeNameOf(workbook)) {
+                SetWorkbookCodeName(workbook, names.workbook);
+                replaced_[mainPart_] = SavePart(workbook);
+            }
+            result_.workbookCodeNameSet = true;
+        }
+
+        const std::map<std::string, std::string> partBySheet = SheetParts(workbook, mainRels);
         for (const SheetCodeName& source : names.sheets) {
+            if (source.codeName.empty()) {
+                continue;
+            }
             const std::string owner = "the sheet " + source.sheet;
             const auto part = partBySheet.find(source.sheet);
-            if (part == partBySheet.end() || !reader_.Has(part->second)) {
-                if (!source.codeName.empty()) {
-                    Note("the code name " + source.codeName + " of " + owner +
-                         " was left out: the converted package has no such sheet");
-                }
+            if (part == partBySheet.end()) {
+                Note("the code name " + source.codeName + " of " + owner +
+                     " was left out: the converted package has no such sheet");
                 continue;
             }
             pugi::xml_document sheetPart;
             LoadPart(sheetPart, reader_.Read(part->second), part->second);
-            const SheetPartKind kind = KindOfSheetPart(sheetPart);
-            const bool sameKind = source.isWorksheet ? kind == SheetPartKind::Worksheet
-                                                     : kind == SheetPartKind::OtherSheet;
-            if (!sameKind) {
+            const SheetPartKind wanted =
+                source.isWorksheet ? SheetPartKind::Worksheet : SheetPartKind::OtherSheet;
+            if (KindOfSheetPart(sheetPart) != wanted) {
                 // The engine turned, say, a chart sheet into a worksheet; the chart's
                 // document module would then drive an object of the wrong kind.
-                if (!source.codeName.empty()) {
-                    Note("the code name " + source.codeName + " of " + owner +
-                         " was left out: the converted sheet is of another kind");
-                }
+                Note("the code name " + source.codeName + " of " + owner +
+                     " was left out: the converted sheet is of another kind");
                 continue;
             }
             if (!Admit(source.codeName, owner)) {
@@ -226,9 +227,7 @@ class PackagePatcher {
                 SetSheetCodeName(sheetPart, source.codeName);
                 replaced_[part->second] = SavePart(sheetPart);
             }
-            if (!source.codeName.empty()) {
-                ++result_.sheetCodeNamesSet;
-            }
+            ++result_.sheetCodeNamesSet;
         }
     }
 

@@ -19,7 +19,7 @@ struct PackageChanges {
     bool removeVba = false;
     // The main part's content type: macro-enabled, or the plain one.
     bool macroEnabled = false;
-    // The code names to mirror; nullopt leaves the package's as they are.
+    // The code names to put in; empty ones, or nullopt, leave the package's as they are.
     std::optional<CodeNames> codeNames;
 };
 
