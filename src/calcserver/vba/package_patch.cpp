@@ -62,7 +62,7 @@ std::string SheetRelationshipId(const pugi::xml_node& sheet) {
 class PackagePatcher {
   public:
     PackagePatcher(const std::filesystem::path& packageIn, const PackageChanges& changes)
-        : reader_(packageIn), changes_(changes) {
+        : packageIn_(packageIn), reader_(packageIn), changes_(changes) {
         const std::string packageRelsPart = RelationshipsPartOf("");
         const Relationships packageRels(ReadIfPresent(reader_, packageRelsPart), packageRelsPart);
         for (const Relationship& relationship : packageRels.OfType(kOfficeDocumentRelType)) {
@@ -123,7 +123,11 @@ class PackagePatcher {
         if (relsChanged) {
             replaced_[mainRelsPart_] = mainRels.Xml();
         }
-        Write(packageOut);
+        std::error_code ignored;
+        const bool inPlace = std::filesystem::equivalent(packageIn_, packageOut, ignored);
+        if (!inPlace || !replaced_.empty() || !removed_.empty()) {
+            Write(packageOut);
+        }
         return result_;
     }
 
@@ -251,6 +255,7 @@ class PackagePatcher {
         writer.Commit();
     }
 
+    std::filesystem::path packageIn_;
     ZipReader reader_;
     const PackageChanges& changes_;
     std::string mainPart_;
