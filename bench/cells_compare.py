@@ -28,6 +28,7 @@ import xlrd
 from openpyxl.utils.datetime import to_excel
 
 warnings.simplefilter("ignore")
+QUIET = open(os.devnull, "w")  # xlrd reports file oddities on stdout otherwise
 
 RELATIVE_TOLERANCE = 1e-9
 
@@ -74,7 +75,7 @@ def source_text(cell):
 
 def compare_workbook(source_path, result_path, details):
     """Returns (compared, equal) for one pair."""
-    book = xlrd.open_workbook(source_path, on_demand=True)
+    book = xlrd.open_workbook(source_path, on_demand=True, logfile=QUIET)
     result = openpyxl.load_workbook(result_path, data_only=True, read_only=True)
     epoch = result.epoch
     compared = equal = 0
@@ -137,7 +138,7 @@ def main():
     for source, result in pairs_from_arguments(args.paths, args.ext):
         name = os.path.basename(source)
         try:
-            xlrd.open_workbook(source, on_demand=True).release_resources()
+            xlrd.open_workbook(source, logfile=QUIET).release_resources()  # every sheet, not just the list
         except Exception as error:  # xlrd cannot read it either: nothing to compare with
             print(f"{name}: source unreadable by xlrd ({error.__class__.__name__}), skipped")
             continue

@@ -49,6 +49,9 @@ TEST(BiffCells, EveryStoredValueKindIsDecoded) {
         Formula(5, 1, SpecialResult(0), tokens),
         Number(5, 2, 8),
         StringResult("belongs to nobody"),
+        // Error codes Excel does not define: no value.
+        BoolErr(6, 0, 0x99, true),
+        Formula(6, 1, SpecialResult(2, 0x99), tokens),
     };
     struct Case {
         CellAddress at;
@@ -73,6 +76,7 @@ TEST(BiffCells, EveryStoredValueKindIsDecoded) {
         {{5, 0}, {std::string("its TRUE blue"), true}},
         {{5, 1}, {std::string(), true, false}},
         {{5, 2}, {8.0}},
+        {{6, 1}, {ErrorValue{0x99}, true, false}},
     };
     const Workbook workbook = ReadWorkbookStream(
         WorkbookStream({SharedStringTable({"eins", "zwei"})}, {{"Sheet1", records}}));

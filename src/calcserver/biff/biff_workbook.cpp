@@ -192,8 +192,10 @@ std::string ErrorText(ErrorValue error) {
             return "#NAME?";
         case 0x24:
             return "#NUM!";
-        default:
+        case 0x2A:
             return "#N/A";
+        default:
+            return {};
     }
 }
 

@@ -63,7 +63,8 @@ Workbook ReadWorkbook(const std::filesystem::path& xls, const ReadOptions& optio
 Workbook ReadWorkbookStream(const std::vector<std::uint8_t>& stream,
                             const ReadOptions& options = {});
 
-// Excel's spelling of an error code ("#DIV/0!"); "#N/A" for codes it does not know.
+// Excel's spelling of an error code ("#DIV/0!"); empty for a code Excel does not define
+// (the reader never returns one).
 std::string ErrorText(ErrorValue error);
 
 }  // namespace tabrook::calcserver::biff

@@ -63,9 +63,17 @@ std::vector<std::span<const std::uint8_t>> WithContinues(const Record& first,
 }
 
 void CellRecordReader::Put(CellAddress address, Cell cell) {
+    // An error code Excel does not define says nothing we could keep either.
+    if (const auto* error = std::get_if<ErrorValue>(&cell.value);
+        error != nullptr && ErrorText(*error).empty()) {
+        if (!cell.isFormula) {
+            return;
+        }
+        cell.hasStoredResult = false;
+    }
     if (const double* number = std::get_if<double>(&cell.value);
         number != nullptr && !std::isfinite(*number)) {
-        // No spreadsheet value is infinite or NaN; such bytes say nothing we could keep.
+        // No spreadsheet value is infinite or NaN.
         if (!cell.isFormula) {
             return;
         }
