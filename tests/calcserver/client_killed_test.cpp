@@ -71,11 +71,29 @@ TEST(CalcServerClient, OfficeDiesWithAKilledClient) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
+    // The client's private folder, from the office's command line.
+    std::ifstream cmdline("/proc/" + std::to_string(office) + "/cmdline");
+    const std::string arguments((std::istreambuf_iterator<char>(cmdline)),
+                                std::istreambuf_iterator<char>());
     ::kill(client, SIGKILL);
     ::waitpid(client, nullptr, 0);
     ASSERT_GT(office, 0) << "the client never reported its office";
     EXPECT_TRUE(testing::AwaitGone(office, 30))
         << "soffice.bin " << office << " outlived its client";
+
+    const std::string marker = "UserInstallation=file://";
+    const auto at = arguments.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    const std::filesystem::path folder =
+        std::filesystem::path(arguments.substr(at + marker.size()).c_str())
+            .parent_path()
+            .parent_path();
+    ASSERT_TRUE(std::filesystem::exists(folder));
+    // The next program to start an office removes what the killed one had to leave.
+    platform::AutomationRegistry registry;
+    RegisterCalcServer(registry);
+    registry.CreateObject("Excel.Application");
+    EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
 
 }  // namespace
