@@ -18,6 +18,7 @@
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/util/CloseVetoException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -123,6 +124,12 @@ void CloseDocument(const Reference<css::lang::XComponent>& document) {
     document->dispose();
 }
 
+std::string Seconds(std::chrono::milliseconds limit) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", static_cast<double>(limit.count()) / 1000.0);
+    return text;
+}
+
 AutomationError OpenRefused(const std::filesystem::path& source, const std::string& reason) {
     return AutomationError(platform::kErrApplicationDefined,
                            "Tabrook cannot open '" + source.string() + "': " + reason);
@@ -210,11 +217,8 @@ void OfficeSession::Impl::Call(const std::function<void()>& body, std::chrono::m
         },
         limit, [this] { process.Kill(); });
     if (!finished) {
-        ThrowBroken(
-            platform::kErrCallTimedOut,
-            "LibreOffice did not answer within " +
-                std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
-                " s; its process was stopped.");
+        ThrowBroken(platform::kErrCallTimedOut, "LibreOffice did not answer within " +
+                                                    Seconds(limit) + "; its process was stopped.");
     }
     if (!transportFailure.empty()) {
         const auto code = process.ExitCode();
@@ -263,10 +267,7 @@ void OfficeSession::Impl::Start() {
         },
         limits.startup, [this] { process.Kill(); });
     if (!finished) {
-        failure = "LibreOffice did not start within " +
-                  std::to_string(
-                      std::chrono::duration_cast<std::chrono::seconds>(limits.startup).count()) +
-                  " s";
+        failure = "LibreOffice did not start within " + Seconds(limits.startup);
     }
     if (!failure.empty()) {
         broken = true;
