@@ -42,6 +42,15 @@ void WriteChildren(GsfOutfile* storage, const std::string& path,
 
 }  // namespace
 
+std::vector<CompoundEntry> MinimalVbaWorkbook() {
+    return {Stream("Workbook", "not BIFF"),
+            Storage("_VBA_PROJECT_CUR", std::string(16, '\x07')),
+            Stream("_VBA_PROJECT_CUR/PROJECT", "ID=\"{00000000}\"\r\nDocument=Sheet1/&H00000000"),
+            Storage("_VBA_PROJECT_CUR/VBA"),
+            Stream("_VBA_PROJECT_CUR/VBA/_VBA_PROJECT", std::string("\xcc\x61\xff\xff\x00", 5)),
+            Stream("_VBA_PROJECT_CUR/VBA/dir", std::string("\x01\x10\xb0\x00", 4))};
+}
+
 void WriteCompoundFile(const std::filesystem::path& file,
                        const std::vector<CompoundEntry>& entries) {
     GsfPtr<GsfOutput> sink(gsf_output_stdio_new(file.c_str(), nullptr));

@@ -22,6 +22,10 @@ inline CompoundEntry Storage(std::string path, std::string classId = {}) {
     return {std::move(path), true, {}, std::move(classId)};
 }
 
+// A compound file with the streams every VBA project has (its dir stream opens like a
+// compressed container) beside a Workbook stream that is no BIFF.
+std::vector<CompoundEntry> MinimalVbaWorkbook();
+
 // Parents must come before their children.
 void WriteCompoundFile(const std::filesystem::path& file,
                        const std::vector<CompoundEntry>& entries);

@@ -7,8 +7,10 @@
 #include <pugixml.hpp>
 
 #include "calcserver/package/zip_package.h"
+#include "calcserver/vba/carry_vba_project.h"
 #include "calcserver/vba/vba_error.h"
 #include "support/temp_dir.h"
+#include "vba/compound_fixture.h"
 
 namespace tabrook::calcserver::vba {
 namespace {
@@ -142,6 +144,51 @@ TEST(PackagePatch, UnusablePackagesFailWithoutWritingAnything) {
         EXPECT_THROW(PatchPackage(in, in, changes), VbaError);
         EXPECT_EQ(std::filesystem::file_size(in), size);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    }
+}
+
+// The sources here hold no readable sheets, so code names cannot be had: fatal only when a
+// project is carried, whose document modules would otherwise bind to nothing.
+TEST(CarryVbaProject, TheSourceDecidesWhatBecomesOfTheEnginesVbaPart) {
+    using testing::CompoundEntry;
+    std::vector<CompoundEntry> damaged = testing::MinimalVbaWorkbook();
+    damaged.pop_back();  // no dir stream
+    const std::vector<CompoundEntry> excel5 = {testing::Storage("_VBA_PROJECT")};
+    const std::vector<CompoundEntry> plain = {testing::Stream("Workbook", "?")};
+    struct Case {
+        const char* label;
+        std::vector<CompoundEntry> source;
+        bool macroEnabled;
+        bool throws;
+        const char* vbaPart;  // the VBA part's content afterwards, null for none
+    };
+    const Case cases[] = {
+        {"damaged project, macro-enabled target", damaged, true, true, nullptr},
+        {"damaged project, target without macros", damaged, false, false, nullptr},
+        {"sound project, unreadable sheets", testing::MinimalVbaWorkbook(), true, true, nullptr},
+        {"Excel 5 project", excel5, true, false, "the engine's rebuild"},
+        {"no project", plain, true, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        const auto source = dir.Path() / "book.xls";
+        testing::WriteCompoundFile(source, c.source);
+        const auto in = WritePackage(dir);
+        const auto out = dir.Path() / "out.xlsm";
+        if (c.throws) {
+            EXPECT_THROW(CarryVbaProject(source, in, out, c.macroEnabled), VbaError);
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        const VbaReport report = CarryVbaProject(source, in, out, c.macroEnabled);
+        EXPECT_FALSE(report.projectCarried);
+        EXPECT_FALSE(report.notes.empty());
+        const ZipReader reader(out);
+        EXPECT_EQ(reader.Has("xl/vbaProject.bin"), c.vbaPart != nullptr);
+        if (c.vbaPart != nullptr) {
+            EXPECT_EQ(reader.Read("xl/vbaProject.bin"), c.vbaPart);
+        }
     }
 }
 

@@ -15,6 +15,7 @@ namespace {
 using namespace std::string_literals;
 using tabrook::testing::TempDir;
 using testing::CompoundEntry;
+using testing::MinimalVbaWorkbook;
 using testing::Quoted;
 using testing::RunChecker;
 using testing::Storage;
@@ -23,20 +24,9 @@ using testing::WriteCompoundFile;
 
 const std::string kFormClassId("\x12\x34\x56\x78\x9a\xbc\xde\xf0\x01\x02\x03\x04\x05\x06\x07\x08",
                                16);
-const std::string kProjectClassId(16, '\x07');
 const std::string kSignature =
     "\x05"
     "DigitalSignature";
-
-// The streams every project has; `dir` opens like a compressed container.
-std::vector<CompoundEntry> MinimalProject() {
-    return {Stream("Workbook", "not part of the project"),
-            Storage("_VBA_PROJECT_CUR", kProjectClassId),
-            Stream("_VBA_PROJECT_CUR/PROJECT", "ID=\"{00000000}\"\r\nDocument=Sheet1/&H00000000"),
-            Storage("_VBA_PROJECT_CUR/VBA"),
-            Stream("_VBA_PROJECT_CUR/VBA/_VBA_PROJECT", std::string("\xcc\x61\xff\xff\x00", 5)),
-            Stream("_VBA_PROJECT_CUR/VBA/dir", std::string("\x01\x10\xb0\x00", 4))};
-}
 
 std::filesystem::path WriteWorkbook(const TempDir& dir, const std::vector<CompoundEntry>& entries) {
     const auto file = dir.Path() / "book.xls";
@@ -46,7 +36,7 @@ std::filesystem::path WriteWorkbook(const TempDir& dir, const std::vector<Compou
 
 TEST(SourceProject, CopiesEveryStreamAndStorageUnchangedAndDropsOnlyTopSignatures) {
     TempDir dir;
-    std::vector<CompoundEntry> entries = MinimalProject();
+    std::vector<CompoundEntry> entries = MinimalVbaWorkbook();
     std::string large(70000, '\0');  // beyond the mini-stream cut-off of 4096 bytes
     for (std::size_t i = 0; i < large.size(); ++i) {
         large[i] = static_cast<char>(i * 31 % 251);
@@ -81,13 +71,13 @@ TEST(SourceProject, CopiesEveryStreamAndStorageUnchangedAndDropsOnlyTopSignature
 
 TEST(SourceProject, EveryWorkbookGetsAKindOrARefusalThatSaysDamaged) {
     const auto without = [](const std::string& path) {
-        std::vector<CompoundEntry> entries = MinimalProject();
+        std::vector<CompoundEntry> entries = MinimalVbaWorkbook();
         std::erase_if(entries, [&](const CompoundEntry& e) { return e.path == path; });
         return entries;
     };
-    std::vector<CompoundEntry> uncompressedDir = MinimalProject();
+    std::vector<CompoundEntry> uncompressedDir = MinimalVbaWorkbook();
     uncompressedDir.back().data = "plain text";
-    std::vector<CompoundEntry> longer = MinimalProject();
+    std::vector<CompoundEntry> longer = MinimalVbaWorkbook();
     longer.push_back(Stream("_VBA_PROJECT_CUR/VBA/Module1", std::string(9000, 'm')));
     struct Case {
         const char* label;
