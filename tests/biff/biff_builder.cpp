@@ -115,7 +115,7 @@ Bytes Formula(std::uint16_t row, std::uint16_t column, const Bytes& result, cons
         result + Le16(0) + Le32(0) + Le16(static_cast<std::uint16_t>(tokens.size())) + tokens);
 }
 
-Bytes SpecialResult(std::uint8_t kind, std::uint8_t value) {
+Bytes NonNumberResult(std::uint8_t kind, std::uint8_t value) {
     return Bytes{kind, 0, value, 0, 0, 0, 0xFF, 0xFF};
 }
 

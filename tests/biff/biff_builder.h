@@ -34,7 +34,7 @@ Bytes Number(std::uint16_t row, std::uint16_t column, double value);
 Bytes BoolErr(std::uint16_t row, std::uint16_t column, std::uint8_t value, bool isError);
 // A FORMULA record whose cached result is given as its eight raw bytes.
 Bytes Formula(std::uint16_t row, std::uint16_t column, const Bytes& result, const Bytes& tokens);
-Bytes SpecialResult(std::uint8_t kind, std::uint8_t value = 0);  // 0 text, 1 bool, 2 error, 3 ""
+Bytes NonNumberResult(std::uint8_t kind, std::uint8_t value = 0);  // 0 text, 1 bool, 2 error, 3 ""
 Bytes StringResult(std::string_view text);  // the STRING record after a text result
 
 struct SheetSource {

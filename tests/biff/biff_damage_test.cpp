@@ -20,7 +20,7 @@ std::vector<Bytes> Samples() {
         {CodeName("Book"), SharedStringTable({"one", "три"})},
         {{"A",
           {Number(0, 0, 1), CellRecord(0x00FD, 2, 0, Le32(1)), BoolErr(3, 0, 1, false),
-           Formula(4, 0, SpecialResult(0), tokens), StringResult("text"), CodeName("Sheet1")}},
+           Formula(4, 0, NonNumberResult(0), tokens), StringResult("text"), CodeName("Sheet1")}},
          {"B", {Number(9, 9, 9)}}})};
     if (const auto corpus = tabrook::testing::CorpusDir(); !corpus.empty()) {
         for (const auto& entry : std::filesystem::directory_iterator(corpus)) {

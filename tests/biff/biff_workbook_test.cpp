@@ -38,20 +38,20 @@ TEST(BiffCells, EveryStoredValueKindIsDecoded) {
         BoolErr(3, 0, 1, false),
         BoolErr(3, 1, 0x07, true),
         Formula(4, 0, LeDouble(42), tokens),
-        Formula(4, 1, SpecialResult(1, 0), tokens),
-        Formula(4, 2, SpecialResult(2, 0x2A), tokens),
-        Formula(4, 3, SpecialResult(3), tokens),
+        Formula(4, 1, NonNumberResult(1, 0), tokens),
+        Formula(4, 2, NonNumberResult(2, 0x2A), tokens),
+        Formula(4, 3, NonNumberResult(3), tokens),
         // A text result waits for its STRING record, even past a shared-formula record.
-        Formula(5, 0, SpecialResult(0), tokens),
+        Formula(5, 0, NonNumberResult(0), tokens),
         Record(0x04BC, Bytes(10, 0)),
         StringResult("its TRUE blue"),
         // A text result whose STRING record never comes has no stored result.
-        Formula(5, 1, SpecialResult(0), tokens),
+        Formula(5, 1, NonNumberResult(0), tokens),
         Number(5, 2, 8),
         StringResult("belongs to nobody"),
         // Error codes Excel does not define: no value.
         BoolErr(6, 0, 0x99, true),
-        Formula(6, 1, SpecialResult(2, 0x99), tokens),
+        Formula(6, 1, NonNumberResult(2, 0x99), tokens),
     };
     struct Case {
         CellAddress at;

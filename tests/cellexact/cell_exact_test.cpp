@@ -81,15 +81,15 @@ const Bytes kAdd{0x03}, kDiv{0x06}, kConcat{0x08}, kLess{0x09}, kEqual{0x0B}, kG
 Bytes StaleWorkbook() {
     const std::vector<Bytes> calc{
         Dimensions(6, 2),
-        Formula(0, 0, SpecialResult(1, 1), Int(1) + Int(1) + kEqual),   // =1=1, TRUE
-        Formula(1, 0, SpecialResult(2, 0x2A), Int(1) + Int(0) + kDiv),  // =1/0, #N/A
+        Formula(0, 0, NonNumberResult(1, 1), Int(1) + Int(1) + kEqual),   // =1=1, TRUE
+        Formula(1, 0, NonNumberResult(2, 0x2A), Int(1) + Int(0) + kDiv),  // =1/0, #N/A
         Formula(
-            2, 0, SpecialResult(0),
+            2, 0, NonNumberResult(0),
             Text("its ") + Int(2) + Int(3) + kLess + kParen + kConcat + Text(" blue") + kConcat),
         StringResult("its TRUE blue"),
-        Formula(3, 0, LeDouble(5), Int(2) + Int(2) + kAdd),                // =2+2, 5
-        Formula(4, 0, SpecialResult(0), Int(1) + Int(1) + kAdd),           // no STRING: no result
-        Formula(5, 0, SpecialResult(3), Text("x") + Text("y") + kConcat),  // ""
+        Formula(3, 0, LeDouble(5), Int(2) + Int(2) + kAdd),                  // =2+2, 5
+        Formula(4, 0, NonNumberResult(0), Int(1) + Int(1) + kAdd),           // no STRING: no result
+        Formula(5, 0, NonNumberResult(3), Text("x") + Text("y") + kConcat),  // ""
         BoolErr(0, 1, 1, false),
         BoolErr(1, 1, 0x17, true),
         CellRecord(0x00FD, 2, 1, Le32(0)),
@@ -97,7 +97,7 @@ Bytes StaleWorkbook() {
     };
     const std::vector<Bytes> second{
         Dimensions(2, 1),
-        Formula(0, 0, SpecialResult(1, 0), Int(3) + Int(2) + kGreater),  // =3>2, FALSE
+        Formula(0, 0, NonNumberResult(1, 0), Int(3) + Int(2) + kGreater),  // =3>2, FALSE
         CellRecord(0x0204, 1, 0, UnicodeString("Größe")),
     };
     return WorkbookStream({SharedStringTable({"plain"})}, {{"Calc", calc}, {"Zweite", second}});
