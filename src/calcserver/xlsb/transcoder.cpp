@@ -26,6 +26,8 @@ constexpr const char* kSheetType = "application/vnd.ms-excel.worksheet";
 constexpr const char* kStylesType = "application/vnd.ms-excel.styles";
 constexpr const char* kStringsType = "application/vnd.ms-excel.sharedStrings";
 constexpr const char* kVbaType = "application/vnd.ms-office.vbaProject";
+constexpr const char* kStylesRelationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
 constexpr const char* kVbaRelationship =
     "http://schemas.microsoft.com/office/2006/relationships/vbaProject";
 
@@ -250,6 +252,11 @@ TranscodeReport Transcode(const std::filesystem::path& source,
         }
     }
 
+    if (plan.styles.empty()) {
+        workbook_rels.push_back(
+            {NewRelationshipId(workbook_rels), kStylesRelationship, "styles.bin", false});
+    }
+
     ContentTypes types;
     types.defaults = source_types.defaults;
     types.defaults["bin"] = kWorkbookType;
@@ -305,10 +312,11 @@ TranscodeReport Transcode(const std::filesystem::path& source,
         declare(part, kSheetType);
         out.AddFile(part, sheet_files[i]);
     }
-    if (!plan.styles.empty()) {
-        declare(plan.renamed.at(plan.styles), kStylesType);
-        out.Add(plan.renamed.at(plan.styles), styles.Records());
-    }
+    // Readers need a style table even when the package had none.
+    const std::string styles_part = plan.styles.empty() ? ResolveTarget(plan.workbook, "styles.bin")
+                                                        : plan.renamed.at(plan.styles);
+    declare(styles_part, kStylesType);
+    out.Add(styles_part, styles.Records());
     if (strings) {
         declare(plan.renamed.at(plan.strings), kStringsType);
         out.Add(plan.renamed.at(plan.strings), std::move(strings->records));

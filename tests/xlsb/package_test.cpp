@@ -1,0 +1,195 @@
+// The package around the records: part names, content types and relationships as the
+// binary workbook has them, parts carried unchanged, and bad input refused without
+// leaving anything at the target.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "calcserver/package/zip_package.h"
+#include "calcserver/xlsb/transcoder.h"
+#include "support/temp_dir.h"
+#include "xlsb_test_support.h"
+
+namespace tabrook::calcserver::xlsb {
+namespace {
+
+using package::ZipReader;
+using testing::TempDir;
+using testing::xlsb::ReadRecords;
+using testing::xlsb::SheetSpec;
+using testing::xlsb::WriteXlsx;
+
+const std::string kVbaBytes("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 not really a project\0\x01", 32);
+
+std::filesystem::path MacroWorkbook(const TempDir& dir) {
+    const auto file = dir.Path() / "in.xlsm";
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    WriteXlsx(
+        file,
+        {{"Data", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>", "<drawing r:id=\"rId1\"/>", ""}},
+        "",
+        {{"xl/vbaProject.bin", kVbaBytes},
+         {"docProps/core.xml",
+          "<?xml version=\"1.0\"?><cp:coreProperties "
+          "xmlns:cp=\"urn:x\"><cp:title>T</cp:title></cp:coreProperties>"},
+         {"xl/drawings/drawing1.xml", "<?xml version=\"1.0\"?><xdr:wsDr xmlns:xdr=\"urn:d\"/>"},
+         {"xl/worksheets/_rels/sheet1.xml.rels",
+          "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+          "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
+              rel + "/drawing\" Target=\"../drawings/drawing1.xml\"/></Relationships>"}});
+    return file;
+}
+
+TEST(Package, PartsTypesAndRelationshipsAreThoseOfABinaryWorkbook) {
+    TempDir dir;
+    const auto xlsb = dir.Path() / "out.xlsb";
+    TranscodeToXlsb(MacroWorkbook(dir), xlsb);
+    const ZipReader zip(xlsb);
+    for (const char* part : {"xl/workbook.bin", "xl/worksheets/sheet1.bin", "xl/styles.bin",
+                             "xl/_rels/workbook.bin.rels", "xl/worksheets/_rels/sheet1.bin.rels",
+                             "xl/drawings/drawing1.xml", "docProps/core.xml", "_rels/.rels"}) {
+        EXPECT_TRUE(zip.Has(part)) << part;
+    }
+    for (const char* part :
+         {"xl/workbook.xml", "xl/worksheets/sheet1.xml", "xl/_rels/workbook.xml.rels"}) {
+        EXPECT_FALSE(zip.Has(part)) << part;
+    }
+    EXPECT_EQ(zip.Read("xl/vbaProject.bin"), kVbaBytes);
+
+    const std::string types = zip.Read("[Content_Types].xml");
+    for (const char* expected :
+         {"Extension=\"bin\" "
+          "ContentType=\"application/vnd.ms-excel.sheet.binary.macroEnabled.main\"",
+          "PartName=\"/xl/worksheets/sheet1.bin\" "
+          "ContentType=\"application/vnd.ms-excel.worksheet\"",
+          "PartName=\"/xl/styles.bin\" ContentType=\"application/vnd.ms-excel.styles\"",
+          "PartName=\"/xl/vbaProject.bin\" ContentType=\"application/vnd.ms-office.vbaProject\""}) {
+        EXPECT_NE(types.find(expected), std::string::npos) << expected << "\n" << types;
+    }
+    EXPECT_NE(zip.Read("_rels/.rels").find("Target=\"xl/workbook.bin\""), std::string::npos);
+    const std::string book_rels = zip.Read("xl/_rels/workbook.bin.rels");
+    EXPECT_NE(book_rels.find("Target=\"worksheets/sheet1.bin\""), std::string::npos) << book_rels;
+    EXPECT_NE(book_rels.find("relationships/vbaProject\" Target=\"vbaProject.bin\""),
+              std::string::npos)
+        << book_rels;
+    EXPECT_NE(zip.Read("xl/worksheets/_rels/sheet1.bin.rels").find("../drawings/drawing1.xml"),
+              std::string::npos);
+    // The sheet points at its drawing by relationship id.
+    bool drawing = false;
+    for (const auto& record : ReadRecords(zip.Read("xl/worksheets/sheet1.bin"))) {
+        drawing = drawing || (record.type == 0x0226 &&
+                              record.body == std::string("\x04\0\0\0r\0I\0d\0\x31\0", 12));
+    }
+    EXPECT_TRUE(drawing);
+}
+
+TEST(Package, CodeNamesReachTheWorkbookAndSheetProperties) {
+    TempDir dir;
+    const auto xlsx = dir.Path() / "in.xlsx";
+    WriteXlsx(xlsx, {{"Data", "", "", ""}}, "");
+    // Code names live in workbookPr and sheetPr, ahead of the parts WriteXlsx makes.
+    {
+        const ZipReader source(xlsx);
+        std::string book = source.Read("xl/workbook.xml");
+        book.replace(book.find("<sheets>"), 0, "<workbookPr codeName=\"DieseArbeitsmappe\"/>");
+        std::string sheet = source.Read("xl/worksheets/sheet1.xml");
+        sheet.replace(sheet.find("<sheetData>"), 0, "<sheetPr codeName=\"Tabelle1\"/>");
+        package::ZipWriter rewrite(dir.Path() / "coded.xlsx");
+        for (const auto& name : source.EntryNames()) {
+            if (name == "xl/workbook.xml") {
+                rewrite.Add(name, book);
+            } else if (name == "xl/worksheets/sheet1.xml") {
+                rewrite.Add(name, sheet);
+            } else {
+                rewrite.CopyFrom(source, name);
+            }
+        }
+        rewrite.Commit();
+    }
+    const auto xlsb = dir.Path() / "out.xlsb";
+    TranscodeToXlsb(dir.Path() / "coded.xlsx", xlsb);
+    const ZipReader zip(xlsb);
+    const auto utf16 = [](std::string_view text) {
+        std::string out;
+        for (char c : text) {
+            out += c;
+            out += '\0';
+        }
+        return out;
+    };
+    bool book_name = false;
+    for (const auto& record : ReadRecords(zip.Read("xl/workbook.bin"))) {
+        book_name = book_name ||
+                    (record.type == 0x0099 && record.body.ends_with(utf16("DieseArbeitsmappe")));
+    }
+    bool sheet_name = false;
+    for (const auto& record : ReadRecords(zip.Read("xl/worksheets/sheet1.bin"))) {
+        sheet_name =
+            sheet_name || (record.type == 0x0093 && record.body.ends_with(utf16("Tabelle1")));
+    }
+    EXPECT_TRUE(book_name);
+    EXPECT_TRUE(sheet_name);
+}
+
+TEST(Package, BadInputIsRefusedAndLeavesNoFile) {
+    struct Case {
+        const char* what;
+        void (*make)(const std::filesystem::path&);
+    };
+    const Case cases[] = {
+        {"not a zip",
+         [](const std::filesystem::path& f) { std::ofstream(f, std::ios::binary) << "PK? no"; }},
+        {"chart sheet",
+         [](const std::filesystem::path& f) {
+             WriteXlsx(f, {{"Data", "", "", ""}});
+             const ZipReader source(f);
+             std::string rels = source.Read("xl/_rels/workbook.xml.rels");
+             rels.replace(rels.find("/worksheet\""), 11, "/chartsheet\"");
+             package::ZipWriter rewrite(f.string() + ".tmp.xlsx");
+             for (const auto& name : source.EntryNames()) {
+                 name == "xl/_rels/workbook.xml.rels" ? rewrite.Add(name, rels)
+                                                      : rewrite.CopyFrom(source, name);
+             }
+             rewrite.Commit();
+             std::filesystem::rename(f.string() + ".tmp.xlsx", f);
+         }},
+        {"malformed sheet XML",
+         [](const std::filesystem::path& f) {
+             WriteXlsx(f, {{"Data", "<row><c r=\"A1\"><v>1</v></row>", "", ""}});
+         }},
+        {"cell outside the grid",
+         [](const std::filesystem::path& f) {
+             WriteXlsx(f, {{"Data", "<row><c r=\"XFE1\"><v>1</v></c></row>", "", ""}});
+         }},
+        {"missing shared string index",
+         [](const std::filesystem::path& f) {
+             WriteXlsx(f, {{"Data", "<row><c r=\"A1\" t=\"s\"><v>x</v></c></row>", "", ""}});
+         }},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const auto input = dir.Path() / "in.xlsx";
+        c.make(input);
+        const auto target = dir.Path() / "out.xlsb";
+        EXPECT_THROW(TranscodeToXlsb(input, target), XlsbError) << c.what;
+        std::size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+            files += entry.path() != input ? 1 : 0;
+        }
+        EXPECT_EQ(files, 0u) << c.what << ": something was left beside the target";
+    }
+}
+
+TEST(Package, NeverWritesOverItsOwnSource) {
+    TempDir dir;
+    const auto input = dir.Path() / "same.xlsx";
+    WriteXlsx(input, {{"Data", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>", "", ""}});
+    const auto before = std::filesystem::file_size(input);
+    EXPECT_THROW(TranscodeToXlsb(input, input), XlsbError);
+    EXPECT_EQ(std::filesystem::file_size(input), before);
+    EXPECT_THROW(TranscodeToXlsb(input, dir.Path() / "missing" / "out.xlsb"), XlsbError);
+}
+
+}  // namespace
+}  // namespace tabrook::calcserver::xlsb
