@@ -169,16 +169,17 @@ TEST(CellExactWithLibreOffice, ConvertedPackagesShowTheSourcesStoredValues) {
     }
 }
 
-// A hand-made package with sheets "Erste" and "Zweite" and a chart sheet; each worksheet
-// holds the number 1 in A1 as LibreOffice writes it.
-void WritePackage(const fs::path& file) {
+// A hand-made package with sheets "Erste" and "Zweite" and a chart sheet, as LibreOffice
+// writes the number 1 in Erste!A1 and the boolean constant TRUE in Zweite!A1.
+void WritePackage(const fs::path& file, bool withCalcChain = false) {
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     const auto link = [&](const char* id, const char* type, const char* target) {
         return std::string("<Relationship Id=\"") + id + "\" Type=\"" + rel + type +
                "\" Target=\"" + target + "\"/>";
     };
-    const std::string sheet = R"(<worksheet><sheetData><row r="1"><c r="A1" t="n"><v>1</v></c>)"
-                              R"(</row></sheetData></worksheet>)";
+    const auto sheet = [](const std::string& cell) {
+        return R"(<worksheet><sheetData><row r="1">)" + cell + "</row></sheetData></worksheet>";
+    };
     package::ZipWriter zip(file);
     zip.Add("_rels/.rels", "<Relationships>" + link("rId1", "officeDocument", "xl/workbook.xml") +
                                "</Relationships>");
@@ -189,9 +190,11 @@ void WritePackage(const fs::path& file) {
     zip.Add("xl/_rels/workbook.xml.rels",
             "<Relationships>" + link("rId2", "worksheet", "worksheets/a.xml") +
                 link("rId3", "worksheet", "/xl/worksheets/b.xml") +
-                link("rId4", "chartsheet", "chartsheets/c.xml") + "</Relationships>");
-    zip.Add("xl/worksheets/a.xml", sheet);
-    zip.Add("xl/worksheets/b.xml", sheet);
+                link("rId4", "chartsheet", "chartsheets/c.xml") +
+                (withCalcChain ? link("rId5", "calcChain", "calcChain.xml") : "") +
+                "</Relationships>");
+    zip.Add("xl/worksheets/a.xml", sheet(R"(<c r="A1" t="n"><v>1</v></c>)"));
+    zip.Add("xl/worksheets/b.xml", sheet(R"(<c r="A1" t="n"><f>TRUE()</f><v>1</v></c>)"));
     zip.Add("xl/chartsheets/c.xml", "<chartsheet/>");
     zip.Commit();
 }
@@ -227,6 +230,12 @@ TEST(CellExactPackage, SheetsAreMatchedByNameAndTheRestIsLeftAsWritten) {
     EXPECT_EQ(ApplyStoredValues(source, package, package).cellsChanged, 0u);
     EXPECT_EQ(FileBytes(package), done) << "a package already exact is not rewritten";
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 3) << "no temporary left";
+
+    // A calculation chain lists the formula of a constant too, so it stays.
+    WritePackage(package, true);
+    ApplyStoredValues(source, package, out);
+    EXPECT_THAT(ZipReader(out).Read("xl/worksheets/b.xml"),
+                HasSubstr(R"(<c r="A1" t="b"><f>TRUE()</f><v>1</v>)"));
 
     // Sources that cannot be read leave the package as it was, and say why.
     std::ofstream(dir.Path() / "text.xls") << "no workbook";

@@ -46,6 +46,7 @@ std::map<std::string, std::string> ApplyToSheets(const biff::Workbook& workbook,
                                                  const ZipReader& zip, CellExactReport& report) {
     const std::vector<PackageSheet> parts = WorksheetParts(zip);
     const std::vector<std::string> sharedStrings = SharedStrings(zip);
+    const bool keepFormulas = HasCalcChain(zip);
     std::map<std::string, std::string> rewritten;
     for (const biff::Sheet& sheet : workbook.sheets) {
         if (!sheet.isWorksheet) {
@@ -64,7 +65,7 @@ std::map<std::string, std::string> ApplyToSheets(const biff::Workbook& workbook,
         }
         std::string xml = zip.Read(part->part);
         try {
-            const SheetOutcome outcome = RewriteSheet(xml, sheet, sharedStrings);
+            const SheetOutcome outcome = RewriteSheet(xml, sheet, sharedStrings, keepFormulas);
             report.cellsCompared += outcome.compared;
             report.cellsChanged += outcome.changed;
             report.numbersRefined += outcome.refined;

@@ -15,6 +15,7 @@ using package::PackageError;
 constexpr std::string_view kWorksheetType = "/worksheet";
 constexpr std::string_view kSharedStringsType = "/sharedStrings";
 constexpr std::string_view kOfficeDocumentType = "/officeDocument";
+constexpr std::string_view kCalcChainType = "/calcChain";
 
 bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -129,6 +130,15 @@ std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip) {
         sheets.push_back({sheet.attribute("name").value(), relationship->second.second});
     }
     return sheets;
+}
+
+bool HasCalcChain(const package::ZipReader& zip) {
+    for (const auto& [id, relationship] : Relationships(zip, WorkbookPart(zip))) {
+        if (EndsWith(relationship.first, kCalcChainType)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<std::string> SharedStrings(const package::ZipReader& zip) {

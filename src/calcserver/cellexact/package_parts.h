@@ -23,6 +23,9 @@ std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip);
 // The texts of xl/sharedStrings.xml (or whatever the workbook relates), empty when none.
 std::vector<std::string> SharedStrings(const package::ZipReader& zip);
 
+// Whether the workbook relates a calculation chain, which lists every formula cell.
+bool HasCalcChain(const package::ZipReader& zip);
+
 // A relationship target resolved against the folder of the part that names it.
 std::string ResolvePartName(const std::string& fromPart, const std::string& target);
 

@@ -260,7 +260,7 @@ std::string CellReference(CellAddress address) {
 }
 
 SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
-                          const std::vector<std::string>& sharedStrings) {
+                          const std::vector<std::string>& sharedStrings, bool keepFormulas) {
     pugi::xml_document document;
     const unsigned parsing = pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata;
     if (!document.load_buffer(worksheetXml.data(), worksheetXml.size(), parsing)) {
@@ -286,7 +286,8 @@ SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
             }
             node = index.Add(address);
         } else {
-            const bool droppedFormula = !cell.isFormula && DropFormulaOfConstant(node);
+            const bool droppedFormula =
+                !cell.isFormula && !keepFormulas && DropFormulaOfConstant(node);
             const Match match = Compare(node, cell.value, sharedStrings);
             if (match == Match::Same && !droppedFormula) {
                 continue;

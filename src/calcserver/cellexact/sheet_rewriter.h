@@ -16,10 +16,12 @@ struct SheetOutcome {
     bool modified = false;
 };
 
-// Rewrites `worksheetXml` in place. Throws package::PackageError when the part is not a
-// well-formed worksheet; `worksheetXml` is then unchanged.
+// Rewrites `worksheetXml` in place. Formulas that LibreOffice gave to constant cells are
+// removed unless `keepFormulas` (a calculation chain lists them, and Excel refuses a chain
+// that names cells without formulas). Throws package::PackageError when the part is not
+// a well-formed worksheet; `worksheetXml` is then unchanged.
 SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
-                          const std::vector<std::string>& sharedStrings);
+                          const std::vector<std::string>& sharedStrings, bool keepFormulas = false);
 
 // "A1"-style reference to 0-based row and column; false when it is not one.
 bool ParseCellReference(std::string_view reference, biff::CellAddress& address);
