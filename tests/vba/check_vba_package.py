@@ -100,8 +100,10 @@ def check_package(source, path, all_bound):
                  for o in ET.fromstring(package.read('[Content_Types].xml')).iter(TYPES)}
         expect(types.get('/' + main) == MACRO_MAIN, 'main part type ' + str(types.get('/' + main)))
         expect(len(vba) == 1 and types.get('/' + vba[0]) == VBA_TYPE, 'VBA part not declared')
-        with olefile.OleFileIO(package.read(vba[0])) as copy:
-            identical, streams = compare(ole, [PROJECT], copy)
+        identical, streams = 0, len([k for k, v in entries(ole, [PROJECT]).items() if v[0] == 'stream'])
+        if vba and vba[0] in package.namelist():
+            with olefile.OleFileIO(package.read(vba[0])) as copy:
+                identical, streams = compare(ole, [PROJECT], copy)
         workbook = ET.fromstring(package.read(main))
         properties = workbook.find(MAIN + 'workbookPr')
         code_names = [properties.get('codeName')] if properties is not None else []
