@@ -124,6 +124,10 @@ void CloseDocument(const Reference<css::lang::XComponent>& document) {
     document->dispose();
 }
 
+std::string InParentheses(const rtl::OUString& detail) {
+    return detail.isEmpty() ? std::string() : " (" + ToUtf8(detail) + ")";
+}
+
 std::string Seconds(std::chrono::milliseconds limit) {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", static_cast<double>(limit.count()) / 1000.0);
@@ -306,7 +310,12 @@ OfficeSession::DocumentId OfficeSession::Open(const std::filesystem::path& sourc
                 refusal = "the file is not a workbook LibreOffice can read.";
                 return;
             } catch (const css::io::IOException& error) {
-                refusal = "the file cannot be read (" + ToUtf8(error.Message) + ").";
+                refusal = "the file cannot be read" + InParentheses(error.Message) + ".";
+                return;
+            } catch (const css::uno::RuntimeException&) {
+                throw;  // the connection, not the file
+            } catch (const css::uno::Exception& error) {
+                refusal = "LibreOffice could not load it" + InParentheses(error.Message) + ".";
                 return;
             }
             if (!document.is()) {
@@ -349,8 +358,10 @@ void OfficeSession::Store(DocumentId document, std::string_view filter,
             const auto properties = AsSequence(settings);
             try {
                 storable->storeToURL(ToOUString(FileUrl(output)), properties);
-            } catch (const css::io::IOException& error) {
-                failure = ToUtf8(error.Message);
+            } catch (const css::uno::RuntimeException&) {
+                throw;  // the connection, not the file
+            } catch (const css::uno::Exception& error) {
+                failure = error.Message.isEmpty() ? "no reason given" : ToUtf8(error.Message);
             }
         },
         impl_->limits.call);
