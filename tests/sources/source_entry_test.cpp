@@ -1,7 +1,4 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <functional>
 
 #include "sources/file_list.h"
 #include "sources/source_entry_commands.h"
@@ -10,239 +7,95 @@
 namespace tabrook::sources {
 namespace {
 
-using tabrook::testing::FormFixture;
-using ::testing::ElementsAre;
-
-struct Entry {
+// Both lists in one line: entries by last name and icon, "*" on the selected one, then the
+// file list with "-" on unticked rows.
+std::string Lists(app::Form1& form) {
     std::string text;
-    int icon;
-    bool operator==(const Entry&) const = default;
-};
-
-struct FileRow {
-    std::string name;
-    bool checked;
-    bool operator==(const FileRow&) const = default;
-};
-
-// What the user sees of both lists.
-struct Lists {
-    std::vector<Entry> entries;
-    int selected = 0;  // 1-based; 0 when none
-    std::vector<FileRow> files;
-    bool operator==(const Lists&) const = default;
-};
-
-void PrintTo(const Lists& lists, std::ostream* out) {
-    *out << "entries:";
-    for (const Entry& e : lists.entries) {
-        *out << " [" << e.text << " icon " << e.icon << "]";
+    for (int row = 1; row <= form.ListView1().Count(); ++row) {
+        platform::ListItem item = form.ListView1().Item(row);
+        const std::string path = item.Text();
+        text += (item.Selected() ? "*" : "") + path.substr(path.rfind('/') + 1) + ":" +
+                std::to_string(item.SmallIcon()) + " ";
     }
-    *out << " selected " << lists.selected << " files:";
-    for (const FileRow& f : lists.files) {
-        *out << " [" << f.name << (f.checked ? " ticked]" : "]");
+    text += "|";
+    for (int row = 1; row <= form.ListView2().Count(); ++row) {
+        platform::ListItem item = form.ListView2().Item(row);
+        text += std::string(" ") + (item.Checked() ? "" : "-") + item.Text();
     }
+    return text;
 }
 
-class SourceEntryTest : public ::testing::Test {
-  protected:
+struct SourceEntryTest : ::testing::Test {
     void SetUp() override {
-        fixture.work.Write("one/a.xls");
-        fixture.work.Write("one/b.XLSX");
-        fixture.work.Write("two/c.xls");
-        fixture.work.MakeDir("empty");
+        for (const char* file : {"a/1.xls", "a/2.xls", "b/3.xls"}) {
+            fixture.work.Write(file);
+        }
         fixture.Open();
     }
-
-    app::Form1& Form() { return fixture.Form(); }
-    std::string At(const char* relative) const { return (fixture.work.Path() / relative).string(); }
-
-    // Entries as start-up would leave them, the `selected` one chosen and its files shown.
-    void Seed(const std::vector<Entry>& entries, int selected) {
-        for (const Entry& e : entries) {
-            Form().ListView1().Add(e.text).SetSmallIcon(e.icon);
-        }
+    // Entries a, b and a missing one; the file list shows a's files with row 2 unticked.
+    app::Form1& Seed(int selected) {
+        app::Form1& form = fixture.Form();
+        form.ListView1().Add(At("a")).SetSmallIcon(app::kImageFolder);
+        form.ListView1().Add(At("b")).SetSmallIcon(app::kImageFolder);
+        form.ListView1().Add(At("gone")).SetSmallIcon(app::kImageMissing);
         if (selected > 0) {
-            Form().ListView1().Item(selected).SetSelected(true);
-            FillFileList(Form(), entries[static_cast<std::size_t>(selected - 1)].text);
+            form.ListView1().Item(selected).SetSelected(true);
         }
+        FillFileList(form, At("a"));
+        form.ListView2().Item(2).SetChecked(false);
+        form.SetMousePointer(app::kPointerHourglass);
+        return form;
     }
-
-    Lists Snapshot() {
-        Lists lists;
-        platform::ListView& entries = Form().ListView1();
-        for (int row = 1; row <= entries.Count(); ++row) {
-            platform::ListItem item = entries.Item(row);
-            lists.entries.push_back({item.Text(), item.SmallIcon()});
-            if (item.Selected()) {
-                lists.selected = row;
-            }
-        }
-        platform::ListView& files = Form().ListView2();
-        for (int row = 1; row <= files.Count(); ++row) {
-            lists.files.push_back({files.Item(row).Text(), files.Item(row).Checked()});
-        }
-        return lists;
-    }
-
-    FormFixture fixture;
+    std::string At(const char* name) const { return (fixture.work.Path() / name).string(); }
+    testing::FormFixture fixture;
 };
 
-TEST_F(SourceEntryTest, AddingAFileAppendsSelectsAndListsIt) {
-    Seed({{At("one"), app::kImageFolder}, {At("two"), app::kImageFolder}}, 1);
-    fixture.dialogs.openAnswers = {At("two/c.xls"), At("two/c.xls")};
-
-    AddSourceFile(Form());
-    AddSourceFile(Form());  // the same file again: nothing checks for duplicates
-
-    EXPECT_EQ(Snapshot(), (Lists{{{At("one"), app::kImageFolder},
-                                  {At("two"), app::kImageFolder},
-                                  {At("two/c.xls"), app::kImageWorkbook},
-                                  {At("two/c.xls"), app::kImageWorkbook}},
-                                 4,
-                                 {{"c.xls", true}}}));
-    ASSERT_EQ(fixture.dialogs.openRequests.size(), 2u);
-    EXPECT_EQ(fixture.dialogs.openRequests[0].title, "Select Excel File");
-    EXPECT_EQ(fixture.dialogs.openRequests[0].initialName, "");
-    EXPECT_THAT(fixture.dialogs.owners, ElementsAre(&Form(), &Form()));
-    EXPECT_EQ(Form().MousePointer(), app::kPointerDefault);
-}
-
-TEST_F(SourceEntryTest, AddingAFolderAppendsSelectsAndListsItsWorkbooks) {
-    Seed({{At("two/c.xls"), app::kImageWorkbook}}, 1);
-    fixture.dialogs.folderAnswers = {At("one"), "/"};
-
-    AddSourceFolder(Form());
-
-    EXPECT_EQ(Snapshot(),
-              (Lists{{{At("two/c.xls"), app::kImageWorkbook}, {At("one"), app::kImageFolder}},
-                     2,
-                     {{"a.xls", true}, {"b.XLSX", true}}}));
-    EXPECT_THAT(fixture.dialogs.folderTitles, ElementsAre("Add all excel files in folder"));
-
-    // The root keeps its one separator.
-    AddSourceFolder(Form());
-    EXPECT_EQ(Form().ListView1().Item(3).Text(), "/");
-}
-
-TEST_F(SourceEntryTest, CancelOrAPathlessFolderChangesNothing) {
-    const std::vector<std::pair<const char*, std::function<void()>>> attempts = {
-        {"cancelled open", [&] { AddSourceFile(Form()); }},
-        {"cancelled folder", [&] { AddSourceFolder(Form()); }},
-        {"pathless folder",
-         [&] {
-             fixture.dialogs.folderAnswers.push_back("");
-             AddSourceFolder(Form());
-         }},
-    };
-    Seed({{At("one"), app::kImageFolder}, {At("two"), app::kImageFolder}}, 1);
-    Form().ListView2().Item(1).SetChecked(false);
-    const Lists before = Snapshot();
-    for (const auto& [name, attempt] : attempts) {
-        Form().SetMousePointer(app::kPointerHourglass);
-        attempt();
-        EXPECT_EQ(Snapshot(), before) << name;
-        EXPECT_EQ(Form().MousePointer(), app::kPointerDefault) << name;
+TEST_F(SourceEntryTest, AddAppendsSelectsAndListsButCancelChangesNothing) {
+    app::Form1& form = Seed(1);
+    fixture.dialogs.openAnswers = {std::nullopt, At("b/3.xls")};
+    fixture.dialogs.folderAnswers = {std::nullopt, "", At("a")};
+    for (int i = 0; i < 3; ++i) {
+        AddSourceFolder(form);
+        AddSourceFile(form);
     }
+    EXPECT_EQ(Lists(form), "a:2 b:2 gone:3 3.xls:1 *a:2 | 1.xls 2.xls");
+    EXPECT_EQ(fixture.dialogs.openRequests.at(0).title, "Select Excel File");
+    EXPECT_EQ(fixture.dialogs.folderTitles.at(0), "Add all excel files in folder");
+    EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
 }
 
-TEST_F(SourceEntryTest, RemovingSelectsTheNeighbourAndShowsItsFiles) {
-    const std::vector<Entry> three = {{At("one"), app::kImageFolder},
-                                      {At("two"), app::kImageFolder},
-                                      {At("empty"), app::kImageFolder}};
-    struct Case {
-        const char* name;
-        std::vector<Entry> entries;
-        int selected;
-        Lists after;
-    };
-    const Case cases[] = {
-        {"first of three", three, 1, {{three[1], three[2]}, 1, {{"c.xls", true}}}},
-        {"middle of three",
-         three,
-         2,
-         {{three[0], three[2]}, 1, {{"a.xls", true}, {"b.XLSX", true}}}},
-        {"last of three", three, 3, {{three[0], three[1]}, 2, {{"c.xls", true}}}},
-        {"the only one", {three[1]}, 1, {}},
-        {"nothing selected", three, 0, {three, 0, {}}},
-        {"empty list", {}, 0, {}},
-    };
-    for (const Case& c : cases) {
-        RemoveAllSourceEntries(Form());
-        Seed(c.entries, c.selected);
-        Form().SetMousePointer(app::kPointerHourglass);
-
-        RemoveSourceEntry(Form());
-
-        EXPECT_EQ(Snapshot(), c.after) << c.name;
-        EXPECT_EQ(Form().MousePointer(), app::kPointerDefault) << c.name;
+TEST_F(SourceEntryTest, RemoveSelectsTheEntryBeforeOrForTheFirstTheOneAfter) {
+    const std::pair<int, std::string> cases[] = {{1, "*b:2 gone:3 | 3.xls"},
+                                                 {2, "*a:2 gone:3 | 1.xls 2.xls"},
+                                                 {3, "a:2 *b:2 | 3.xls"},
+                                                 {0, "a:2 b:2 gone:3 | 1.xls -2.xls"}};
+    for (const auto& [selected, after] : cases) {
+        RemoveAllSourceEntries(fixture.Form());
+        RemoveSourceEntry(Seed(selected));
+        EXPECT_EQ(Lists(fixture.Form()), after) << "removing " << selected;
+        EXPECT_EQ(fixture.Form().MousePointer(), app::kPointerDefault);
     }
+    app::Form1& form = fixture.Form();
+    RemoveAllSourceEntries(form);
+    form.ListView1().Add(At("a")).SetSelected(true);
+    FillFileList(form, At("a"));
+    RemoveSourceEntry(form);  // the only one: both lists empty
+    EXPECT_EQ(Lists(form), "|");
 }
 
-TEST_F(SourceEntryTest, RemoveAllEmptiesBothLists) {
-    Seed({{At("one"), app::kImageFolder}, {At("two"), app::kImageFolder}}, 1);
-    RemoveAllSourceEntries(Form());
-    EXPECT_EQ(Snapshot(), Lists{});
-}
-
-TEST_F(SourceEntryTest, MovesSwapWithTheNeighbourKeepingIconSelectionAndCheckMarks) {
-    const Entry x{At("one"), app::kImageFolder};
-    const Entry y{"/gone/since/last/run", app::kImageMissing};
-    const Entry z{At("two/c.xls"), app::kImageWorkbook};
-    using Command = void (*)(app::Form1&);
-    struct Case {
-        const char* name;
-        Command move;
-        std::vector<Entry> entries;
-        int selected;
-        std::vector<Entry> after;
-        int selectedAfter;
-    };
-    const Case cases[] = {
-        {"up from the middle", &MoveSourceEntryUp, {x, y, z}, 2, {y, x, z}, 1},
-        {"down from the middle", &MoveSourceEntryDown, {x, y, z}, 2, {x, z, y}, 3},
-        {"up from the last", &MoveSourceEntryUp, {x, y, z}, 3, {x, z, y}, 2},
-        {"down from the first", &MoveSourceEntryDown, {x, y, z}, 1, {y, x, z}, 2},
-        {"up from the first", &MoveSourceEntryUp, {x, y, z}, 1, {x, y, z}, 1},
-        {"down from the last", &MoveSourceEntryDown, {x, y, z}, 3, {x, y, z}, 3},
-        {"up, only one", &MoveSourceEntryUp, {x}, 1, {x}, 1},
-        {"down, only one", &MoveSourceEntryDown, {x}, 1, {x}, 1},
-        {"up, none selected", &MoveSourceEntryUp, {x, y}, 0, {x, y}, 0},
-        {"down, empty list", &MoveSourceEntryDown, {}, 0, {}, 0},
-    };
-    for (const Case& c : cases) {
-        RemoveAllSourceEntries(Form());
-        Seed(c.entries, 0);
-        // The file list shows the one folder's files, one unticked; moves leave it alone.
-        FillFileList(Form(), At("one"));
-        Form().ListView2().Item(2).SetChecked(false);
-        if (c.selected > 0) {
-            Form().ListView1().Item(c.selected).SetSelected(true);
-        }
-
-        c.move(Form());
-
-        EXPECT_EQ(Snapshot(),
-                  (Lists{c.after, c.selectedAfter, {{"a.xls", true}, {"b.XLSX", false}}}))
-            << c.name;
+TEST_F(SourceEntryTest, MovesSwapNeighboursKeepingIconSelectionAndTheFileList) {
+    const std::tuple<void (*)(app::Form1&), int, std::string> cases[] = {
+        {&MoveSourceEntryUp, 2, "*b:2 a:2 gone:3 "},
+        {&MoveSourceEntryDown, 2, "a:2 gone:3 *b:2 "},
+        {&MoveSourceEntryUp, 3, "a:2 *gone:3 b:2 "},
+        {&MoveSourceEntryUp, 1, "*a:2 b:2 gone:3 "},
+        {&MoveSourceEntryDown, 3, "a:2 b:2 *gone:3 "},
+        {&MoveSourceEntryDown, 0, "a:2 b:2 gone:3 "}};
+    for (const auto& [move, selected, after] : cases) {
+        RemoveAllSourceEntries(fixture.Form());
+        move(Seed(selected));
+        EXPECT_EQ(Lists(fixture.Form()), after + "| 1.xls -2.xls");
     }
-}
-
-TEST_F(SourceEntryTest, ClickingAnEntryRefillsItsFilesTickingEveryRowAgain) {
-    Seed({{At("one"), app::kImageFolder}, {At("two"), app::kImageFolder}}, 1);
-    Form().ListView2().Item(1).SetChecked(false);
-
-    ShowSourceEntryFiles(Form());
-    EXPECT_EQ(Snapshot().files, (std::vector<FileRow>{{"a.xls", true}, {"b.XLSX", true}}));
-
-    Form().ListView1().Item(2).SetSelected(true);
-    ShowSourceEntryFiles(Form());
-    EXPECT_EQ(Snapshot().files, (std::vector<FileRow>{{"c.xls", true}}));
-    EXPECT_EQ(Form().MousePointer(), app::kPointerDefault);
-
-    RemoveAllSourceEntries(Form());
-    ShowSourceEntryFiles(Form());
-    EXPECT_EQ(Snapshot(), Lists{});
 }
 
 }  // namespace
