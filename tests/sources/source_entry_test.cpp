@@ -13,31 +13,26 @@ std::string Lists(app::Form1& form) {
     std::string text;
     for (int row = 1; row <= form.ListView1().Count(); ++row) {
         platform::ListItem item = form.ListView1().Item(row);
-        const std::string path = item.Text();
-        text += (item.Selected() ? "*" : "") + path.substr(path.rfind('/') + 1) + ":" +
-                std::to_string(item.SmallIcon()) + " ";
+        text += (item.Selected() ? "*" : "") + item.Text().substr(item.Text().rfind('/') + 1) +
+                ":" + std::to_string(item.SmallIcon()) + " ";
     }
-    text += "|";
     for (int row = 1; row <= form.ListView2().Count(); ++row) {
         platform::ListItem item = form.ListView2().Item(row);
-        text += std::string(" ") + (item.Checked() ? "" : "-") + item.Text();
+        text += std::string(item.Checked() ? "|" : "|-") + item.Text();
     }
     return text;
 }
 
 struct SourceEntryTest : ::testing::Test {
-    void SetUp() override {
+    // Entries a, b and a missing one; the file list shows a's files with the second unticked.
+    app::Form1& Seed(int selected) {
         for (const char* file : {"a/1.xls", "a/2.xls", "b/3.xls"}) {
             fixture.work.Write(file);
         }
-        fixture.Open();
-    }
-    // Entries a, b and a missing one; the file list shows a's files with row 2 unticked.
-    app::Form1& Seed(int selected) {
-        app::Form1& form = fixture.Form();
-        form.ListView1().Add(At("a")).SetSmallIcon(app::kImageFolder);
-        form.ListView1().Add(At("b")).SetSmallIcon(app::kImageFolder);
-        form.ListView1().Add(At("gone")).SetSmallIcon(app::kImageMissing);
+        app::Form1& form = fixture.Open();
+        for (const auto& [name, icon] : {std::pair{"a", 2}, {"b", 2}, {"gone", 3}}) {
+            form.ListView1().Add(At(name)).SetSmallIcon(icon);
+        }
         if (selected > 0) {
             form.ListView1().Item(selected).SetSelected(true);
         }
@@ -57,30 +52,28 @@ TEST_F(SourceEntryTest, AddAppendsSelectsAndListsButCancelChangesNothing) {
     for (int i = 0; i < 3; ++i) {
         AddSourceFolder(form);
         AddSourceFile(form);
+        EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
     }
-    EXPECT_EQ(Lists(form), "a:2 b:2 gone:3 3.xls:1 *a:2 | 1.xls 2.xls");
-    EXPECT_EQ(fixture.dialogs.openRequests.at(0).title, "Select Excel File");
-    EXPECT_EQ(fixture.dialogs.folderTitles.at(0), "Add all excel files in folder");
-    EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+    EXPECT_EQ(Lists(form), "a:2 b:2 gone:3 3.xls:1 *a:2 |1.xls|2.xls");
+    EXPECT_EQ(fixture.dialogs.openRequests.at(0).title + "|" + fixture.dialogs.folderTitles.at(0),
+              "Select Excel File|Add all excel files in folder");
 }
 
 TEST_F(SourceEntryTest, RemoveSelectsTheEntryBeforeOrForTheFirstTheOneAfter) {
-    const std::pair<int, std::string> cases[] = {{1, "*b:2 gone:3 | 3.xls"},
-                                                 {2, "*a:2 gone:3 | 1.xls 2.xls"},
-                                                 {3, "a:2 *b:2 | 3.xls"},
-                                                 {0, "a:2 b:2 gone:3 | 1.xls -2.xls"}};
+    const std::pair<int, std::string> cases[] = {{1, "*b:2 gone:3 |3.xls"},
+                                                 {2, "*a:2 gone:3 |1.xls|2.xls"},
+                                                 {3, "a:2 *b:2 |3.xls"},
+                                                 {0, "a:2 b:2 gone:3 |1.xls|-2.xls"}};
     for (const auto& [selected, after] : cases) {
-        RemoveAllSourceEntries(fixture.Form());
         RemoveSourceEntry(Seed(selected));
-        EXPECT_EQ(Lists(fixture.Form()), after) << "removing " << selected;
+        EXPECT_EQ(Lists(fixture.Form()), after);
         EXPECT_EQ(fixture.Form().MousePointer(), app::kPointerDefault);
     }
-    app::Form1& form = fixture.Form();
-    RemoveAllSourceEntries(form);
-    form.ListView1().Add(At("a")).SetSelected(true);
-    FillFileList(form, At("a"));
-    RemoveSourceEntry(form);  // the only one: both lists empty
-    EXPECT_EQ(Lists(form), "|");
+    app::Form1& form = Seed(2);
+    for (int i = 0; i < 3; ++i) {
+        RemoveSourceEntry(form);
+    }
+    EXPECT_EQ(Lists(form), "");  // the last one gone: both lists empty
 }
 
 TEST_F(SourceEntryTest, MovesSwapNeighboursKeepingIconSelectionAndTheFileList) {
@@ -92,9 +85,8 @@ TEST_F(SourceEntryTest, MovesSwapNeighboursKeepingIconSelectionAndTheFileList) {
         {&MoveSourceEntryDown, 3, "a:2 b:2 *gone:3 "},
         {&MoveSourceEntryDown, 0, "a:2 b:2 gone:3 "}};
     for (const auto& [move, selected, after] : cases) {
-        RemoveAllSourceEntries(fixture.Form());
         move(Seed(selected));
-        EXPECT_EQ(Lists(fixture.Form()), after + "| 1.xls -2.xls");
+        EXPECT_EQ(Lists(fixture.Form()), after + "|1.xls|-2.xls");
     }
 }
 
