@@ -1,32 +1,23 @@
-// The colour, font and printer choosers of CCommonDialogs on scripted dialogs: what each
-// asks the platform for, what it keeps on confirmation, and what a cancel leaves alone.
+// The colour, font and printer choosers of CCommonDialogs: what each asks the platform for,
+// what it keeps on confirmation, and what a cancel leaves alone.
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QColorDialog>
+#include <QTimer>
 #include <QWidget>
-#include <optional>
-#include <string>
+#include <functional>
 
 #include "dialogs/common_dialogs.h"
 #include "platform/posix_file_system.h"
+#include "platform/qt_dialogs.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 
 namespace tabrook::dialogs {
 namespace {
-
-using tabrook::testing::ScriptedDialogs;
-using tabrook::testing::TempDir;
-
-// Every property a chooser could touch, to compare before and after.
-struct Snapshot {
-    std::uint32_t color;
-    std::string fontName;
-    std::int16_t fontSize;
-    bool bold, italic, underline;
-    std::string fileName, path;
-    bool operator==(const Snapshot&) const = default;
-};
 
 class ChoosersTest : public ::testing::Test {
   protected:
@@ -36,156 +27,113 @@ class ChoosersTest : public ::testing::Test {
         dialog.SetFontName("Arial");
         dialog.SetFontSize(10);
         dialog.SetFontUnderline(true);
-        dialog.SetFileName("/data/Book1.xls");
-        dialog.SetPath("/data");
     }
 
-    Snapshot Take() const {
-        return {dialog.Color(),      dialog.FontName(),      dialog.FontSize(), dialog.FontBold(),
-                dialog.FontItalic(), dialog.FontUnderline(), dialog.FileName(), dialog.Path()};
+    // The chooser properties, to compare before and after.
+    auto Props() const {
+        return std::make_tuple(dialog.Color(), dialog.FontName(), dialog.FontSize(),
+                               dialog.FontBold(), dialog.FontItalic(), dialog.FontUnderline());
     }
 
-    TempDir appDir;
+    testing::TempDir appDir;
     QWidget owner;
     platform::PosixFileSystem fileSystem;
-    ScriptedDialogs scripted;
+    testing::ScriptedDialogs scripted;
     CCommonDialogs dialog;
 };
 
 TEST_F(ChoosersTest, ShowColorStartsOnColorAndKeepsOnlyAConfirmedChoice) {
-    struct Case {
-        bool fullOpen;
-        std::optional<std::uint32_t> answer;
-        std::uint32_t expected;
-    };
-    const Case cases[] = {
-        {false, 0x000000FF, 0x000000FF},
-        {true, 0x00FF0000, 0x00FF0000},
-        {true, std::nullopt, 0x00336699},
-        {false, std::nullopt, 0x00336699},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.fullOpen);
-        dialog.SetColor(0x00336699);
-        scripted.colorAnswers = {c.answer};
-        scripted.colorRequests.clear();
-        Snapshot expected = Take();
-        expected.color = c.expected;
-
-        EXPECT_EQ(dialog.ShowColor(c.fullOpen), c.answer.has_value());
-        ASSERT_EQ(scripted.colorRequests.size(), 1u);
-        EXPECT_EQ(scripted.colorRequests[0].first, 0x00336699u);
-        EXPECT_EQ(scripted.colorRequests[0].second, c.fullOpen);
-        EXPECT_EQ(Take(), expected);
-    }
+    scripted.colorAnswers = {0x000000FF, std::nullopt};
+    EXPECT_TRUE(dialog.ShowColor(false));
+    EXPECT_EQ(dialog.Color(), 0x000000FFu);
+    EXPECT_FALSE(dialog.ShowColor(true));
+    EXPECT_EQ(dialog.Color(), 0x000000FFu);
+    using Request = std::pair<std::uint32_t, bool>;
+    EXPECT_EQ(scripted.colorRequests,
+              (std::vector<Request>{{0x00336699, false}, {0x000000FF, true}}));
     EXPECT_EQ(scripted.owners.back(), &owner);
 }
 
-TEST_F(ChoosersTest, ShowFontAsksForTheCharacterHeightRoundedLikeMulDiv) {
-    struct Case {
+TEST_F(ChoosersTest, ShowFontAsksForTheRoundedCharacterHeightAndA31CharacterName) {
+    const std::string n31(31, 'n'), a30(30, 'a');
+    const struct {
         std::int16_t points;
-        int dpi;
-        int height;
-    };
-    const Case cases[] = {
-        {10, 96, -13},   // 13.33
-        {8, 96, -11},    // 10.67
-        {12, 96, -16},   // exact
-        {3, 108, -5},    // 4.5: halves go away from zero
-        {-3, 108, 5},    // a negative size asks for the cell height
-        {10, 120, -17},  // 16.67
-        {0, 96, 0},      // no size: the dialog's default
-        {32767, 96, -43689},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.points) + " pt at " + std::to_string(c.dpi) + " dpi");
-        dialog.SetFontSize(c.points);
-        scripted.screenDpiY = c.dpi;
-        scripted.fontRequests.clear();
-        EXPECT_FALSE(dialog.ShowFont());
-        ASSERT_EQ(scripted.fontRequests.size(), 1u);
-        EXPECT_EQ(scripted.fontRequests[0].heightPixels, c.height);
-    }
-}
-
-TEST_F(ChoosersTest, ShowFontPassesTheStyleAndCutsTheFaceNameAt31Characters) {
-    struct Case {
-        std::string name;
-        std::string passed;
-    };
-    const std::string name31 = "Thirty One Characters Long Face";
-    ASSERT_EQ(name31.size(), 31u);
-    const Case cases[] = {
-        {"", ""},
-        {"Arial", "Arial"},
-        {name31, name31},
-        {name31 + "X and more", name31},
-        // 30 ASCII characters and a two-byte one make 31 characters: kept whole.
-        {std::string(30, 'a') + "\xC3\xA9" + "b", std::string(30, 'a') + "\xC3\xA9"},
-    };
+        int dpi, height;
+        std::string name, passed;
+    } cases[] = {{10, 96, -13, "Arial", "Arial"},                    // 13.33
+                 {8, 96, -11, n31 + "cut", n31},                     // 10.67
+                 {3, 108, -5, a30 + "\xC3\xA9z", a30 + "\xC3\xA9"},  // 4.5; é kept whole
+                 {-3, 108, 5, "", ""},
+                 {0, 96, 0, "", ""}};
     dialog.SetFontBold(true);
-    dialog.SetFontItalic(false);
-    dialog.SetFontUnderline(true);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
+        dialog.SetFontSize(c.points);
         dialog.SetFontName(c.name);
-        scripted.fontRequests.clear();
+        scripted.screenDpiY = c.dpi;
         dialog.ShowFont();
-        ASSERT_EQ(scripted.fontRequests.size(), 1u);
-        const platform::FontRequest& request = scripted.fontRequests[0];
+        const platform::FontRequest& request = scripted.fontRequests.back();
+        EXPECT_EQ(request.heightPixels, c.height) << c.points << " pt at " << c.dpi << " dpi";
         EXPECT_EQ(request.faceName, c.passed);
-        EXPECT_TRUE(request.bold);
-        EXPECT_FALSE(request.italic);
-        EXPECT_TRUE(request.underline);
-        EXPECT_EQ(dialog.FontName(), c.name) << "a cancel changed FontName";
+        EXPECT_TRUE(request.bold && request.underline && !request.italic);
     }
 }
 
 TEST_F(ChoosersTest, ShowFontKeepsWholePointsAndLeavesUnderlineAndColor) {
-    struct Case {
-        int tenths;
-        std::int16_t points;
-    };
-    const Case cases[] = {{115, 11}, {100, 10}, {119, 11}, {5, 0}, {10000000, 32767}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.tenths);
-        dialog.SetFontBold(false);
-        dialog.SetFontItalic(true);
-        scripted.fontAnswers = {platform::FontResult{"DejaVu Serif", c.tenths, true, false}};
-        Snapshot expected = Take();
-        expected.fontName = "DejaVu Serif";
-        expected.fontSize = c.points;
-        expected.bold = true;
-        expected.italic = false;
-
+    for (const auto& [tenths, points] : {std::pair{115, 11}, {119, 11}, {5, 0}}) {
+        scripted.fontAnswers = {platform::FontResult{"DejaVu Serif", tenths, true, true}};
         EXPECT_TRUE(dialog.ShowFont());
-        EXPECT_EQ(Take(), expected);
+        EXPECT_EQ(Props(), std::make_tuple(0x00336699u, std::string("DejaVu Serif"),
+                                           static_cast<std::int16_t>(points), true, true, true));
     }
 }
 
-TEST_F(ChoosersTest, CancelledFontAndConfirmedPrinterChangeNoProperty) {
-    const Snapshot before = Take();
+TEST_F(ChoosersTest, CancelAndPrinterChangeNoProperty) {
+    const auto before = Props();
     EXPECT_FALSE(dialog.ShowFont());
-    EXPECT_EQ(Take(), before);
-
-    scripted.printAnswers = {true, false};
+    scripted.printAnswers = {true};
     EXPECT_TRUE(dialog.ShowPrinter());
-    EXPECT_FALSE(dialog.ShowPrinter());
-    EXPECT_EQ(Take(), before);
-    EXPECT_EQ(scripted.owners.back(), &owner);
+    EXPECT_EQ(Props(), before);
+
+    EXPECT_FALSE(dialog.ShowPrinterProperties()) << "no printer";
+    EXPECT_TRUE(scripted.printerPropertiesRequests.empty());
+    scripted.defaultPrinter = "Office_Laser";
+    scripted.printerPropertiesAnswers = {true};
+    EXPECT_TRUE(dialog.ShowPrinterProperties());
+    EXPECT_EQ(scripted.printerPropertiesRequests, std::vector<std::string>{"Office_Laser"});
 }
 
-TEST_F(ChoosersTest, ShowPrinterPropertiesNeedsADefaultPrinter) {
-    EXPECT_FALSE(dialog.ShowPrinterProperties());
-    EXPECT_TRUE(scripted.printerPropertiesRequests.empty()) << "asked without a printer";
+// Runs `act` on the modal T once it is up; whatever is still open afterwards is rejected.
+template <typename T>
+void WhenModal(const std::function<void(T&)>& act) {
+    QTimer::singleShot(0, [act] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            act(*dialog);
+        } else {
+            ADD_FAILURE() << "no modal " << T::staticMetaObject.className();
+        }
+        if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            open->reject();
+        }
+    });
+}
 
-    scripted.defaultPrinter = "Office_Laser";
-    scripted.printerPropertiesAnswers = {true, false};
-    EXPECT_TRUE(dialog.ShowPrinterProperties());
-    EXPECT_FALSE(dialog.ShowPrinterProperties());
-    ASSERT_EQ(scripted.printerPropertiesRequests.size(), 2u);
-    EXPECT_EQ(scripted.printerPropertiesRequests[0], "Office_Laser");
-    EXPECT_EQ(scripted.owners.back(), &owner);
+// Qt's own colour dialog behind the interface, driven offscreen.
+TEST(QtColorDialogTest, CrossesAsBgrWithBlackCustomColoursAndCompactStart) {
+    platform::QtDialogs dialogs;
+    QColorDialog::setCustomColor(0, QColor(Qt::red));  // left from an earlier use
+    for (const bool fullOpen : {false, true}) {
+        WhenModal<QColorDialog>([&](QColorDialog& dialog) {
+            EXPECT_EQ(dialog.currentColor(), QColor(0x99, 0x66, 0x33));
+            EXPECT_EQ(QColorDialog::customColor(0), QColor(Qt::black));
+            auto* define = dialog.findChild<QAbstractButton*>(QStringLiteral("defineCustomColors"));
+            EXPECT_EQ(define != nullptr, !fullOpen);
+            dialog.setCurrentColor(QColor(10, 20, 30));
+            dialog.accept();
+        });
+        EXPECT_EQ(dialogs.Color(nullptr, 0x00336699, fullOpen), 0x001E140Au) << fullOpen;
+    }
+    WhenModal<QColorDialog>([](QColorDialog& dialog) { dialog.reject(); });
+    EXPECT_EQ(dialogs.Color(nullptr, 0, true), std::nullopt);
 }
 
 }  // namespace
