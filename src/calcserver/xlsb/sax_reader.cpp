@@ -88,12 +88,26 @@ void ReadPart(const package::ZipReader& zip, const std::string& part, SaxHandler
                             XML_ErrorString(XML_GetErrorCode(parser.get())) + ")");
         }
     };
+    // The reader does not close its entry when the sink throws, so a failure is kept
+    // until the stream ends and the rest of the part is skipped.
+    std::exception_ptr stopped;
     try {
         zip.Stream(part, [&](std::string_view chunk) {
-            fail(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE));
+            if (stopped) {
+                return;
+            }
+            try {
+                fail(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()),
+                               XML_FALSE));
+            } catch (...) {
+                stopped = std::current_exception();
+            }
         });
     } catch (const package::PackageError& error) {
         throw XlsbError(error.what());
+    }
+    if (stopped) {
+        std::rethrow_exception(stopped);
     }
     fail(XML_Parse(parser.get(), nullptr, 0, XML_TRUE));
 }
