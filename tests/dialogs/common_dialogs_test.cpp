@@ -67,6 +67,10 @@ TEST_F(CommonDialogsTest, ShowSaveSettlesItsFolderEvenWhenCancelledAndOffersTheF
                   offered + "Save0");
         EXPECT_EQ(request.initialFolder, settled);
     }
+    const std::string longName = "/d/" + std::string(300, 'n');  // taken whole, not cut at 255
+    scripted.saveAnswers.push_back(longName);
+    ASSERT_TRUE(dialog.ShowSave());
+    EXPECT_EQ(dialog.FileName() + "|" + dialog.Path(), longName + "|/d");
 }
 
 }  // namespace

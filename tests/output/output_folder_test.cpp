@@ -58,7 +58,10 @@ TEST_F(OutputFolderTest, PrepareCreatesATypedFolderOneLevelDeepAndNeverARemember
         {work + "/out/new/", false, work + "/out/new/"},
         {work + "/gone", true, "16 Folder does not exist!"},
         {"", false, "64 Please select output folder"},
-        {"/", false, "/"}};
+        {"/", false, "/"},
+        {"relative//", false, work + "/relative/"}};  // spelled from the current folder
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(work);
     for (const auto& [text, remembered, result] : cases) {
         fixture.messageBoxes.shown.clear();
         remembered ? Combo2({text}, 0) : Combo2({}, -1, text);
@@ -70,6 +73,7 @@ TEST_F(OutputFolderTest, PrepareCreatesATypedFolderOneLevelDeepAndNeverARemember
                   result);
         EXPECT_EQ(ready, fixture.messageBoxes.shown.empty());
     }
+    std::filesystem::current_path(before);
     EXPECT_TRUE(std::filesystem::is_directory(work + "/out/new"));
     EXPECT_FALSE(std::filesystem::exists(work + "/no"));
     EXPECT_FALSE(std::filesystem::exists(work + "/gone"));

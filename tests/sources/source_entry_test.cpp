@@ -73,7 +73,9 @@ TEST_F(SourceEntryTest, RemoveSelectsTheEntryBeforeOrForTheFirstTheOneAfter) {
     for (int i = 0; i < 3; ++i) {
         RemoveSourceEntry(form);
     }
-    EXPECT_EQ(Lists(form), "");  // the last one gone: both lists empty
+    EXPECT_EQ(Lists(form), "");     // the last one gone: both lists empty
+    ShowSourceEntryFiles(Seed(0));  // a click that left nothing selected changes nothing
+    EXPECT_EQ(Lists(fixture.Form()), "a:2 b:2 gone:3 |1.xls|-2.xls");
 }
 
 TEST_F(SourceEntryTest, MovesSwapNeighboursKeepingIconSelectionAndTheFileList) {
