@@ -54,14 +54,15 @@ struct RealServerWindow {
         Click("Command6");
         offices = testing::OfficeChildren();
     }
+    // The driver's failure reports, which carry the critical icon.
     std::vector<std::string> Failures() const {
-        std::vector<std::string> failures;
-        for (const testing::ShownMessage& shown : fixture.messageBoxes.shown) {
-            if (shown.icon == platform::MessageIcon::Critical) {
-                failures.push_back(shown.text);
+        std::vector<std::string> texts;
+        for (const auto& [text, icon] : fixture.messageBoxes.shown) {
+            if (icon == platform::MessageIcon::Critical) {
+                texts.push_back(text);
             }
         }
-        return failures;
+        return texts;
     }
     // Closing the window and its server leaves no office process behind.
     ~RealServerWindow() {
