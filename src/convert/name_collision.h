@@ -11,7 +11,7 @@ class FileSystem;
 namespace tabrook::convert {
 
 // `targetPath` without its extension, changed until it is free: a name is taken while a
-// folder stands at `targetPath`, or anything (file, folder, hidden or special entry)
+// folder stands at `targetPath`, or anything (file, folder, hidden or other entry)
 // stands at `targetPath` + `extension`. Each time it is taken a counter goes up by one
 // and its decimal text is appended: Book, Book1, Book12, Book123, ...
 std::string FreeTargetPath(const platform::FileSystem& fileSystem, std::string targetPath,
