@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "xlsb_test_support.h"
@@ -16,21 +17,25 @@ using testing::xlsb::Hex;
 
 class FakeScope : public FormulaScope {
   public:
-    std::optional<int> SheetIndex(std::string_view name) const override {
-        for (std::size_t i = 0; i < sheets_.size(); ++i) {
-            if (sheets_[i] == name) {
+    std::optional<int> SheetIndex(int book, std::string_view name) const override {
+        const auto& names = book == 0   ? sheets_
+                            : book == 1 ? external_
+                                        : std::vector<std::string>{};
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i] == name) {
                 return static_cast<int>(i);
             }
         }
         return std::nullopt;
     }
-    std::uint16_t ExternSheet(int first, int last) override {
+    std::uint16_t ExternSheet(int book, int first, int last) override {
+        const std::tuple key{book, first, last};
         for (std::size_t i = 0; i < spans.size(); ++i) {
-            if (spans[i] == std::pair{first, last}) {
+            if (spans[i] == key) {
                 return static_cast<std::uint16_t>(i);
             }
         }
-        spans.emplace_back(first, last);
+        spans.push_back(key);
         return static_cast<std::uint16_t>(spans.size() - 1);
     }
     std::optional<std::uint32_t> NameIndex(std::string_view name, int sheet) const override {
@@ -39,10 +44,11 @@ class FakeScope : public FormulaScope {
         }
         return name == "Price" ? std::optional<std::uint32_t>(1) : std::nullopt;
     }
-    std::vector<std::pair<int, int>> spans;
+    std::vector<std::tuple<int, int, int>> spans;
 
   private:
     std::vector<std::string> sheets_ = {"Data", "Other Sheet", "Third"};
+    std::vector<std::string> external_ = {"Rates", "Rates 2"};  // the workbook [1]
 };
 
 std::string Tokens(std::string_view text, FormulaKind kind = FormulaKind::kCell,
@@ -97,6 +103,8 @@ TEST(FormulaEncoder, TokenStreamsMatchTheFormat) {
         {"SUM(Data:Third!A1)", "3A 00 00 00 00 00 00 00 C0 42 01 04 00"},
         {"Other Sheet!#REF!", nullptr},
         {"Price*2", "43 01 00 00 00 1E 02 00 05"},
+        {"[1]Rates!$B$2+'[1]Rates 2'!A1",
+         "5A 00 00 01 00 00 00 01 00 5A 01 00 00 00 00 00 00 C0 03"},
         {"Local", "43 02 00 00 00"},
         // Reference operators: range, intersection (a space), union inside parentheses.
         {"SUM(A1:B2 B1:C3)",

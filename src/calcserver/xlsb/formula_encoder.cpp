@@ -72,6 +72,7 @@ struct RefPart {
 };
 
 struct Ref {
+    int book = 0;                               // 0: this workbook, n: external book [n]
     std::optional<std::pair<int, int>> sheets;  // first and last sheet
     bool error = false;                         // "Sheet1!#REF!"
     bool area = false;
@@ -246,7 +247,7 @@ class Lexer {
             return QuotedSheet();
         }
         if (c == '[') {
-            Fail("a reference to another workbook");
+            return ExternalSheet();
         }
         if (c == '{') {
             Fail("an array constant");
@@ -357,43 +358,94 @@ class Lexer {
         return t;
     }
 
-    std::pair<int, int> ResolveSheets(std::string_view spec) const {
-        const auto colon = spec.find(':');
-        const auto first = scope_.SheetIndex(spec.substr(0, colon));
-        const auto last =
-            colon == std::string_view::npos ? first : scope_.SheetIndex(spec.substr(colon + 1));
-        if (!first || !last) {
-            Fail("a reference to an unknown sheet");
+    struct Sheets {
+        int book = 0;
+        std::pair<int, int> range;
+    };
+
+    // "Name", "First:Last", "[2]Name" or "[2]First:Last".
+    Sheets ResolveSheets(std::string_view spec) const {
+        Sheets out;
+        if (spec.starts_with("[")) {
+            const auto close = spec.find(']');
+            const std::string digits(
+                spec.substr(1, close == std::string_view::npos ? 0 : close - 1));
+            if (close == std::string_view::npos || digits.empty() || digits.size() > 4 ||
+                digits.find_first_not_of("0123456789") != std::string::npos) {
+                Fail("a malformed reference to another workbook");
+            }
+            out.book = std::stoi(digits);
+            spec.remove_prefix(close + 1);
+            if (out.book == 0 || spec.empty()) {
+                Fail("a reference to another workbook without a sheet");
+            }
         }
-        return {std::min(*first, *last), std::max(*first, *last)};
+        const auto colon = spec.find(':');
+        const auto first = scope_.SheetIndex(out.book, spec.substr(0, colon));
+        const auto last = colon == std::string_view::npos
+                              ? first
+                              : scope_.SheetIndex(out.book, spec.substr(colon + 1));
+        if (!first || !last) {
+            Fail(out.book == 0 ? "a reference to an unknown sheet"
+                               : "a reference to a sheet of another workbook that is not linked");
+        }
+        out.range = {std::min(*first, *last), std::max(*first, *last)};
+        return out;
     }
 
     // What follows "Sheet!": a reference, "#REF!" or a sheet-level name.
     Token AfterSheet(std::string_view spec) {
-        const auto sheets = ResolveSheets(spec);
+        const Sheets sheets = ResolveSheets(spec);
         if (text_.substr(pos_).starts_with("#REF!")) {
             pos_ += 5;
             Token t;
             t.kind = Tok::kRef;
-            t.ref.sheets = sheets;
+            t.ref.book = sheets.book;
+            t.ref.sheets = sheets.range;
             t.ref.error = true;
             return t;
         }
-        if (auto ref = TryRef(sheets)) {
+        if (auto ref = TryRef(sheets.range)) {
+            ref->ref.book = sheets.book;
             return *ref;
         }
         const std::size_t begin = pos_;
         while (pos_ < text_.size() && IsIdentChar(text_[pos_])) {
             ++pos_;
         }
-        if (pos_ == begin || sheets.first != sheets.second) {
+        if (pos_ == begin || sheets.range.first != sheets.range.second || sheets.book != 0) {
             Fail("a malformed sheet reference");
         }
         Token t;
         t.kind = Tok::kName;
         t.text = text_.substr(begin, pos_ - begin);
-        t.name_sheet = sheets.first;
+        t.name_sheet = sheets.range.first;
         return t;
+    }
+
+    // "[2]Sheet!A1" or "[2]First:Last!A1" without quotes.
+    Token ExternalSheet() {
+        const std::size_t begin = pos_;
+        std::size_t end = text_.find(']', begin);
+        if (end == std::string_view::npos) {
+            Fail("a malformed reference to another workbook");
+        }
+        ++end;
+        for (int part = 0; part < 2; ++part) {
+            while (end < text_.size() && IsIdentChar(text_[end])) {
+                ++end;
+            }
+            if (part == 0 && end < text_.size() && text_[end] == ':') {
+                ++end;
+            } else {
+                break;
+            }
+        }
+        if (end >= text_.size() || text_[end] != '!') {
+            Fail("a name or cell of another workbook without a sheet");
+        }
+        pos_ = end + 1;
+        return AfterSheet(text_.substr(begin, end - begin));
     }
 
     Token QuotedSheet() {
@@ -853,7 +905,7 @@ class Emitter {
     void EmitRef(const Ref& ref, Cls cls) {
         const bool three_d = ref.sheets.has_value();
         const std::uint16_t ixti =
-            three_d ? scope_.ExternSheet(ref.sheets->first, ref.sheets->second) : 0;
+            three_d ? scope_.ExternSheet(ref.book, ref.sheets->first, ref.sheets->second) : 0;
         if (ref.error) {
             out_.U8(Token(kRefErr3d, cls)).U16(ixti).U32(0).U16(0);
             return;

@@ -23,9 +23,10 @@ class UnencodableFormula : public std::runtime_error {
 class FormulaScope {
   public:
     virtual ~FormulaScope() = default;
-    virtual std::optional<int> SheetIndex(std::string_view name) const = 0;
+    // `book` 0 is this workbook, n the external workbook that formulas write as [n].
+    virtual std::optional<int> SheetIndex(int book, std::string_view name) const = 0;
     // The extern-sheet entry for a sheet or sheet span, added when new.
-    virtual std::uint16_t ExternSheet(int first_sheet, int last_sheet) = 0;
+    virtual std::uint16_t ExternSheet(int book, int first_sheet, int last_sheet) = 0;
     // The 1-based defined-name number; a name local to `sheet` wins over a global one.
     virtual std::optional<std::uint32_t> NameIndex(std::string_view name, int sheet) const = 0;
 };

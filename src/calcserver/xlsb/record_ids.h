@@ -40,6 +40,7 @@ inline constexpr std::uint16_t kCalcProp = 0x009D;
 inline constexpr std::uint16_t kBookView = 0x009E;
 inline constexpr std::uint16_t kBeginExternals = 0x0161;
 inline constexpr std::uint16_t kEndExternals = 0x0162;
+inline constexpr std::uint16_t kSupBookSrc = 0x0163;
 inline constexpr std::uint16_t kSupSelf = 0x0165;
 inline constexpr std::uint16_t kExternSheet = 0x016A;
 

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "calcserver/package/zip_package.h"
+#include "calcserver/xlsb/external_link_writer.h"
 #include "calcserver/xlsb/formula_encoder.h"
 #include "calcserver/xlsb/package_map.h"
 #include "calcserver/xlsb/shared_strings_writer.h"
@@ -26,6 +27,7 @@ constexpr const char* kSheetType = "application/vnd.ms-excel.worksheet";
 constexpr const char* kStylesType = "application/vnd.ms-excel.styles";
 constexpr const char* kStringsType = "application/vnd.ms-excel.sharedStrings";
 constexpr const char* kVbaType = "application/vnd.ms-office.vbaProject";
+constexpr const char* kExternalLinkType = "application/vnd.ms-excel.externalLink";
 constexpr const char* kStylesRelationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
 constexpr const char* kVbaRelationship =
@@ -74,9 +76,10 @@ struct Plan {
     std::vector<std::string> sheet_parts;
     std::string styles;
     std::string strings;
+    std::map<std::string, std::string> external_links;  // binary part -> records
 };
 
-Plan MakePlan(const ZipReader& zip, const WorkbookInfo& info, std::string workbook) {
+Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
     Plan plan;
     plan.workbook = std::move(workbook);
     const std::string rels = RelationshipsPartOf(plan.workbook);
@@ -116,6 +119,27 @@ Plan MakePlan(const ZipReader& zip, const WorkbookInfo& info, std::string workbo
         plan.renamed[part] = AsBin(part);
     }
     plan.renamed[plan.workbook] = AsBin(plan.workbook);
+    // External workbook links become binary parts; other kinds of link are left out, and
+    // formulas through them keep their cached values.
+    for (ExternalBook& external : info.externals) {
+        const auto found = by_id.find(external.rel_id);
+        if (found == by_id.end()) {
+            continue;
+        }
+        const std::string part = ResolveTarget(plan.workbook, found->second->target);
+        std::optional<ExternalLinkPart> link;
+        if (zip.Has(part)) {
+            link = ConvertExternalLink(Read(zip, part));
+        }
+        if (!link) {
+            plan.dropped.insert(part);
+            continue;
+        }
+        external.linked = true;
+        external.sheet_names = std::move(link->sheet_names);
+        plan.renamed[part] = AsBin(part);
+        plan.external_links[AsBin(part)] = std::move(link->records);
+    }
     if (!plan.styles.empty() && zip.Has(plan.styles)) {
         plan.renamed[plan.styles] = AsBin(plan.styles);
     } else {
@@ -216,7 +240,7 @@ TranscodeReport Transcode(const std::filesystem::path& source,
     }
     const ContentTypes source_types = ParseContentTypes(Read(zip, "[Content_Types].xml"));
     const std::string workbook_part = WorkbookPartOf(zip);
-    const WorkbookInfo info = ParseWorkbook(Read(zip, workbook_part));
+    WorkbookInfo info = ParseWorkbook(Read(zip, workbook_part));
     Plan plan = MakePlan(zip, info, workbook_part);
 
     WorkbookScope scope(info);
@@ -320,6 +344,10 @@ TranscodeReport Transcode(const std::filesystem::path& source,
     if (strings) {
         declare(plan.renamed.at(plan.strings), kStringsType);
         out.Add(plan.renamed.at(plan.strings), std::move(strings->records));
+    }
+    for (auto& [part, records] : plan.external_links) {
+        declare(part, kExternalLinkType);
+        out.Add(part, std::move(records));
     }
     for (auto& [part, data] : written) {
         out.Add(part, std::move(data));

@@ -59,6 +59,10 @@ WorkbookInfo ParseWorkbook(std::string_view xml) {
     if (info.sheets.empty()) {
         throw XlsbError("the workbook has no sheets");
     }
+    for (const pugi::xml_node link :
+         root.child("externalReferences").children("externalReference")) {
+        info.externals.push_back({link.attribute("r:id").as_string(), false, {}});
+    }
     for (const pugi::xml_node name : root.child("definedNames").children("definedName")) {
         DefinedName entry;
         entry.name = name.attribute("name").as_string();
@@ -74,7 +78,19 @@ WorkbookInfo ParseWorkbook(std::string_view xml) {
     return info;
 }
 
-std::optional<int> WorkbookScope::SheetIndex(std::string_view name) const {
+std::optional<int> WorkbookScope::SheetIndex(int book, std::string_view name) const {
+    if (book < 0 || static_cast<std::size_t>(book) > workbook_.externals.size()) {
+        return std::nullopt;
+    }
+    if (book > 0) {
+        const ExternalBook& external = workbook_.externals[static_cast<std::size_t>(book - 1)];
+        for (std::size_t i = 0; external.linked && i < external.sheet_names.size(); ++i) {
+            if (SameName(external.sheet_names[i], name)) {
+                return static_cast<int>(i);
+            }
+        }
+        return std::nullopt;
+    }
     for (std::size_t i = 0; i < workbook_.sheets.size(); ++i) {
         if (SameName(workbook_.sheets[i].name, name)) {
             return static_cast<int>(i);
@@ -83,8 +99,8 @@ std::optional<int> WorkbookScope::SheetIndex(std::string_view name) const {
     return std::nullopt;
 }
 
-std::uint16_t WorkbookScope::ExternSheet(int first_sheet, int last_sheet) {
-    const std::pair<int, int> key{first_sheet, last_sheet};
+std::uint16_t WorkbookScope::ExternSheet(int book, int first_sheet, int last_sheet) {
+    const Span key{book, first_sheet, last_sheet};
     const auto found = std::find(extern_sheets_.begin(), extern_sheets_.end(), key);
     if (found != extern_sheets_.end()) {
         return static_cast<std::uint16_t>(found - extern_sheets_.begin());
@@ -148,14 +164,29 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
     }
     sink.Write(rec::kEndBundleShs);
 
-    if (!scope.ExternSheets().empty()) {
-        // One supporting link, this workbook itself, that every extern-sheet entry uses.
+    // Supporting links: each linked external workbook in order, then this workbook.
+    std::vector<std::uint32_t> link_of_book(workbook.externals.size() + 1, 0);
+    std::uint32_t links = 0;
+    for (std::size_t i = 0; i < workbook.externals.size(); ++i) {
+        if (workbook.externals[i].linked) {
+            link_of_book[i + 1] = links++;
+        }
+    }
+    link_of_book[0] = links;
+    if (links > 0 || !scope.ExternSheets().empty()) {
         sink.Write(rec::kBeginExternals);
+        for (const ExternalBook& external : workbook.externals) {
+            if (external.linked) {
+                sink.Write(rec::kSupBookSrc, Body().NullableWideString(external.rel_id));
+            }
+        }
         sink.Write(rec::kSupSelf);
         Body table;
         table.U32(static_cast<std::uint32_t>(scope.ExternSheets().size()));
-        for (const auto& [first, last] : scope.ExternSheets()) {
-            table.U32(0).I32(first).I32(last);
+        for (const auto& span : scope.ExternSheets()) {
+            table.U32(link_of_book.at(static_cast<std::size_t>(span.book)))
+                .I32(span.first)
+                .I32(span.last);
         }
         sink.Write(rec::kExternSheet, table);
         sink.Write(rec::kEndExternals);

@@ -27,8 +27,16 @@ struct DefinedName {
     std::string formula;
 };
 
+// A workbook that formulas refer to as [n]; its sheet names come from its link part.
+struct ExternalBook {
+    std::string rel_id;
+    bool linked = false;  // the link part was converted and is referenced
+    std::vector<std::string> sheet_names;
+};
+
 struct WorkbookInfo {
     std::vector<SheetEntry> sheets;
+    std::vector<ExternalBook> externals;
     std::vector<DefinedName> names;
     std::string code_name;
     bool date1904 = false;
@@ -44,15 +52,21 @@ class WorkbookScope : public FormulaScope {
   public:
     explicit WorkbookScope(const WorkbookInfo& workbook) : workbook_(workbook) {}
 
-    std::optional<int> SheetIndex(std::string_view name) const override;
-    std::uint16_t ExternSheet(int first_sheet, int last_sheet) override;
+    std::optional<int> SheetIndex(int book, std::string_view name) const override;
+    std::uint16_t ExternSheet(int book, int first_sheet, int last_sheet) override;
     std::optional<std::uint32_t> NameIndex(std::string_view name, int sheet) const override;
 
-    const std::vector<std::pair<int, int>>& ExternSheets() const { return extern_sheets_; }
+    struct Span {
+        int book;
+        int first;
+        int last;
+        bool operator==(const Span&) const = default;
+    };
+    const std::vector<Span>& ExternSheets() const { return extern_sheets_; }
 
   private:
     const WorkbookInfo& workbook_;
-    std::vector<std::pair<int, int>> extern_sheets_;
+    std::vector<Span> extern_sheets_;
 };
 
 // `name_formulas` holds one encoded formula per defined name, in order.
