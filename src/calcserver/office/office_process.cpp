@@ -26,6 +26,20 @@ constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"
 </oor:items>
 )";
 
+// A new profile makes LibreOffice clear its extension cache and exit with 81 to be started
+// again, unless the profile already names the installed build; naming it saves that round.
+void SeedBuildId(const std::filesystem::path& profile) {
+    std::ifstream version("/usr/lib/libreoffice/program/versionrc");
+    std::string line;
+    while (std::getline(version, line)) {
+        if (line.rfind("buildid=", 0) == 0) {
+            std::filesystem::create_directories(profile / "user" / "extensions");
+            std::ofstream(profile / "user" / "extensions" / "buildid") << line.substr(8);
+            return;
+        }
+    }
+}
+
 std::string ProfileUrl(const std::filesystem::path& profile) {
     // mkdtemp names hold only [A-Za-z0-9._/-], which need no escaping in a URL.
     return "file://" + profile.string();
@@ -41,6 +55,7 @@ OfficeProcess::OfficeProcess(ProcessLauncher& launcher, std::filesystem::path fo
     std::filesystem::create_directories(folder_ / "profile" / "user");
     std::filesystem::create_directories(OutputFolder());
     std::ofstream(folder_ / "profile" / "user" / "registrymodifications.xcu") << kProfileSettings;
+    SeedBuildId(folder_ / "profile");
 }
 
 OfficeProcess::~OfficeProcess() {

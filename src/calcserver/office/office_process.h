@@ -21,7 +21,7 @@ class OfficeProcess {
     OfficeProcess(const OfficeProcess&) = delete;
     OfficeProcess& operator=(const OfficeProcess&) = delete;
 
-    // Starts soffice.bin (again, after a first start on a new profile exited with 81).
+    // Starts soffice.bin (again, should a first start on the new profile exit with 81).
     // Does nothing once Kill() was called.
     void Start();
     // The exit code once the process has ended (a signal gives 128 + its number), else empty.
