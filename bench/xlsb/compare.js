@@ -4,8 +4,35 @@
 'use strict';
 const XLSX = require('@e965/xlsx');
 
+const fs = require('fs');
 const read = (file) => XLSX.readFile(file, { cellFormula: true });
 const [ref, cand] = [read(process.argv[2]), read(process.argv[3])];
+
+// "[n]" in formula text numbers external workbooks by their order in the package; a
+// reader may drop unused links and number again. Name each link by its target instead.
+const linkTargets = (file) => {
+    if (!file.endsWith('.xlsx')) return null;
+    const zip = XLSX.CFB.read(fs.readFileSync(file), { type: 'buffer' });
+    const text = (path) => {
+        const entry = XLSX.CFB.find(zip, 'Root Entry/' + path) || XLSX.CFB.find(zip, '/' + path);
+        return entry ? Buffer.from(entry.content).toString('utf8') : '';
+    };
+    const rels = {};
+    for (const m of text('xl/_rels/workbook.xml.rels').matchAll(/<Relationship [^>]*>/g)) {
+        const id = /Id="([^"]*)"/.exec(m[0]), target = /Target="([^"]*)"/.exec(m[0]);
+        if (id && target) rels[id[1]] = target[1];
+    }
+    const out = [];
+    for (const m of text('xl/workbook.xml').matchAll(/<externalReference [^>]*r:id="([^"]*)"/g)) {
+        const part = 'xl/' + (rels[m[1]] || '');
+        const linkRels = part.replace(/([^/]*)$/, '_rels/$1.rels');
+        const target = /Target="([^"]*)"/.exec(text(linkRels));
+        out.push(target ? target[1] : '?');
+    }
+    return out;
+};
+const [refLinks, candLinks] = [linkTargets(process.argv[2]), linkTargets(process.argv[3])];
+const named = (f, links) => (links ? String(f).replace(/\[(\d+)\]/g, (all, n) => `[${links[n - 1] || n}]`) : String(f));
 const same = (a, b) => {
     if (a.t === 'n' && b.t === 'n') return a.v === b.v || Math.abs(a.v - b.v) <= 1e-12 * Math.abs(a.v);
     if (a.t === 'e' || b.t === 'e') return a.t === b.t && (a.w || a.v) === (b.w || b.v);
@@ -25,7 +52,7 @@ for (const name of ref.SheetNames) {
         }
         if (x.f) {
             ++formulas;
-            if (String(x.f) === String(y.f || "")) ++texts; else diffs.push(`formula\t${name}!${addr}\t${x.f}\t${y.f || ''}`);
+            if (named(x.f, refLinks) === named(y.f || '', candLinks)) ++texts; else diffs.push(`formula\t${name}!${addr}\t${x.f}\t${y.f || ''}`);
         }
     }
 }

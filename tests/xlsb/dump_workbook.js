@@ -20,6 +20,7 @@ for (const name of wb.SheetNames) {
         if (c.t === 'e') value = c.w !== undefined ? c.w : String(c.v);
         if (value === undefined) value = '';
         out.push(['cell', esc(name), ref, c.t, esc(value), esc(c.f || '')].join('\t'));
+        for (const note of c.c || []) out.push(['comment', esc(name), ref, esc(note.t)].join('\t'));
     }
     for (const m of ws['!merges'] || []) {
         out.push(['merge', esc(name), XLSX.utils.encode_range(m)].join('\t'));

@@ -132,6 +132,53 @@ TEST(Package, CodeNamesReachTheWorkbookAndSheetProperties) {
     EXPECT_TRUE(sheet_name);
 }
 
+TEST(Package, CommentsBecomeBinaryRecordsThatSheetJsReads) {
+    TempDir dir;
+    const auto xlsx = dir.Path() / "in.xlsx";
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    WriteXlsx(xlsx, {{"Data", "<row r=\"2\"><c r=\"B2\"><v>1</v></c></row>", "", ""}}, "",
+              {{"xl/comments1.xml",
+                "<?xml version=\"1.0\"?><comments xmlns=\"http://schemas.openxmlformats.org/"
+                "spreadsheetml/2006/main\"><authors><author>Ann</author></authors><commentList>"
+                "<comment ref=\"B2\" authorId=\"0\"><text><r><rPr><b/><sz val=\"9\"/></rPr>"
+                "<t>Ann:</t></r><r><t xml:space=\"preserve\"> check</t></r></text></comment>"
+                "</commentList></comments>"},
+               {"xl/worksheets/_rels/sheet1.xml.rels",
+                "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+                "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
+                    rel + "/comments\" Target=\"../comments1.xml\"/></Relationships>"}});
+    const auto xlsb = dir.Path() / "out.xlsb";
+    TranscodeToXlsb(xlsx, xlsb);
+    const ZipReader zip(xlsb);
+    ASSERT_TRUE(zip.Has("xl/comments1.bin"));
+    EXPECT_FALSE(zip.Has("xl/comments1.xml"));
+    EXPECT_NE(
+        zip.Read("[Content_Types].xml")
+            .find(
+                "PartName=\"/xl/comments1.bin\" ContentType=\"application/vnd.ms-excel.comments\""),
+        std::string::npos);
+    EXPECT_NE(zip.Read("xl/worksheets/_rels/sheet1.bin.rels").find("Target=\"../comments1.bin\""),
+              std::string::npos);
+    std::vector<std::string> bodies;
+    for (const auto& record : ReadRecords(zip.Read("xl/comments1.bin"))) {
+        if (record.type == 0x0278 || record.type == 0x027B || record.type == 0x027D) {
+            bodies.push_back(testing::xlsb::Hex(record.body));
+        }
+    }
+    ASSERT_EQ(bodies.size(), 3u);
+    EXPECT_EQ(bodies[0], "03 00 00 00 41 00 6E 00 6E 00");  // author "Ann"
+    // Author 0, rows 1..1, columns 1..1, an empty GUID.
+    EXPECT_EQ(bodies[1].substr(0, 47), "00 00 00 00 01 00 00 00 01 00 00 00 01 00 00 00");
+    // Rich text "Ann: check": the bold run gets a new font (1), the second the default (0).
+    EXPECT_EQ(bodies[2],
+              "01 0A 00 00 00 41 00 6E 00 6E 00 3A 00 20 00 63 00 68 00 65 00 63 00 6B 00 "
+              "02 00 00 00 00 00 01 00 04 00 00 00");
+    std::string why;
+    if (const auto book = testing::xlsb::ReadWithSheetJs(xlsb, why)) {
+        EXPECT_EQ(book->comments.at("Data!B2"), "Ann: check");
+    }
+}
+
 TEST(Package, BadInputIsRefusedAndLeavesNoFile) {
     struct Case {
         const char* what;

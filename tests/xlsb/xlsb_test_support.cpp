@@ -321,6 +321,8 @@ std::optional<SheetJsBook> ReadWithSheetJs(const std::filesystem::path& file, st
         if (parts.size() >= 6 && parts[0] == "cell") {
             book.cells[Unescape(parts[1]) + "!" + parts[2]] = {parts[3], Unescape(parts[4]),
                                                                Unescape(parts[5])};
+        } else if (parts.size() >= 4 && parts[0] == "comment") {
+            book.comments[Unescape(parts[1]) + "!" + parts[2]] = Unescape(parts[3]);
         } else if (parts.size() >= 3 && parts[0] == "merge") {
             book.merges.push_back(Unescape(parts[1]) + "!" + parts[2]);
         } else if (parts.size() >= 2 && parts[0] == "sheet") {

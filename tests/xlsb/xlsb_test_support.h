@@ -72,7 +72,8 @@ struct SheetJsCell {
 };
 struct SheetJsBook {
     std::map<std::string, SheetJsCell> cells;
-    std::vector<std::string> merges;  // "sheet!A1:B2"
+    std::vector<std::string> merges;              // "sheet!A1:B2"
+    std::map<std::string, std::string> comments;  // "sheet!A1" -> text
     std::vector<std::string> sheets;
 };
 // Nothing when node or the SheetJS package is not installed.

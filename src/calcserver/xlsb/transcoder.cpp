@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "calcserver/package/zip_package.h"
+#include "calcserver/xlsb/comments_writer.h"
 #include "calcserver/xlsb/external_link_writer.h"
 #include "calcserver/xlsb/formula_encoder.h"
 #include "calcserver/xlsb/package_map.h"
@@ -28,6 +29,7 @@ constexpr const char* kStylesType = "application/vnd.ms-excel.styles";
 constexpr const char* kStringsType = "application/vnd.ms-excel.sharedStrings";
 constexpr const char* kVbaType = "application/vnd.ms-office.vbaProject";
 constexpr const char* kExternalLinkType = "application/vnd.ms-excel.externalLink";
+constexpr const char* kCommentsType = "application/vnd.ms-excel.comments";
 constexpr const char* kStylesRelationship =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
 constexpr const char* kVbaRelationship =
@@ -77,6 +79,7 @@ struct Plan {
     std::string styles;
     std::string strings;
     std::map<std::string, std::string> external_links;  // binary part -> records
+    std::vector<std::string> comments;                  // source comments parts
 };
 
 Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
@@ -150,16 +153,17 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
     } else {
         plan.strings.clear();
     }
-    // Comments stay in XML form in the package only for Office Open XML; here they would
-    // be misread, so they are left out (the sheets keep their cells).
     for (const std::string& sheet : plan.sheet_parts) {
         const std::string sheet_rels = RelationshipsPartOf(sheet);
         if (!zip.Has(sheet_rels)) {
             continue;
         }
         for (const Relationship& relationship : ParseRelationships(Read(zip, sheet_rels))) {
-            if (!relationship.external && HasRelationshipKind(relationship, "comments")) {
-                plan.dropped.insert(ResolveTarget(sheet, relationship.target));
+            const std::string part = ResolveTarget(sheet, relationship.target);
+            if (!relationship.external && HasRelationshipKind(relationship, "comments") &&
+                zip.Has(part) && !plan.renamed.contains(part)) {
+                plan.comments.push_back(part);
+                plan.renamed[part] = AsBin(part);
             }
         }
     }
@@ -249,6 +253,11 @@ TranscodeReport Transcode(const std::filesystem::path& source,
     std::optional<SharedStrings> strings;
     if (!plan.strings.empty()) {
         strings = ConvertSharedStrings(zip, plan.strings, styles);
+    }
+
+    std::vector<std::pair<std::string, std::string>> comments;  // binary part, records
+    for (const std::string& part : plan.comments) {
+        comments.emplace_back(plan.renamed.at(part), ConvertComments(Read(zip, part), styles));
     }
 
     ScratchDir scratch;
@@ -344,6 +353,10 @@ TranscodeReport Transcode(const std::filesystem::path& source,
     if (strings) {
         declare(plan.renamed.at(plan.strings), kStringsType);
         out.Add(plan.renamed.at(plan.strings), std::move(strings->records));
+    }
+    for (auto& [part, records] : comments) {
+        declare(part, kCommentsType);
+        out.Add(part, std::move(records));
     }
     for (auto& [part, records] : plan.external_links) {
         declare(part, kExternalLinkType);
