@@ -134,7 +134,15 @@ TEST_F(CalcServerTest, RefusesWhatIsNotAReadableWorkbookAndReusesTheProcess) {
         }
         office = idle;
     }
-    // A reused process is clean: a sound workbook still converts in it.
+    // Quit also closes a workbook left open, and the process stays for the next instance,
+    // in which a sound workbook still converts.
+    {
+        const ObjectRef application = registry_.CreateObject("Excel.Application");
+        AsObject(application->Get("Workbooks"))
+            ->Call("Open", Arguments{{testing::SampleWorkbook().string()}, {}});
+        application->Call("Quit", {});
+    }
+    EXPECT_EQ(OnlyOfficeChild(), office);
     EXPECT_EQ(Convert(registry_, testing::SampleWorkbook(), dir_.Path() / "ok.xlsx", 51).number, 0);
     EXPECT_EQ(OnlyOfficeChild(), office);
 }
