@@ -84,7 +84,7 @@ TEST(Package, PartsTypesAndRelationshipsAreThoseOfABinaryWorkbook) {
     EXPECT_TRUE(drawing);
 }
 
-TEST(Package, CodeNamesReachTheWorkbookAndSheetProperties) {
+TEST(Package, CodeNamesAndFrozenPanesReachTheirRecords) {
     TempDir dir;
     const auto xlsx = dir.Path() / "in.xlsx";
     WriteXlsx(xlsx, {{"Data", "", "", ""}}, "");
@@ -94,7 +94,11 @@ TEST(Package, CodeNamesReachTheWorkbookAndSheetProperties) {
         std::string book = source.Read("xl/workbook.xml");
         book.replace(book.find("<sheets>"), 0, "<workbookPr codeName=\"DieseArbeitsmappe\"/>");
         std::string sheet = source.Read("xl/worksheets/sheet1.xml");
-        sheet.replace(sheet.find("<sheetData>"), 0, "<sheetPr codeName=\"Tabelle1\"/>");
+        sheet.replace(
+            sheet.find("<sheetData>"), 0,
+            "<sheetPr codeName=\"Tabelle1\"/><sheetViews><sheetView tabSelected=\"1\">"
+            "<pane xSplit=\"1\" ySplit=\"2\" topLeftCell=\"B3\" activePane=\"bottomRight\" "
+            "state=\"frozen\"/></sheetView></sheetViews>");
         package::ZipWriter rewrite(dir.Path() / "coded.xlsx");
         for (const auto& name : source.EntryNames()) {
             if (name == "xl/workbook.xml") {
@@ -124,10 +128,18 @@ TEST(Package, CodeNamesReachTheWorkbookAndSheetProperties) {
                     (record.type == 0x0099 && record.body.ends_with(utf16("DieseArbeitsmappe")));
     }
     bool sheet_name = false;
+    std::string pane;
     for (const auto& record : ReadRecords(zip.Read("xl/worksheets/sheet1.bin"))) {
         sheet_name =
             sheet_name || (record.type == 0x0093 && record.body.ends_with(utf16("Tabelle1")));
+        if (record.type == 0x0097) {
+            pane = testing::xlsb::Hex(record.body);
+        }
     }
+    // Frozen after one column and two rows: splits, top-left cell B3, bottom-right pane.
+    EXPECT_EQ(
+        pane,
+        "00 00 00 00 00 00 F0 3F 00 00 00 00 00 00 00 40 02 00 00 00 01 00 00 00 00 00 00 00 03");
     EXPECT_TRUE(book_name);
     EXPECT_TRUE(sheet_name);
 }

@@ -496,7 +496,7 @@ class Handler : public SaxHandler {
             flags |= ParseBool(Get(v, "tabSelected"), false) ? 0x0040 : 0;
             flags |= 0x0080;  // ruler in page layout
             flags |= ParseBool(Get(v, "showOutlineSymbols"), true) ? 0x0100 : 0;
-            const std::string_view kind = Str(Get(v, "view"));
+            const std::string kind = Str(Get(v, "view"));
             const std::uint32_t layout = kind == "pageBreakPreview" ? 1
                                          : kind == "pageLayout"     ? 2
                                                                     : 0;
@@ -518,8 +518,8 @@ class Handler : public SaxHandler {
                                                .U32(0));
             if (!view.pane.empty()) {
                 const AttrMap& p = view.pane;
-                const std::string_view state = Str(Get(p, "state"));
-                const std::string_view active = Str(Get(p, "activePane"));
+                const std::string state = Str(Get(p, "state"));
+                const std::string active = Str(Get(p, "activePane"));
                 const std::uint32_t pane = active == "topRight"     ? 1
                                            : active == "bottomLeft" ? 2
                                            : active == "topLeft"    ? 3
