@@ -1,6 +1,7 @@
 #include "calcserver/xlsb/formula_encoder.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -329,17 +330,15 @@ class Lexer {
         }
     }
 
+    // Independent of the process locale: formulas always use '.' as the decimal point.
     Token Number() {
-        const char* begin = text_.data() + pos_;
-        char* end = nullptr;
-        const std::string copy(text_.substr(pos_, 64));
-        const double value = std::strtod(copy.c_str(), &end);
-        const auto used = static_cast<std::size_t>(end - copy.c_str());
-        if (used == 0 || !std::isfinite(value)) {
+        double value = 0;
+        const char* first = text_.data() + pos_;
+        const auto [end, error] = std::from_chars(first, text_.data() + text_.size(), value);
+        if (error != std::errc() || end == first || !std::isfinite(value)) {
             Fail("a malformed number");
         }
-        (void)begin;
-        pos_ += used;
+        pos_ += static_cast<std::size_t>(end - first);
         Token t;
         t.kind = Tok::kNumber;
         t.number = value;

@@ -1,6 +1,7 @@
 #include "calcserver/xlsb/ooxml_text.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -80,10 +81,12 @@ std::optional<double> ParseDouble(const char* text) {
     if (text == nullptr || *text == '\0') {
         return std::nullopt;
     }
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text, &end);
-    if (*end != '\0' || !std::isfinite(value)) {
+    // Office Open XML numbers never depend on the process locale.
+    const char* end = text + std::strlen(text);
+    const char* first = *text == '+' ? text + 1 : text;
+    double value = 0;
+    const auto [stop, error] = std::from_chars(first, end, value);
+    if (error != std::errc() || stop != end || !std::isfinite(value)) {
         return std::nullopt;
     }
     return value;

@@ -37,7 +37,6 @@ class Handler : public SaxHandler {
         } else if (in_properties_) {
             pugi::xml_node child =
                 run_properties_.child("rPr").append_child(std::string(name).c_str());
-            (void)attributes;
             for (const char* key : {"val", "rgb", "theme", "indexed", "tint"}) {
                 if (const char* value = attributes.Get(key)) {
                     child.append_attribute(key).set_value(value);
