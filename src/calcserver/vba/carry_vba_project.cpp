@@ -46,6 +46,12 @@ VbaReport CarryVbaProject(const std::filesystem::path& sourceXls,
         report.notes.push_back(
             "the workbook's VBA project is in the format of Excel 5 or 95; the converted "
             "package keeps the engine's rebuild of it");
+    } else if (macroEnabledTarget && source.kind == ProjectKind::Unreadable) {
+        // The engine read the file where this reader cannot: its rebuild of any project is
+        // the only copy there is, so it stays rather than failing the conversion.
+        report.notes.push_back(source.reason +
+                               "; the converted package keeps the engine's "
+                               "own VBA part, if any");
     } else {
         changes.removeVba = true;
     }

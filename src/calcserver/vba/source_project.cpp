@@ -209,8 +209,10 @@ SourceProject ReadSourceProject(const std::filesystem::path& xls, bool copyProje
     GErrorSlot oleError;
     GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), oleError.Out()));
     if (ole == nullptr) {
-        throw VbaError("the workbook " + xls.string() +
-                       " has a damaged compound file structure: " + oleError.Message());
+        result.kind = ProjectKind::Unreadable;
+        result.reason =
+            "the workbook's compound file structure cannot be read (" + oleError.Message() + ")";
+        return result;
     }
     GsfPtr<GsfInput> project = ChildByName(ole.get(), kCurrentStorage);
     if (project == nullptr) {

@@ -13,6 +13,9 @@ enum class ProjectKind {
     None,     // no VBA storage, or the file is not a compound file at all
     Current,  // a _VBA_PROJECT_CUR storage (Excel 97 and later)
     Legacy,   // only the _VBA_PROJECT storage of older Excel versions
+    // A compound file whose structure this reader refuses although the engine may have read
+    // it: whether it holds a project cannot be told.
+    Unreadable,
 };
 
 struct SourceProject {
@@ -23,10 +26,12 @@ struct SourceProject {
     std::size_t streams = 0;
     std::size_t storages = 0;
     std::vector<std::string> droppedSignatures;
+    std::string reason;  // for Unreadable: why, in plain words
 };
 
-// Throws VbaError when the workbook cannot be read, its compound file is damaged, or its
-// VBA project storage is damaged or lacks the streams every project has.
+// Throws VbaError when the workbook cannot be read, or its VBA project storage is damaged
+// or lacks the streams every project has. A compound file whose structure cannot be read
+// at all gives Unreadable.
 SourceProject ReadSourceProject(const std::filesystem::path& xls, bool copyProject);
 
 }  // namespace tabrook::calcserver::vba
