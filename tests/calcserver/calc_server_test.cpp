@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "calcserver/calc_fixtures.h"
+#include "calcserver/package/zip_package.h"
 #include "calcserver/server/register_calc_server.h"
 #include "platform/automation.h"
 #include "support/temp_dir.h"
@@ -87,10 +88,18 @@ TEST_F(CalcServerTest, ConvertsValuesFormulasAndSheetNamesInBothFormats) {
         EXPECT_EQ(cells.at("Prices!C1#value"), "10");
         EXPECT_EQ(cells.at("Notes!A1"), "Grüße");
     }
-    // Nothing but the source and the two results in the folder: no temporary files.
+    // The binary workbook comes from our own writer, as a complete package.
+    const auto binary = dir_.Path() / "out.xlsb";
+    const Outcome outcome = Convert(registry_, source, binary, 50);
+    ASSERT_EQ(outcome.number, 0) << outcome.description;
+    const calcserver::package::ZipReader package(binary);
+    EXPECT_TRUE(package.Has("xl/workbook.bin"));
+    EXPECT_TRUE(package.Has("xl/worksheets/sheet2.bin"));
+    EXPECT_FALSE(package.Has("xl/workbook.xml"));
+    // Nothing but the source and the three results in the folder: no temporary files.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()),
                             std::filesystem::directory_iterator()),
-              3);
+              4);
 }
 
 TEST_F(CalcServerTest, RefusesWhatIsNotAReadableWorkbookAndReusesTheProcess) {
@@ -158,7 +167,7 @@ TEST_F(CalcServerTest, RefusesTargetsItCannotOrMustNotWrite) {
         const char* reason;
     };
     const Case cases[] = {
-        {dir_.Path() / "out.xlsb", 50, "cannot write the binary workbook format yet"},
+        {dir_.Path() / "no-such-folder" / "out.xlsb", 50, "does not exist"},
         {dir_.Path() / "out.xls", 56, "file format 56 is not supported"},
         {dir_.Path() / "no-such-folder" / "out.xlsx", 51, "does not exist"},
         {dir_.Path() / "plain-file" / "out.xlsx", 51, "is not a folder"},

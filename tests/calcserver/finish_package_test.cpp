@@ -21,19 +21,33 @@ std::size_t EntryCount(const std::filesystem::path& folder) {
                                                   std::filesystem::directory_iterator()));
 }
 
+constexpr const char* kWorkbook =
+    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheets/>"
+    "</workbook>";
+
 TEST(FinishPackage, PlacesACompletePackageAndReplacesAnOldTarget) {
     TempDir dir;
     const auto output = dir.Path() / "office" / "save-1.xlsx";
     std::filesystem::create_directories(output.parent_path());
     {
+        // The smallest package a workbook reader accepts: one part, found through its
+        // relationship and content type.
         package::ZipWriter writer(output);
-        writer.Add("[Content_Types].xml", "<Types/>");
-        writer.Add("xl/workbook.xml", "<workbook/>");
+        writer.Add("[Content_Types].xml",
+                   "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                   "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+                   "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>");
+        writer.Add("_rels/.rels",
+                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                   "relationships\"><Relationship Id=\"rId1\" Type=\"http://"
+                   "schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                   "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+        writer.Add("xl/workbook.xml", kWorkbook);
         writer.Commit();
     }
     const auto target = dir.Write("out/book.xlsx", "old content");
     FinishPackage({dir.Path() / "book.xls", output, 51, target});
-    EXPECT_EQ(package::ZipReader(target).Read("xl/workbook.xml"), "<workbook/>");
+    EXPECT_EQ(package::ZipReader(target).Read("xl/workbook.xml"), kWorkbook);
     EXPECT_EQ(EntryCount(target.parent_path()), 1u);  // no temporary file left beside it
 }
 

@@ -11,7 +11,10 @@
 #include <system_error>
 #include <vector>
 
+#include "calcserver/cellexact/cell_exact.h"
 #include "calcserver/package/zip_package.h"
+#include "calcserver/vba/carry_vba_project.h"
+#include "calcserver/xlsb/transcoder.h"
 #include "platform/automation.h"
 
 namespace tabrook::calcserver::finish {
@@ -99,6 +102,22 @@ void PlaceAtomically(const fs::path& from, const fs::path& target) {
     }
 }
 
+constexpr std::int32_t kBinaryWorkbook = 50;
+constexpr std::int32_t kMacroWorkbook = 52;
+
+// LibreOffice recalculated the workbook when it loaded it; every cell gets back the value
+// and type the source had stored. A source it cannot read keeps the office's values.
+void RestoreStoredValues(const FinishRequest& request) {
+    cellexact::ApplyStoredValues(request.source, request.officeOutput, request.officeOutput);
+}
+
+// The workbook's own VBA project and code names, in place of the office's rebuild.
+void CarryMacros(const FinishRequest& request) {
+    const bool macroEnabled =
+        request.formatCode == kMacroWorkbook || request.formatCode == kBinaryWorkbook;
+    vba::CarryVbaProject(request.source, request.officeOutput, request.officeOutput, macroEnabled);
+}
+
 }  // namespace
 
 void CheckTarget(const fs::path& source, const fs::path& target) {
@@ -138,6 +157,21 @@ void FinishPackage(const FinishRequest& request) {
         throw SaveRefused(request.target, "LibreOffice did not write a complete workbook.");
     }
     CheckTarget(request.source, request.target);
+
+    // The office's output is private to this save, so the steps rewrite it in place; the
+    // target is only ever written whole, by the last step.
+    try {
+        RestoreStoredValues(request);
+        CarryMacros(request);
+        if (request.formatCode == kBinaryWorkbook) {
+            xlsb::TranscodeToXlsb(request.officeOutput, request.target);
+            return;
+        }
+    } catch (const AutomationError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw SaveRefused(request.target, std::string(error.what()) + ".");
+    }
     PlaceAtomically(request.officeOutput, request.target);
     std::error_code error;
     const auto written = fs::file_size(request.target, error);

@@ -17,10 +17,9 @@ SaveFormat LookUpSaveFormat(std::int32_t code, const std::filesystem::path& targ
         case kOpenXmlMacroWorkbook:
             return {code, "Calc MS Excel 2007 VBA XML", ".xlsm"};
         case kBinaryWorkbook:
-            throw platform::AutomationError(
-                platform::kErrApplicationDefined,
-                "Tabrook cannot save '" + target.string() +
-                    "': this server cannot write the binary workbook format yet.");
+            // The office writes the macro-enabled package; our own writer turns it into the
+            // binary workbook.
+            return {code, "Calc MS Excel 2007 VBA XML", ".xlsm"};
         default:
             throw platform::AutomationError(platform::kErrApplicationDefined,
                                             "Tabrook cannot save '" + target.string() +
