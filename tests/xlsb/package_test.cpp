@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/transcoder.h"
@@ -84,7 +85,7 @@ TEST(Package, PartsTypesAndRelationshipsAreThoseOfABinaryWorkbook) {
     EXPECT_TRUE(drawing);
 }
 
-TEST(Package, CodeNamesAndFrozenPanesReachTheirRecords) {
+TEST(Package, CodeNamesPanesAndPageSettingsReachTheirRecords) {
     TempDir dir;
     const auto xlsx = dir.Path() / "in.xlsx";
     WriteXlsx(xlsx, {{"Data", "", "", ""}}, "");
@@ -99,6 +100,10 @@ TEST(Package, CodeNamesAndFrozenPanesReachTheirRecords) {
             "<sheetPr codeName=\"Tabelle1\"/><sheetViews><sheetView tabSelected=\"1\">"
             "<pane xSplit=\"1\" ySplit=\"2\" topLeftCell=\"B3\" activePane=\"bottomRight\" "
             "state=\"frozen\"/></sheetView></sheetViews>");
+        sheet.replace(sheet.find("</worksheet>"), 0,
+                      "<printOptions gridLines=\"1\"/><pageSetup paperSize=\"9\" scale=\"80\" "
+                      "orientation=\"landscape\"/><headerFooter><oddHeader>&amp;CTitle</oddHeader>"
+                      "</headerFooter>");
         package::ZipWriter rewrite(dir.Path() / "coded.xlsx");
         for (const auto& name : source.EntryNames()) {
             if (name == "xl/workbook.xml") {
@@ -129,17 +134,27 @@ TEST(Package, CodeNamesAndFrozenPanesReachTheirRecords) {
     }
     bool sheet_name = false;
     std::string pane;
+    std::map<std::uint32_t, std::string> page;
     for (const auto& record : ReadRecords(zip.Read("xl/worksheets/sheet1.bin"))) {
         sheet_name =
             sheet_name || (record.type == 0x0093 && record.body.ends_with(utf16("Tabelle1")));
         if (record.type == 0x0097) {
             pane = testing::xlsb::Hex(record.body);
         }
+        page[record.type] = testing::xlsb::Hex(record.body);
     }
     // Frozen after one column and two rows: splits, top-left cell B3, bottom-right pane.
     EXPECT_EQ(
         pane,
         "00 00 00 00 00 00 F0 3F 00 00 00 00 00 00 00 40 02 00 00 00 01 00 00 00 00 00 00 00 03");
+    // Print grid lines; A4 at 80 % landscape; a centred header "Title".
+    EXPECT_EQ(page[0x01DD], "08 00");
+    EXPECT_EQ(page[0x01DE],
+              "09 00 00 00 50 00 00 00 58 02 00 00 58 02 00 00 01 00 00 00 01 00 00 00 "
+              "01 00 00 00 01 00 00 00 02 00 FF FF FF FF");
+    EXPECT_EQ(page[0x01DF],
+              "0C 00 07 00 00 00 26 00 43 00 54 00 69 00 74 00 6C 00 65 00 "
+              "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF");
     EXPECT_TRUE(book_name);
     EXPECT_TRUE(sheet_name);
 }

@@ -1,6 +1,7 @@
 #include "calcserver/xlsb/sheet_writer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -132,6 +133,21 @@ class Handler : public SaxHandler {
             }
         } else if (name == "hyperlink") {
             hyperlinks_.push_back(Keep(a, {"ref", "id", "location", "display", "tooltip"}));
+        } else if (name == "printOptions") {
+            print_options_ =
+                Keep(a, {"horizontalCentered", "verticalCentered", "headings", "gridLines"});
+        } else if (name == "pageSetup") {
+            page_setup_ = Keep(a, {"paperSize", "scale", "horizontalDpi", "verticalDpi", "copies",
+                                   "firstPageNumber", "fitToWidth", "fitToHeight", "pageOrder",
+                                   "orientation", "usePrinterDefaults", "blackAndWhite", "draft",
+                                   "cellComments", "useFirstPageNumber", "errors", "id"});
+        } else if (name == "headerFooter") {
+            in_header_footer_ = true;
+            header_footer_ =
+                Keep(a, {"differentOddEven", "differentFirst", "scaleWithDoc", "alignWithMargins"});
+            header_footer_.emplace("present", "1");
+        } else if (in_header_footer_) {
+            collect_ = &header_footer_texts_[std::string(name)];
         } else if (name == "pageMargins") {
             margins_ = Keep(a, {"left", "right", "top", "bottom", "header", "footer"});
         } else if (name == "drawing") {
@@ -146,6 +162,10 @@ class Handler : public SaxHandler {
             EndInCell(name);
         } else if (name == "sheetPr") {
             in_sheet_properties_ = false;
+        } else if (name == "headerFooter") {
+            in_header_footer_ = false;
+        } else if (in_header_footer_) {
+            collect_ = nullptr;
         } else if (name == "sheetData") {
             sink_.Write(rec::kEndSheetData);
             data_done_ = true;
@@ -574,13 +594,7 @@ class Handler : public SaxHandler {
                 .WideString(Str(Get(link, "display")));
             sink_.Write(rec::kHLink, body);
         }
-        if (!margins_.empty()) {
-            Body body;
-            for (const char* side : {"left", "right", "top", "bottom", "header", "footer"}) {
-                body.F64(ParseDouble(Get(margins_, side)).value_or(0.5));
-            }
-            sink_.Write(kMargins, body);
-        }
+        WritePageSettings();
         if (!drawing_.empty()) {
             sink_.Write(rec::kDrawing, Body().WideString(drawing_));
         }
@@ -591,7 +605,86 @@ class Handler : public SaxHandler {
         tail_written_ = true;
     }
 
+    // Print options, margins, page setup, header and footer, in the order the format has.
+    void WritePageSettings() {
+        if (!print_options_.empty()) {
+            std::uint16_t flags = 0;
+            flags |= ParseBool(Get(print_options_, "horizontalCentered"), false) ? 0x1 : 0;
+            flags |= ParseBool(Get(print_options_, "verticalCentered"), false) ? 0x2 : 0;
+            flags |= ParseBool(Get(print_options_, "headings"), false) ? 0x4 : 0;
+            flags |= ParseBool(Get(print_options_, "gridLines"), false) ? 0x8 : 0;
+            sink_.Write(kPrintOptions, Body().U16(flags));
+        }
+        if (!margins_.empty()) {
+            Body body;
+            for (const char* side : {"left", "right", "top", "bottom", "header", "footer"}) {
+                body.F64(ParseDouble(Get(margins_, side)).value_or(0.5));
+            }
+            sink_.Write(kMargins, body);
+        }
+        if (!page_setup_.empty()) {
+            const AttrMap& p = page_setup_;
+            const auto number = [&p](const char* key, long long fallback) {
+                return static_cast<std::int32_t>(std::clamp<long long>(
+                    ParseInt(Get(p, key)).value_or(fallback), INT32_MIN, INT32_MAX));
+            };
+            const std::string orientation = Str(Get(p, "orientation"));
+            const std::string comments = Str(Get(p, "cellComments"));
+            const std::string errors = Str(Get(p, "errors"));
+            std::uint16_t flags = 0;
+            flags |= Str(Get(p, "pageOrder")) == "overThenDown" ? 0x0001 : 0;
+            flags |= orientation == "landscape" ? 0x0002 : 0;
+            flags |= ParseBool(Get(p, "usePrinterDefaults"), false) ? 0x0004 : 0;
+            flags |= ParseBool(Get(p, "blackAndWhite"), false) ? 0x0008 : 0;
+            flags |= ParseBool(Get(p, "draft"), false) ? 0x0010 : 0;
+            flags |= comments == "asDisplayed" || comments == "atEnd" ? 0x0020 : 0;
+            flags |= orientation.empty() || orientation == "default" ? 0x0040 : 0;
+            flags |= ParseBool(Get(p, "useFirstPageNumber"), false) ? 0x0080 : 0;
+            flags |= comments == "atEnd" ? 0x0100 : 0;
+            flags |= static_cast<std::uint16_t>((errors == "blank"  ? 1
+                                                 : errors == "dash" ? 2
+                                                 : errors == "NA"   ? 3
+                                                                    : 0)
+                                                << 9);
+            const char* id = Get(p, "id");
+            sink_.Write(kPageSetup,
+                        Body()
+                            .I32(number("paperSize", 1))
+                            .I32(number("scale", 100))
+                            .I32(number("horizontalDpi", 600))
+                            .I32(number("verticalDpi", 600))
+                            .I32(number("copies", 1))
+                            .I32(number("firstPageNumber", 1))
+                            .I32(number("fitToWidth", 1))
+                            .I32(number("fitToHeight", 1))
+                            .U16(flags)
+                            .NullableWideString(id != nullptr ? std::optional<std::string>(id)
+                                                              : std::nullopt));
+        }
+        if (!header_footer_.empty()) {
+            std::uint16_t flags = 0;
+            flags |= ParseBool(Get(header_footer_, "differentOddEven"), false) ? 0x1 : 0;
+            flags |= ParseBool(Get(header_footer_, "differentFirst"), false) ? 0x2 : 0;
+            flags |= ParseBool(Get(header_footer_, "scaleWithDoc"), true) ? 0x4 : 0;
+            flags |= ParseBool(Get(header_footer_, "alignWithMargins"), true) ? 0x8 : 0;
+            Body body;
+            body.U16(flags);
+            for (const char* part : {"oddHeader", "oddFooter", "evenHeader", "evenFooter",
+                                     "firstHeader", "firstFooter"}) {
+                const auto found = header_footer_texts_.find(part);
+                body.NullableWideString(
+                    found == header_footer_texts_.end()
+                        ? std::nullopt
+                        : std::optional<std::string>(DecodeEscapes(found->second)));
+            }
+            sink_.Write(kHeaderFooter, body);
+        }
+    }
+
     static constexpr std::uint16_t kMargins = 0x01DC;
+    static constexpr std::uint16_t kPrintOptions = 0x01DD;
+    static constexpr std::uint16_t kPageSetup = 0x01DE;
+    static constexpr std::uint16_t kHeaderFooter = 0x01DF;
 
     const SheetJob& job_;
     WorkbookScope& scope_;
@@ -614,6 +707,11 @@ class Handler : public SaxHandler {
     std::vector<CellRange> merges_;
     std::vector<AttrMap> hyperlinks_;
     AttrMap margins_;
+    AttrMap print_options_;
+    AttrMap page_setup_;
+    AttrMap header_footer_;
+    std::map<std::string, std::string> header_footer_texts_;
+    bool in_header_footer_ = false;
     std::string drawing_;
     std::string legacy_drawing_;
 
