@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "calcserver/package/zip_package.h"
@@ -72,36 +73,68 @@ const FormulaCase kFormulas[] = {
 
 class Readback : public ::testing::Test {
   protected:
+    // Each step runs once per process and only when a test needs it, so that a test run
+    // on its own (as CTest does) starts LibreOffice no more often than it must.
     static void SetUpTestSuite() {
         dir_ = std::make_unique<TempDir>();
         const auto& root = dir_->Path();
         std::filesystem::create_directories(root / "xlsx");
         std::filesystem::create_directories(root / "back");
         WriteFormulaWorkbook(root / "xlsx" / "formulas.xlsx");
-        dir_->Write("values.fods", ValuesFods());
-        office_ready_ = ConvertWithOffice({root / "values.fods"}, "xlsx", root / "xlsx",
-                                          root / "profile", office_why_);
-        std::vector<std::filesystem::path> xlsb;
-        for (const char* name : {"formulas", "values"}) {
-            const auto xlsx = root / "xlsx" / (std::string(name) + ".xlsx");
-            if (!std::filesystem::exists(xlsx)) {
-                continue;
-            }
-            const auto out = root / (std::string(name) + ".xlsb");
-            reports_[name] = TranscodeToXlsb(xlsx, out);
-            xlsb.push_back(out);
-        }
-        if (office_ready_) {
-            office_ready_ =
-                ConvertWithOffice(xlsb, "xlsx", root / "back", root / "profile", office_why_);
-        }
+        reports_["formulas"] =
+            TranscodeToXlsb(root / "xlsx" / "formulas.xlsx", root / "formulas.xlsb");
     }
-    static void TearDownTestSuite() { dir_.reset(); }
+    static void TearDownTestSuite() {
+        dir_.reset();
+        steps_.clear();
+    }
 
-    void RequireOffice() const {
-        if (!office_ready_) {
-            GTEST_SKIP() << office_why_;
+    // Runs `step` the first time; later calls repeat its result.
+    static bool Once(const std::string& name, const std::function<bool(std::string&)>& step,
+                     std::string& why) {
+        if (!steps_.count(name)) {
+            std::string reason;
+            const bool ok = step(reason);
+            steps_[name] = {ok, reason};
         }
+        why = steps_[name].second;
+        return steps_[name].first;
+    }
+
+    static bool FormulasReadByOffice(std::string& why) {
+        return Once(
+            "formulas back",
+            [](std::string& reason) {
+                return ConvertWithOffice({Path("formulas.xlsb")}, "xlsx", Path("back"),
+                                         Path("profile"), reason);
+            },
+            why);
+    }
+
+    static bool ValuesWrittenByOffice(std::string& why) {
+        return Once(
+            "values xlsx",
+            [](std::string& reason) {
+                dir_->Write("values.fods", ValuesFods());
+                if (!ConvertWithOffice({Path("values.fods")}, "xlsx", Path("xlsx"), Path("profile"),
+                                       reason)) {
+                    return false;
+                }
+                reports_["values"] = TranscodeToXlsb(Path("xlsx/values.xlsx"), Path("values.xlsb"));
+                return true;
+            },
+            why);
+    }
+
+    static bool ValuesReadByOffice(std::string& why) {
+        return ValuesWrittenByOffice(why) &&
+               Once(
+                   "values back",
+                   [](std::string& reason) {
+                       return ConvertWithOffice({Path("values.xlsb")}, "xlsx", Path("back"),
+                                                Path("profile"), reason);
+                   },
+                   why);
     }
 
     static std::filesystem::path Path(const std::string& relative) {
@@ -217,18 +250,19 @@ class Readback : public ::testing::Test {
     }
 
     static std::unique_ptr<TempDir> dir_;
-    static bool office_ready_;
-    static std::string office_why_;
+    static std::map<std::string, std::pair<bool, std::string>> steps_;
     static std::map<std::string, TranscodeReport> reports_;
 };
 
 std::unique_ptr<TempDir> Readback::dir_;
-bool Readback::office_ready_ = false;
-std::string Readback::office_why_;
+std::map<std::string, std::pair<bool, std::string>> Readback::steps_;
 std::map<std::string, TranscodeReport> Readback::reports_;
 
 TEST_F(Readback, FormulaTextSurvivesLibreOffice) {
-    RequireOffice();
+    std::string why;
+    if (!FormulasReadByOffice(why)) {
+        GTEST_SKIP() << why;
+    }
     const XlsxBook back = ReadXlsx(Path("back/formulas.xlsx"));
     const XlsxSheet* data = back.Sheet("Data");
     ASSERT_NE(data, nullptr);
@@ -276,7 +310,10 @@ TEST_F(Readback, UnencodableFormulaKeepsItsValueAndIsReported) {
 }
 
 TEST_F(Readback, ValuesStylesMergesWidthsAndSheetsSurviveLibreOffice) {
-    RequireOffice();
+    std::string why;
+    if (!ValuesReadByOffice(why)) {
+        GTEST_SKIP() << why;
+    }
     const XlsxBook before = ReadXlsx(Path("xlsx/values.xlsx"));
     const XlsxBook after = ReadXlsx(Path("back/values.xlsx"));
     ASSERT_EQ(before.sheets.size(), after.sheets.size());
@@ -321,8 +358,10 @@ TEST_F(Readback, ValuesStylesMergesWidthsAndSheetsSurviveLibreOffice) {
 }
 
 TEST_F(Readback, ValuesAndMergesSurviveSheetJs) {
-    RequireOffice();  // the .xlsx comes from LibreOffice
     std::string why;
+    if (!ValuesWrittenByOffice(why)) {
+        GTEST_SKIP() << why;  // the .xlsx comes from LibreOffice
+    }
     const auto direct = ReadWithSheetJs(Path("xlsx/values.xlsx"), why);
     const auto ours = ReadWithSheetJs(Path("values.xlsb"), why);
     if (!direct || !ours) {
