@@ -93,7 +93,9 @@ TEST(FormulaEncoder, TokenStreamsMatchTheFormat) {
         // a missing argument is PtgMissArg.
         {"ABS(A1)", "44 00 00 00 00 00 C0 41 18 00"},
         {"IF(A1>0,1,)", "44 00 00 00 00 00 C0 1E 00 00 0D 1E 01 00 16 42 03 01 00"},
-        {"NOW()", "41 4A 00"},
+        {"NOW()", "19 01 00 00 41 4A 00"},  // volatile: PtgAttrSemi first
+        {"1+OFFSET(A1,1,0)",
+         "19 01 00 00 1E 01 00 24 00 00 00 00 00 C0 1E 01 00 1E 00 00 42 03 4E 00 03"},
         {"iferror(1,2)", "1E 01 00 1E 02 00 41 E0 01"},
         {"_xlfn.IFERROR(1,2)", "1E 01 00 1E 02 00 41 E0 01"},
         {"VLOOKUP(1,A1:B2,2,FALSE)",

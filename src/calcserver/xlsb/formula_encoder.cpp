@@ -825,7 +825,12 @@ class Emitter {
 
     EncodedFormula Take() {
         EncodedFormula out;
-        out.rgce = out_.Bytes();
+        // A formula that calls a volatile function starts with PtgAttrSemi, so that it is
+        // recalculated whenever anything is.
+        if (volatile_) {
+            out.rgce = std::string("\x19\x01\x00\x00", 4);
+        }
+        out.rgce += out_.Bytes();
         return out;
     }
 
@@ -855,6 +860,11 @@ class Emitter {
 
     void EmitFunction(const Node& node, Cls cls) {
         const FunctionInfo& f = *node.function;
+        static constexpr std::string_view kVolatile[] = {
+            "NOW", "TODAY", "RAND", "RANDBETWEEN", "OFFSET", "INDIRECT", "INFO", "CELL"};
+        for (auto name : kVolatile) {
+            volatile_ = volatile_ || f.name == name;
+        }
         for (std::size_t i = 0; i < node.kids.size(); ++i) {
             const char want = f.ParamClass(static_cast<int>(i));
             const Cls arg = want == 'R' ? Cls::kRef : want == 'A' ? Cls::kArray : operand_;
@@ -935,6 +945,7 @@ class Emitter {
     FormulaScope& scope_;
     FormulaShift shift_;
     Body out_;
+    bool volatile_ = false;
 };
 
 }  // namespace
