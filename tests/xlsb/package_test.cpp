@@ -85,7 +85,7 @@ TEST(Package, PartsTypesAndRelationshipsAreThoseOfABinaryWorkbook) {
     EXPECT_TRUE(drawing);
 }
 
-TEST(Package, CodeNamesPanesAndPageSettingsReachTheirRecords) {
+TEST(Package, CodeNamesPanesProtectionAndPageSettingsReachTheirRecords) {
     TempDir dir;
     const auto xlsx = dir.Path() / "in.xlsx";
     WriteXlsx(xlsx, {{"Data", "", "", ""}}, "");
@@ -101,6 +101,7 @@ TEST(Package, CodeNamesPanesAndPageSettingsReachTheirRecords) {
             "<pane xSplit=\"1\" ySplit=\"2\" topLeftCell=\"B3\" activePane=\"bottomRight\" "
             "state=\"frozen\"/></sheetView></sheetViews>");
         sheet.replace(sheet.find("</worksheet>"), 0,
+                      "<sheetProtection password=\"CC1A\" sheet=\"1\" formatColumns=\"0\"/>"
                       "<printOptions gridLines=\"1\"/><pageSetup paperSize=\"9\" scale=\"80\" "
                       "orientation=\"landscape\"/><headerFooter><oddHeader>&amp;CTitle</oddHeader>"
                       "</headerFooter>");
@@ -147,6 +148,12 @@ TEST(Package, CodeNamesPanesAndPageSettingsReachTheirRecords) {
     EXPECT_EQ(
         pane,
         "00 00 00 00 00 00 F0 3F 00 00 00 00 00 00 00 40 02 00 00 00 01 00 00 00 00 00 00 00 03");
+    // Protected with the legacy hash CC1A; of the actions locked by default, only column
+    // formatting is allowed (1); objects, scenarios and cell selection stay allowed.
+    EXPECT_EQ(page[0x0217],
+              "1A CC 01 00 00 00 01 00 00 00 01 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00 "
+              "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00 "
+              "00 00 00 00 00 00 00 00 01 00 00 00");
     // Print grid lines; A4 at 80 % landscape; a centred header "Title".
     EXPECT_EQ(page[0x01DD], "08 00");
     EXPECT_EQ(page[0x01DE],

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -127,6 +128,13 @@ class Handler : public SaxHandler {
         } else if (name == "col") {
             columns_.push_back(Keep(a, {"min", "max", "width", "style", "hidden", "customWidth",
                                         "bestFit", "outlineLevel", "collapsed"}));
+        } else if (name == "sheetProtection") {
+            protection_ =
+                Keep(a, {"password", "sheet", "objects", "scenarios", "formatCells",
+                         "formatColumns", "formatRows", "insertColumns", "insertRows",
+                         "insertHyperlinks", "deleteColumns", "deleteRows", "selectLockedCells",
+                         "sort", "autoFilter", "pivotTables", "selectUnlockedCells"});
+            protection_.emplace("present", "1");
         } else if (name == "mergeCell") {
             if (auto range = ParseCellRange(Str(a.Get("ref")))) {
                 merges_.push_back(*range);
@@ -570,6 +578,7 @@ class Handler : public SaxHandler {
             sink_.Write(rec::kBeginSheetData);
             sink_.Write(rec::kEndSheetData);
         }
+        WriteProtection();
         if (!merges_.empty()) {
             sink_.Write(rec::kBeginMergeCells,
                         Body().U32(static_cast<std::uint32_t>(merges_.size())));
@@ -603,6 +612,29 @@ class Handler : public SaxHandler {
         }
         sink_.Write(rec::kEndSheet);
         tail_written_ = true;
+    }
+
+    // The legacy 16-bit password hash and what stays allowed. Office Open XML says which
+    // actions are locked; the binary record says which are allowed.
+    void WriteProtection() {
+        if (protection_.empty()) {
+            return;
+        }
+        const std::string password = Str(Get(protection_, "password"));
+        const auto hash = static_cast<std::uint16_t>(std::strtoul(password.c_str(), nullptr, 16));
+        Body body;
+        body.U16(hash).U32(ParseBool(Get(protection_, "sheet"), false) ? 1 : 0);
+        static constexpr std::pair<const char*, bool> kLocks[] = {
+            {"objects", false},      {"scenarios", false},         {"formatCells", true},
+            {"formatColumns", true}, {"formatRows", true},         {"insertColumns", true},
+            {"insertRows", true},    {"insertHyperlinks", true},   {"deleteColumns", true},
+            {"deleteRows", true},    {"selectLockedCells", false}, {"sort", true},
+            {"autoFilter", true},    {"pivotTables", true},        {"selectUnlockedCells", false},
+        };
+        for (const auto& [key, locked_by_default] : kLocks) {
+            body.U32(ParseBool(Get(protection_, key), locked_by_default) ? 0 : 1);
+        }
+        sink_.Write(kSheetProtection, body);
     }
 
     // Print options, margins, page setup, header and footer, in the order the format has.
@@ -682,6 +714,7 @@ class Handler : public SaxHandler {
     }
 
     static constexpr std::uint16_t kMargins = 0x01DC;
+    static constexpr std::uint16_t kSheetProtection = 0x0217;
     static constexpr std::uint16_t kPrintOptions = 0x01DD;
     static constexpr std::uint16_t kPageSetup = 0x01DE;
     static constexpr std::uint16_t kHeaderFooter = 0x01DF;
@@ -707,6 +740,7 @@ class Handler : public SaxHandler {
     std::vector<CellRange> merges_;
     std::vector<AttrMap> hyperlinks_;
     AttrMap margins_;
+    AttrMap protection_;
     AttrMap print_options_;
     AttrMap page_setup_;
     AttrMap header_footer_;
