@@ -262,6 +262,26 @@ TEST(Package, BadInputIsRefusedAndLeavesNoFile) {
     }
 }
 
+TEST(Package, RelationshipIdsAreFoundWhateverTheirPrefix) {
+    TempDir dir;
+    const auto plain = dir.Path() / "plain.xlsx";
+    WriteXlsx(plain, {{"Data", "<row r=\"1\"><c r=\"A1\"><v>5</v></c></row>", "", ""}});
+    const ZipReader source(plain);
+    std::string book = source.Read("xl/workbook.xml");
+    book.replace(book.find("xmlns:r="), 8, "xmlns:q=");
+    book.replace(book.find(" r:id="), 6, " q:id=");
+    const auto prefixed = dir.Path() / "prefixed.xlsx";
+    {
+        package::ZipWriter rewrite(prefixed);
+        for (const auto& name : source.EntryNames()) {
+            name == "xl/workbook.xml" ? rewrite.Add(name, book) : rewrite.CopyFrom(source, name);
+        }
+        rewrite.Commit();
+    }
+    const TranscodeReport report = TranscodeToXlsb(prefixed, dir.Path() / "out.xlsb");
+    EXPECT_EQ(report.cells, 1u);
+}
+
 TEST(Package, NeverWritesOverItsOwnSource) {
     TempDir dir;
     const auto input = dir.Path() / "same.xlsx";

@@ -73,7 +73,7 @@ std::optional<ExternalLinkPart> ConvertExternalLink(std::string_view xml) {
     ExternalLinkPart out;
     RecordSink sink;
     // Kind 0: another workbook, found through the part's relationship.
-    sink.Write(kBeginSupBook, Body().U16(0).WideString(book.attribute("r:id").as_string()));
+    sink.Write(kBeginSupBook, Body().U16(0).WideString(RelationshipId(book)));
     Body names;
     for (const pugi::xml_node name : book.child("sheetNames").children("sheetName")) {
         out.sheet_names.push_back(name.attribute("val").as_string());

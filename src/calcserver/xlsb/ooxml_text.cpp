@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <pugixml.hpp>
 
 namespace tabrook::calcserver::xlsb {
 namespace {
@@ -36,6 +37,29 @@ void AppendUtf8(std::string& out, unsigned code) {
 }
 
 }  // namespace
+
+std::string RelationshipId(const pugi::xml_node& node) {
+    constexpr std::string_view kRelationships =
+        "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    for (const pugi::xml_attribute attribute : node.attributes()) {
+        const std::string_view name = attribute.name();
+        const auto colon = name.find(':');
+        if (colon == std::string_view::npos || name.substr(colon + 1) != "id") {
+            continue;
+        }
+        // The prefix must stand for the relationships namespace on this element or above.
+        const std::string declaration = "xmlns:" + std::string(name.substr(0, colon));
+        for (pugi::xml_node at = node; at; at = at.parent()) {
+            if (const pugi::xml_attribute ns = at.attribute(declaration.c_str())) {
+                if (ns.as_string() == kRelationships) {
+                    return attribute.as_string();
+                }
+                break;
+            }
+        }
+    }
+    return node.attribute("r:id").as_string();
+}
 
 std::string DecodeEscapes(std::string_view text) {
     if (text.find("_x") == std::string_view::npos) {

@@ -5,7 +5,15 @@
 #include <string>
 #include <string_view>
 
+namespace pugi {
+class xml_node;
+}
+
 namespace tabrook::calcserver::xlsb {
+
+// The relationship id attribute of an element, whatever prefix its namespace has
+// ("r:id" as usually written).
+std::string RelationshipId(const pugi::xml_node& node);
 
 // Undoes the "_xHHHH_" escapes that Office Open XML uses for characters XML cannot hold.
 std::string DecodeEscapes(std::string_view text);

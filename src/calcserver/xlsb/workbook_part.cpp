@@ -53,7 +53,7 @@ WorkbookInfo ParseWorkbook(std::string_view xml) {
         entry.name = sheet.attribute("name").as_string();
         entry.sheet_id = sheet.attribute("sheetId").as_uint(0);
         entry.state = SheetState(sheet.attribute("state").as_string());
-        entry.rel_id = sheet.attribute("r:id").as_string();
+        entry.rel_id = RelationshipId(sheet);
         info.sheets.push_back(std::move(entry));
     }
     if (info.sheets.empty()) {
@@ -61,7 +61,7 @@ WorkbookInfo ParseWorkbook(std::string_view xml) {
     }
     for (const pugi::xml_node link :
          root.child("externalReferences").children("externalReference")) {
-        info.externals.push_back({link.attribute("r:id").as_string(), false, {}});
+        info.externals.push_back({RelationshipId(link), false, {}});
     }
     for (const pugi::xml_node name : root.child("definedNames").children("definedName")) {
         DefinedName entry;
