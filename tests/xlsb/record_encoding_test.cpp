@@ -125,17 +125,18 @@ std::string FirstBody(const std::filesystem::path& xlsb, const std::string& part
 TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
     TempDir dir;
     const auto xlsx = dir.Path() / "in.xlsx";
-    WriteXlsx(
-        xlsx,
-        {{"Data",
-          "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>3.14159</v></c>"
-          "<c r=\"C1\" t=\"b\"><v>1</v></c><c r=\"D1\" t=\"e\"><v>#DIV/0!</v></c>"
-          "<c r=\"E1\" s=\"0\"/><c r=\"F1\" t=\"str\"><v>hi</v></c></row>"
-          "<row r=\"3\" ht=\"30\" customHeight=\"1\" hidden=\"1\"><c "
-          "r=\"B3\"><f>A1*2</f><v>2</v></c></row>",
-          "<mergeCells count=\"1\"><mergeCell ref=\"B2:C4\"/></mergeCells>", ""},
-         {"Secret", "", "", "veryHidden"}},
-        "<definedNames><definedName name=\"Two\">Data!$A$1:$B$2</definedName></definedNames>");
+    WriteXlsx(xlsx,
+              {{"Data",
+                "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>3.14159</v></c>"
+                "<c r=\"C1\" t=\"b\"><v>1</v></c><c r=\"D1\" t=\"e\"><v>#DIV/0!</v></c>"
+                "<c r=\"E1\" s=\"0\"/><c r=\"F1\" t=\"str\"><v>hi</v></c></row>"
+                "<row r=\"3\" ht=\"30\" customHeight=\"1\" hidden=\"1\"><c "
+                "r=\"B3\"><f>A1*2</f><v>2</v></c></row>",
+                "<mergeCells count=\"1\"><mergeCell ref=\"B2:C4\"/></mergeCells>", ""},
+               {"Secret", "", "", "veryHidden"}},
+              "<definedNames><definedName name=\"Two\">Data!$A$1:$B$2</definedName>"
+              "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Data!$A$1</definedName>"
+              "</definedNames>");
     const auto xlsb = dir.Path() / "out.xlsb";
     const TranscodeReport report = TranscodeToXlsb(xlsx, xlsb);
     EXPECT_EQ(report.cells, 7u);
@@ -170,8 +171,15 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
               "06 00 00 00 53 00 65 00 63 00 72 00 65 00 74 00");
     // Extern sheet table: one entry, this workbook (link 0), sheet 0 to 0.
     EXPECT_EQ(FirstBody(xlsb, book, 0x016A), "01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
-    // Defined name: flags, key, global scope, "Two", then PtgArea3d over the table entry.
-    EXPECT_EQ(FirstBody(xlsb, book, 0x0027),
+    // Defined names: flags, key, scope, name, formula, no comment. A built-in name carries
+    // the built-in flag (0x20) and its bare name.
+    const std::vector<std::string> names = Bodies(xlsb, book, 0x0027);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[1],
+              "20 00 00 00 00 00 00 00 00 0A 00 00 00 50 00 72 00 69 00 6E 00 74 00 5F 00 "
+              "41 00 72 00 65 00 61 00 09 00 00 00 3A 00 00 00 00 00 00 00 00 00 00 00 00 "
+              "FF FF FF FF");
+    EXPECT_EQ(names[0],
               "00 00 00 00 00 FF FF FF FF 03 00 00 00 54 00 77 00 6F 00 "
               "0F 00 00 00 3B 00 00 00 00 00 00 01 00 00 00 00 00 01 00 00 00 00 00 FF FF FF FF");
 }

@@ -195,14 +195,18 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
     for (std::size_t i = 0; i < workbook.names.size(); ++i) {
         const DefinedName& name = workbook.names[i];
         std::uint32_t flags = name.hidden ? 0x1 : 0x0;
-        if (name.name.starts_with("_xlnm.")) {
-            flags |= 0x20;  // built-in name
+        std::string_view stored = name.name;
+        // Office Open XML marks built-in names ("Print_Area") with a prefix; the binary
+        // record marks them with a flag and keeps the bare name.
+        if (stored.starts_with("_xlnm.")) {
+            flags |= 0x20;
+            stored.remove_prefix(6);
         }
         Body body;
         body.U32(flags)
             .U8(0)
             .U32(name.sheet < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(name.sheet))
-            .WideString(name.name);
+            .WideString(stored);
         AppendParsedFormula(body, name_formulas.at(i));
         body.NullableWideString(std::nullopt);
         sink.Write(rec::kName, body);
