@@ -1,0 +1,220 @@
+#include <string>
+
+#include "calcserver/xlsb/formula_syntax.h"
+
+namespace tabrook::calcserver::xlsb::formula {
+namespace {
+
+NodePtr Make(Node::Kind kind) {
+    auto node = std::make_unique<Node>();
+    node->kind = kind;
+    return node;
+}
+
+class Parser {
+  public:
+    Parser(std::vector<Token> tokens, const FormulaScope& scope, int sheet)
+        : tokens_(std::move(tokens)), scope_(scope), sheet_(sheet) {}
+
+    // Defined names may be unions without parentheses ("Print_Titles": $A:$A,$1:$1).
+    NodePtr Run(bool union_ok) {
+        auto root = Comparison(union_ok);
+        if (Peek().kind != Tok::kEnd) {
+            Fail("unexpected text after the formula");
+        }
+        return root;
+    }
+
+  private:
+    [[noreturn]] static void Fail(const std::string& why) { throw UnencodableFormula(why); }
+    const Token& Peek() const { return tokens_[at_]; }
+    Token Take() { return tokens_[at_ < tokens_.size() - 1 ? at_++ : at_]; }
+    bool PeekOp(std::string_view op) const { return Peek().kind == Tok::kOp && Peek().text == op; }
+
+    static NodePtr Binary(std::string op, NodePtr left, NodePtr right) {
+        auto node = Make(Node::kBinary);
+        node->text = std::move(op);
+        node->kids.push_back(std::move(left));
+        node->kids.push_back(std::move(right));
+        return node;
+    }
+
+    template <typename Next>
+    NodePtr LeftAssoc(std::initializer_list<std::string_view> ops, Next next) {
+        NodePtr left = next();
+        for (;;) {
+            bool matched = false;
+            for (auto op : ops) {
+                if (PeekOp(op)) {
+                    Take();
+                    left = Binary(std::string(op), std::move(left), next());
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched) {
+                return left;
+            }
+        }
+    }
+
+    NodePtr Comparison(bool union_ok) {
+        return LeftAssoc({"=", "<>", "<=", ">=", "<", ">"}, [&] { return Concat(union_ok); });
+    }
+    NodePtr Concat(bool union_ok) {
+        return LeftAssoc({"&"}, [&] { return Additive(union_ok); });
+    }
+    NodePtr Additive(bool union_ok) {
+        return LeftAssoc({"+", "-"}, [&] { return Multiplicative(union_ok); });
+    }
+    NodePtr Multiplicative(bool union_ok) {
+        return LeftAssoc({"*", "/"}, [&] { return Power(union_ok); });
+    }
+    NodePtr Power(bool union_ok) {
+        return LeftAssoc({"^"}, [&] { return Percent(union_ok); });
+    }
+    NodePtr Percent(bool union_ok) {
+        NodePtr node = Unary(union_ok);
+        while (PeekOp("%")) {
+            Take();
+            auto percent = Make(Node::kPercent);
+            percent->kids.push_back(std::move(node));
+            node = std::move(percent);
+        }
+        return node;
+    }
+    NodePtr Unary(bool union_ok) {
+        if (PeekOp("-") || PeekOp("+")) {
+            auto node = Make(Node::kUnary);
+            node->text = Take().text;
+            node->kids.push_back(Unary(union_ok));
+            return node;
+        }
+        return Union(union_ok);
+    }
+    NodePtr Union(bool union_ok) {
+        NodePtr left = Intersection();
+        while (union_ok && Peek().kind == Tok::kComma) {
+            Take();
+            left = Binary(",", std::move(left), Intersection());
+        }
+        return left;
+    }
+    static bool StartsOperand(const Token& t) {
+        return t.kind == Tok::kRef || t.kind == Tok::kName || t.kind == Tok::kFunc ||
+               t.kind == Tok::kOpen;
+    }
+    NodePtr Intersection() {
+        NodePtr left = Range();
+        while (Peek().space_before && StartsOperand(Peek())) {
+            left = Binary(" ", std::move(left), Range());
+        }
+        return left;
+    }
+    NodePtr Range() {
+        NodePtr left = Primary();
+        while (PeekOp(":")) {
+            Take();
+            left = Binary(":", std::move(left), Primary());
+        }
+        return left;
+    }
+
+    NodePtr Primary() {
+        Token t = Take();
+        switch (t.kind) {
+            case Tok::kNumber: {
+                auto node = Make(Node::kNumber);
+                node->number = t.number;
+                return node;
+            }
+            case Tok::kString: {
+                auto node = Make(Node::kString);
+                node->text = std::move(t.text);
+                return node;
+            }
+            case Tok::kBool:
+            case Tok::kError: {
+                auto node = Make(t.kind == Tok::kBool ? Node::kBool : Node::kError);
+                node->code = t.code;
+                return node;
+            }
+            case Tok::kRef: {
+                auto node = Make(Node::kRef);
+                node->ref = t.ref;
+                return node;
+            }
+            case Tok::kName: {
+                const auto index = scope_.NameIndex(t.text, t.name_sheet.value_or(sheet_));
+                if (!index) {
+                    Fail("the unknown name " + t.text);
+                }
+                auto node = Make(Node::kName);
+                node->name_index = *index;
+                return node;
+            }
+            case Tok::kOpen: {
+                auto node = Make(Node::kParen);
+                node->kids.push_back(Comparison(true));
+                Expect(Tok::kClose);
+                return node;
+            }
+            case Tok::kFunc:
+                return Function(t.text);
+            default:
+                Fail("a formula that ends or continues unexpectedly");
+        }
+    }
+
+    void Expect(Tok kind) {
+        if (Take().kind != kind) {
+            Fail("unbalanced parentheses");
+        }
+    }
+
+    NodePtr Function(const std::string& name) {
+        const FunctionInfo* info = FindFunction(name);
+        if (info == nullptr) {
+            Fail("the function " + name + " has no built-in number");
+        }
+        Expect(Tok::kOpen);
+        auto node = Make(Node::kFunc);
+        node->function = info;
+        if (Peek().kind == Tok::kClose) {
+            Take();
+        } else {
+            for (;;) {
+                if (Peek().kind == Tok::kComma || Peek().kind == Tok::kClose) {
+                    node->kids.push_back(Make(Node::kMissing));
+                } else {
+                    node->kids.push_back(Comparison(false));
+                }
+                const Token sep = Take();
+                if (sep.kind == Tok::kClose) {
+                    break;
+                }
+                if (sep.kind != Tok::kComma) {
+                    Fail("a malformed argument list of " + name);
+                }
+            }
+        }
+        const auto count = node->kids.size();
+        if (count < info->min_args || count > info->max_args) {
+            Fail(name + " with " + std::to_string(count) + " arguments");
+        }
+        return node;
+    }
+
+    std::vector<Token> tokens_;
+    const FormulaScope& scope_;
+    int sheet_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
+
+NodePtr Parse(std::vector<Token> tokens, const FormulaScope& scope, int sheet, bool union_ok) {
+    return Parser(std::move(tokens), scope, sheet).Run(union_ok);
+}
+
+}  // namespace tabrook::calcserver::xlsb::formula
