@@ -101,13 +101,17 @@ ZipWriter::~ZipWriter() {
 }
 
 void ZipWriter::Add(const std::string& name, std::string data) {
-    // libzip reads the data at close time, so it gets its own copy to free.
-    void* copy = std::malloc(data.empty() ? 1 : data.size());
-    if (copy == nullptr) {
-        throw PackageError("out of memory while writing " + name);
+    // libzip reads the data at close time, so it gets its own copy to free. An empty part
+    // needs no buffer at all (and libzip would not free one of length 0).
+    void* copy = nullptr;
+    if (!data.empty()) {
+        copy = std::malloc(data.size());
+        if (copy == nullptr) {
+            throw PackageError("out of memory while writing " + name);
+        }
+        std::memcpy(copy, data.data(), data.size());
     }
-    std::memcpy(copy, data.data(), data.size());
-    zip_source_t* source = zip_source_buffer(archive_, copy, data.size(), 1);
+    zip_source_t* source = zip_source_buffer(archive_, copy, data.size(), copy != nullptr ? 1 : 0);
     if (source == nullptr) {
         std::free(copy);
         throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
