@@ -9,6 +9,7 @@ jobs=$(nproc)
 run_suite() {
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    scripts/install-node-tools.sh "$dir"
     cmake --build "$dir" -j "$jobs"
     (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$jobs")
 }

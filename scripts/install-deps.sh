@@ -19,6 +19,11 @@ packages=(
     xvfb xauth x11-apps imagemagick hyperfine time
 )
 
+# Node.js runs an independent .xlsb reader in the tests; the image may bring its own.
+if ! command -v npm >/dev/null 2>&1; then
+    packages+=(nodejs npm)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
