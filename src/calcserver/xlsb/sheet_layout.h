@@ -1,0 +1,60 @@
+#pragma once
+// The records around a sheet's cells: properties, dimension, views, column widths before
+// them; protection, merged cells, hyperlinks, page settings and drawings after them.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "calcserver/xlsb/cell_ref.h"
+#include "calcserver/xlsb/record_writer.h"
+#include "calcserver/xlsb/sax_reader.h"
+
+namespace tabrook::calcserver::xlsb {
+
+// Attributes kept as strings: expat's pointers die with the callback.
+using AttrMap = std::map<std::string, std::string, std::less<>>;
+
+AttrMap Keep(const Attributes& attributes, std::initializer_list<const char*> names);
+const char* Get(const AttrMap& map, std::string_view key);
+std::string Str(const char* text);
+// rwFirst, rwLast, colFirst, colLast.
+void AppendRange(Body& body, const CellRange& range);
+
+struct SheetView {
+    AttrMap attributes;
+    AttrMap pane;
+};
+
+struct SheetHead {
+    AttrMap sheet_properties;
+    AttrMap tab_color;
+    AttrMap outline;
+    bool fit_to_page = false;
+    std::optional<CellRange> dimension;
+    std::vector<SheetView> views;
+    AttrMap format;
+    std::vector<AttrMap> columns;
+};
+
+struct SheetTail {
+    AttrMap protection;
+    std::vector<CellRange> merges;
+    std::vector<AttrMap> hyperlinks;
+    AttrMap print_options;
+    AttrMap margins;
+    AttrMap page_setup;
+    AttrMap header_footer;
+    std::map<std::string, std::string> header_footer_texts;
+    std::string drawing;
+    std::string legacy_drawing;
+};
+
+// From BrtBeginSheet to the column widths; returns the default row height in points.
+double WriteSheetHead(RecordSink& sink, SheetHead& head);
+// From the protection to the drawings, without BrtEndSheet.
+void WriteSheetTail(RecordSink& sink, const SheetTail& tail);
+
+}  // namespace tabrook::calcserver::xlsb
