@@ -6,6 +6,7 @@
 #include "about/help_commands.h"
 #include "app/icons.h"
 #include "app/lifecycle.h"
+#include "app/window_style.h"
 #include "convert/run_conversion.h"
 #include "output/output_folder_commands.h"
 #include "platform/controls/twips.h"
@@ -17,12 +18,6 @@ namespace {
 
 constexpr int kClientWidthTwips = 10164;
 constexpr int kClientHeightTwips = 6816;
-
-QFont Arial(double points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    return font;
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/icons.h"
+#include "app/window_style.h"
 #include "platform/controls/twips.h"
 #include "platform/message_boxes.h"
 #include "state/state_files.h"
@@ -16,25 +17,18 @@ constexpr int kClientTopTwips = 3600;
 constexpr int kClientWidthTwips = 3732;
 constexpr int kClientHeightTwips = 1560;
 
-// A parentless dialog is transient for the desktop on X11, which keeps it off the taskbar.
-constexpr Qt::WindowFlags kFixedDialogFlags = Qt::Dialog | Qt::CustomizeWindowHint |
-                                              Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                              Qt::WindowCloseButtonHint;
-
 }  // namespace
 
 Setting::Setting(platform::FileSystem& fileSystem, platform::MessageBoxes& messageBoxes,
                  std::string settingsPath)
-    : QDialog(nullptr, kFixedDialogFlags),
+    : QDialog(nullptr, app::kFixedDialogFlags),
       fileSystem_(fileSystem),
       messageBoxes_(messageBoxes),
       settingsPath_(std::move(settingsPath)) {
     setObjectName(QStringLiteral("Setting"));
     setWindowTitle(QStringLiteral("Setting"));
     setWindowIcon(app::ResourceIcon(QStringLiteral("application.svg"), 48));
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPointSizeF(8.4);
-    setFont(arial);
+    setFont(app::Arial(8.4));
 
     const auto at = [this](int left, int top, int width, int height) {
         return platform::TwipsRect(this, left, top, width, height);
@@ -67,11 +61,8 @@ Setting::Setting(platform::FileSystem& fileSystem, platform::MessageBoxes& messa
     connect(okButton_, &QPushButton::clicked, this, &Setting::Save);
     connect(cancelButton_, &QPushButton::clicked, this, &Setting::reject);
 
-    setGeometry(QRect(QPoint(platform::TwipsToPixels(this, kClientLeftTwips),
-                             platform::TwipsToPixels(this, kClientTopTwips)),
-                      QSize(platform::TwipsToPixels(this, kClientWidthTwips),
-                            platform::TwipsToPixels(this, kClientHeightTwips))));
-    setFixedSize(size());
+    app::PlaceFixed(*this, kClientLeftTwips, kClientTopTwips, kClientWidthTwips,
+                    kClientHeightTwips);
     okButton_->setFocus(Qt::OtherFocusReason);
     Load();
 }
