@@ -274,27 +274,27 @@ class Lexer {
     };
 
     // "Name", "First:Last", "[2]Name" or "[2]First:Last".
-    Sheets ResolveSheets(std::string_view spec) const {
+    Sheets ResolveSheets(std::string_view prefix) const {
         Sheets out;
-        if (spec.starts_with("[")) {
-            const auto close = spec.find(']');
+        if (prefix.starts_with("[")) {
+            const auto close = prefix.find(']');
             const std::string digits(
-                spec.substr(1, close == std::string_view::npos ? 0 : close - 1));
+                prefix.substr(1, close == std::string_view::npos ? 0 : close - 1));
             if (close == std::string_view::npos || digits.empty() || digits.size() > 4 ||
                 digits.find_first_not_of("0123456789") != std::string::npos) {
                 Fail("a malformed reference to another workbook");
             }
             out.book = std::stoi(digits);
-            spec.remove_prefix(close + 1);
-            if (out.book == 0 || spec.empty()) {
+            prefix.remove_prefix(close + 1);
+            if (out.book == 0 || prefix.empty()) {
                 Fail("a reference to another workbook without a sheet");
             }
         }
-        const auto colon = spec.find(':');
-        const auto first = scope_.SheetIndex(out.book, spec.substr(0, colon));
+        const auto colon = prefix.find(':');
+        const auto first = scope_.SheetIndex(out.book, prefix.substr(0, colon));
         const auto last = colon == std::string_view::npos
                               ? first
-                              : scope_.SheetIndex(out.book, spec.substr(colon + 1));
+                              : scope_.SheetIndex(out.book, prefix.substr(colon + 1));
         if (!first || !last) {
             Fail(out.book == 0 ? "a reference to an unknown sheet"
                                : "a reference to a sheet of another workbook that is not linked");
@@ -304,8 +304,8 @@ class Lexer {
     }
 
     // What follows "Sheet!": a reference, "#REF!" or a sheet-level name.
-    Token AfterSheet(std::string_view spec) {
-        const Sheets sheets = ResolveSheets(spec);
+    Token AfterSheet(std::string_view prefix) {
+        const Sheets sheets = ResolveSheets(prefix);
         if (text_.substr(pos_).starts_with("#REF!")) {
             pos_ += 5;
             Token t;
@@ -359,7 +359,7 @@ class Lexer {
     }
 
     Token QuotedSheet() {
-        std::string spec;
+        std::string prefix;
         ++pos_;
         for (;;) {
             if (pos_ >= text_.size()) {
@@ -367,20 +367,20 @@ class Lexer {
             }
             if (text_[pos_] == '\'') {
                 if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
-                    spec.push_back('\'');
+                    prefix.push_back('\'');
                     pos_ += 2;
                     continue;
                 }
                 ++pos_;
                 break;
             }
-            spec.push_back(text_[pos_++]);
+            prefix.push_back(text_[pos_++]);
         }
         if (pos_ >= text_.size() || text_[pos_] != '!') {
             Fail("a quoted name that is not a sheet");
         }
         ++pos_;
-        return AfterSheet(spec);
+        return AfterSheet(prefix);
     }
 
     Token Word() {
