@@ -18,7 +18,7 @@ namespace {
 using package::ZipReader;
 using testing::TempDir;
 using testing::xlsb::ReadRecords;
-using testing::xlsb::SheetSpec;
+using testing::xlsb::TestSheet;
 using testing::xlsb::WriteXlsx;
 
 const std::string kVbaBytes("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 not really a project\0\x01", 32);

@@ -21,7 +21,7 @@ using testing::TempDir;
 using testing::xlsb::Hex;
 using testing::xlsb::ReadRecords;
 using testing::xlsb::Record;
-using testing::xlsb::SheetSpec;
+using testing::xlsb::TestSheet;
 using testing::xlsb::WriteXlsx;
 
 TEST(RecordHeader, TypeAndSizeUseSevenBitGroups) {

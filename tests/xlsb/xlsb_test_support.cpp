@@ -54,7 +54,7 @@ std::vector<std::string> Split(const std::string& line, char separator) {
 
 }  // namespace
 
-void WriteXlsx(const std::filesystem::path& file, const std::vector<SheetSpec>& sheets,
+void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& sheets,
                const std::string& workbook_extra,
                const std::map<std::string, std::string>& extra_parts) {
     std::string types =

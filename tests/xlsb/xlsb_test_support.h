@@ -13,13 +13,13 @@ namespace tabrook::testing::xlsb {
 
 // A minimal .xlsx: sheets given as (name, sheetData inner XML, extra worksheet XML after
 // sheetData); `workbook_extra` goes inside <workbook> after <sheets>.
-struct SheetSpec {
+struct TestSheet {
     std::string name;
     std::string rows;
     std::string after_data;
     std::string state;  // "", "hidden" or "veryHidden"
 };
-void WriteXlsx(const std::filesystem::path& file, const std::vector<SheetSpec>& sheets,
+void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& sheets,
                const std::string& workbook_extra = "",
                const std::map<std::string, std::string>& extra_parts = {});
 
