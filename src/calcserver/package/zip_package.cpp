@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <system_error>
 
 namespace tabrook::calcserver::package {
@@ -66,12 +67,13 @@ std::string ZipReader::Read(std::string_view name) const {
 
 void ZipReader::Stream(std::string_view name,
                        const std::function<void(std::string_view chunk)>& sink) const {
-    zip_file_t* entry = OpenEntry(archive_, name);
+    // Closed however the loop ends, a throwing sink included.
+    const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> entry(OpenEntry(archive_, name),
+                                                                  &zip_fclose);
     char buffer[64 * 1024];
     for (;;) {
-        const zip_int64_t got = zip_fread(entry, buffer, sizeof buffer);
+        const zip_int64_t got = zip_fread(entry.get(), buffer, sizeof buffer);
         if (got < 0) {
-            zip_fclose(entry);
             throw PackageError("the package part " + std::string(name) + " is damaged");
         }
         if (got == 0) {
@@ -79,10 +81,10 @@ void ZipReader::Stream(std::string_view name,
         }
         sink(std::string_view(buffer, static_cast<std::size_t>(got)));
     }
-    zip_fclose(entry);
 }
 
-ZipWriter::ZipWriter(std::filesystem::path target) : target_(std::move(target)) {
+ZipWriter::ZipWriter(std::filesystem::path target, Compression compression)
+    : target_(std::move(target)), level_(compression == Compression::Fast ? 1 : 6) {
     temporary_ = target_;
     temporary_ += ".tabrook-" + std::to_string(::getpid()) + ".tmp";
     int error = 0;
@@ -116,10 +118,7 @@ void ZipWriter::Add(const std::string& name, std::string data) {
         std::free(copy);
         throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
     }
-    if (zip_file_add(archive_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
-        zip_source_free(source);
-        throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
-    }
+    AddSource(name, source);
 }
 
 void ZipWriter::AddFile(const std::string& name, const std::filesystem::path& file) {
@@ -127,10 +126,18 @@ void ZipWriter::AddFile(const std::string& name, const std::filesystem::path& fi
     if (source == nullptr) {
         throw PackageError("cannot read " + file.string() + ": " + ArchiveError(archive_));
     }
-    if (zip_file_add(archive_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+    AddSource(name, source);
+}
+
+void ZipWriter::AddSource(const std::string& name, zip_source_t* source) {
+    const zip_int64_t index =
+        zip_file_add(archive_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
         zip_source_free(source);
         throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
     }
+    zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                             static_cast<zip_uint32_t>(level_));
 }
 
 void ZipWriter::CopyFrom(const ZipReader& source, const std::string& name) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 struct zip;
+struct zip_source;
 
 namespace tabrook::calcserver::package {
 
@@ -43,7 +44,12 @@ class ZipReader {
 // place, so the target is either absent or complete. Without Commit() nothing remains.
 class ZipWriter {
   public:
-    explicit ZipWriter(std::filesystem::path target);
+    // Deflate level of every part: zlib's balanced default, or its fastest for writers whose
+    // parts are large and already compact (binary records), where level 9 costs seconds.
+    enum class Compression { Balanced, Fast };
+
+    explicit ZipWriter(std::filesystem::path target,
+                       Compression compression = Compression::Balanced);
     ~ZipWriter();
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;
@@ -60,6 +66,9 @@ class ZipWriter {
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     zip* archive_ = nullptr;
+    int level_;
+
+    void AddSource(const std::string& name, zip_source* source);
 };
 
 }  // namespace tabrook::calcserver::package

@@ -301,7 +301,7 @@ TranscodeReport Transcode(const std::filesystem::path& source,
         }
     };
 
-    ZipWriter out(target);
+    ZipWriter out(target, ZipWriter::Compression::Fast);
     std::vector<std::pair<std::string, std::string>> written;  // part, data
     for (const std::string& entry : zip.EntryNames()) {
         if (entry == "[Content_Types].xml" || entry.ends_with("/") ||
