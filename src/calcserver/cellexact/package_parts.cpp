@@ -3,8 +3,8 @@
 #include <pugixml.hpp>
 #include <string_view>
 
-#include "calcserver/cellexact/ooxml_text.h"
 #include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/ooxml_text.h"
 
 namespace tabrook::calcserver::cellexact {
 
@@ -77,7 +77,7 @@ std::string ItemText(const pugi::xml_node item) {
             text += ChildNamed(child, "t").text().get();
         }
     }
-    return DecodeCellText(text);
+    return package::DecodeCellText(text);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string_view>
 
-#include "calcserver/cellexact/ooxml_text.h"
 #include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/ooxml_text.h"
 #include "calcserver/package/zip_package.h"
 
 namespace tabrook::calcserver::cellexact {
@@ -53,8 +53,8 @@ Target TargetFor(const biff::CellValue& value, bool hasFormula) {
     }
     if (const auto* text = std::get_if<std::string>(&value)) {
         // A formula's text result is "str"; a constant text without a formula is inline.
-        return hasFormula ? Target{"str", EncodeCellText(*text)}
-                          : Target{"inlineStr", EncodeCellText(*text), true};
+        return hasFormula ? Target{"str", package::EncodeCellText(*text)}
+                          : Target{"inlineStr", package::EncodeCellText(*text), true};
     }
     if (const auto* flag = std::get_if<bool>(&value)) {
         return {"b", *flag ? "1" : "0"};
@@ -88,12 +88,12 @@ Match Compare(const pugi::xml_node cell, const biff::CellValue& value,
                        : Match::Differs;
         }
         if (type == "str") {
-            return DecodeCellText(stored) == *text ? Match::Same : Match::Differs;
+            return package::DecodeCellText(stored) == *text ? Match::Same : Match::Differs;
         }
         if (type == "inlineStr") {
             const std::string_view inlineText =
                 ChildNamed(ChildNamed(cell, "is"), "t").text().get();
-            return DecodeCellText(inlineText) == *text ? Match::Same : Match::Differs;
+            return package::DecodeCellText(inlineText) == *text ? Match::Same : Match::Differs;
         }
         return Match::Differs;
     }

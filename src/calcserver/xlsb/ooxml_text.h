@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "calcserver/package/ooxml_text.h"
+
 namespace pugi {
 class xml_node;
 }
@@ -15,13 +17,15 @@ namespace tabrook::calcserver::xlsb {
 // ("r:id" as usually written).
 std::string RelationshipId(const pugi::xml_node& node);
 
-// Undoes the "_xHHHH_" escapes that Office Open XML uses for characters XML cannot hold.
-std::string DecodeEscapes(std::string_view text);
-
 // "1", "true", "on" are true; "0", "false", "off" false; anything else: `fallback`.
 bool ParseBool(const char* text, bool fallback);
 
 std::optional<double> ParseDouble(const char* text);
 std::optional<long long> ParseInt(const char* text);
+
+// Undoes the "_xHHHH_" escapes that Office Open XML uses for characters XML cannot hold.
+inline std::string DecodeEscapes(std::string_view text) {
+    return package::DecodeCellText(text);
+}
 
 }  // namespace tabrook::calcserver::xlsb

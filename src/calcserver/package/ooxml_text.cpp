@@ -1,9 +1,9 @@
-#include "calcserver/cellexact/ooxml_text.h"
+#include "calcserver/package/ooxml_text.h"
 
 #include <cctype>
 #include <cstdio>
 
-namespace tabrook::calcserver::cellexact {
+namespace tabrook::calcserver::package {
 
 namespace {
 
@@ -65,6 +65,9 @@ std::string EncodeCellText(std::string_view text) {
 }
 
 std::string DecodeCellText(std::string_view stored) {
+    if (stored.find('_') == std::string_view::npos) {
+        return std::string(stored);
+    }
     std::string out;
     out.reserve(stored.size());
     for (std::size_t i = 0; i < stored.size();) {
@@ -80,4 +83,4 @@ std::string DecodeCellText(std::string_view stored) {
     return out;
 }
 
-}  // namespace tabrook::calcserver::cellexact
+}  // namespace tabrook::calcserver::package

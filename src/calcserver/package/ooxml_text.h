@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace tabrook::calcserver::cellexact {
+namespace tabrook::calcserver::package {
 
 std::string EncodeCellText(std::string_view text);
 std::string DecodeCellText(std::string_view stored);
 
-}  // namespace tabrook::calcserver::cellexact
+}  // namespace tabrook::calcserver::package
