@@ -5,6 +5,7 @@
 
 #include "calcserver/cellexact/xml_names.h"
 #include "calcserver/package/ooxml_text.h"
+#include "calcserver/package/part_names.h"
 
 namespace tabrook::calcserver::cellexact {
 
@@ -53,7 +54,7 @@ std::map<std::string, std::pair<std::string, std::string>> Relationships(
         }
         found[relationship.attribute("Id").value()] = {
             relationship.attribute("Type").value(),
-            ResolvePartName(part, relationship.attribute("Target").value())};
+            package::ResolvePartTarget(part, relationship.attribute("Target").value())};
     }
     return found;
 }
@@ -81,35 +82,6 @@ std::string ItemText(const pugi::xml_node item) {
 }
 
 }  // namespace
-
-std::string ResolvePartName(const std::string& fromPart, const std::string& target) {
-    std::string joined;
-    if (!target.empty() && target.front() == '/') {
-        joined = target.substr(1);
-    } else {
-        const auto slash = fromPart.rfind('/');
-        joined = (slash == std::string::npos ? "" : fromPart.substr(0, slash + 1)) + target;
-    }
-    std::vector<std::string> segments;
-    std::size_t start = 0;
-    while (start <= joined.size()) {
-        const auto end = std::min(joined.find('/', start), joined.size());
-        const std::string segment = joined.substr(start, end - start);
-        if (segment == "..") {
-            if (!segments.empty()) {
-                segments.pop_back();
-            }
-        } else if (!segment.empty() && segment != ".") {
-            segments.push_back(segment);
-        }
-        start = end + 1;
-    }
-    std::string resolved;
-    for (const auto& segment : segments) {
-        resolved += (resolved.empty() ? "" : "/") + segment;
-    }
-    return resolved;
-}
 
 std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip) {
     const std::string workbookPart = WorkbookPart(zip);

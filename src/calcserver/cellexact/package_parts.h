@@ -26,7 +26,4 @@ std::vector<std::string> SharedStrings(const package::ZipReader& zip);
 // Whether the workbook relates a calculation chain, which lists every formula cell.
 bool HasCalcChain(const package::ZipReader& zip);
 
-// A relationship target resolved against the folder of the part that names it.
-std::string ResolvePartName(const std::string& fromPart, const std::string& target);
-
 }  // namespace tabrook::calcserver::cellexact

@@ -11,58 +11,11 @@ namespace {
 constexpr const char* kRelationshipsNamespace =
     "http://schemas.openxmlformats.org/package/2006/relationships";
 
-std::string_view Folder(std::string_view part) {
-    const auto slash = part.rfind('/');
-    return slash == std::string_view::npos ? std::string_view() : part.substr(0, slash);
-}
-
 std::string PartName(std::string_view part) {
     return "/" + std::string(part);
 }
 
 }  // namespace
-
-std::string RelationshipsPartOf(std::string_view part) {
-    const auto slash = part.rfind('/');
-    if (slash == std::string_view::npos) {
-        return "_rels/" + std::string(part) + ".rels";
-    }
-    return std::string(part.substr(0, slash)) + "/_rels/" + std::string(part.substr(slash + 1)) +
-           ".rels";
-}
-
-std::string ResolveTarget(std::string_view source, std::string_view target) {
-    std::vector<std::string> segments;
-    std::string_view rest = target;
-    if (!rest.empty() && rest.front() == '/') {
-        rest.remove_prefix(1);
-    } else {
-        std::string_view folder = Folder(source);
-        while (!folder.empty()) {
-            const auto slash = folder.find('/');
-            segments.emplace_back(folder.substr(0, slash));
-            folder =
-                slash == std::string_view::npos ? std::string_view() : folder.substr(slash + 1);
-        }
-    }
-    while (!rest.empty()) {
-        const auto slash = rest.find('/');
-        const std::string_view segment = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (segment == "..") {
-            if (!segments.empty()) {
-                segments.pop_back();
-            }
-        } else if (!segment.empty() && segment != ".") {
-            segments.emplace_back(segment);
-        }
-    }
-    std::string joined;
-    for (const std::string& segment : segments) {
-        joined += (joined.empty() ? "" : "/") + segment;
-    }
-    return joined;
-}
 
 Relationships::Relationships(const std::string& xml, const std::string& partName) {
     if (xml.empty()) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "calcserver/package/part_names.h"
+
 namespace tabrook::calcserver::vba {
 
 inline constexpr std::string_view kVbaProjectRelType =
@@ -18,11 +20,6 @@ inline constexpr std::string_view kMacroEnabledMainType =
     "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
 inline constexpr std::string_view kPlainMainType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
-
-// "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels"; "" (the package) -> "_rels/.rels".
-std::string RelationshipsPartOf(std::string_view part);
-// The part a relative or absolute target of `source`'s relationship names.
-std::string ResolveTarget(std::string_view source, std::string_view target);
 
 struct Relationship {
     std::string id;

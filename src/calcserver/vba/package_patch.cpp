@@ -63,18 +63,18 @@ class PackagePatcher {
   public:
     PackagePatcher(const std::filesystem::path& packageIn, const PackageChanges& changes)
         : packageIn_(packageIn), reader_(packageIn), changes_(changes) {
-        const std::string packageRelsPart = RelationshipsPartOf("");
+        const std::string packageRelsPart = package::RelationshipsPartOf("");
         const Relationships packageRels(ReadIfPresent(reader_, packageRelsPart), packageRelsPart);
         for (const Relationship& relationship : packageRels.OfType(kOfficeDocumentRelType)) {
             if (!relationship.external) {
-                mainPart_ = ResolveTarget("", relationship.target);
+                mainPart_ = package::ResolvePartTarget("", relationship.target);
                 break;
             }
         }
         if (mainPart_.empty() || !reader_.Has(mainPart_) || !reader_.Has(kContentTypesPart)) {
             throw VbaError("the converted package " + packageIn.string() + " has no workbook part");
         }
-        mainRelsPart_ = RelationshipsPartOf(mainPart_);
+        mainRelsPart_ = package::RelationshipsPartOf(mainPart_);
     }
 
     PatchResult Apply(const std::filesystem::path& packageOut) {
@@ -86,7 +86,7 @@ class PackagePatcher {
         if (changes_.vbaProject || changes_.removeVba) {
             for (const Relationship& relationship : mainRels.OfType(kVbaProjectRelType)) {
                 if (!relationship.external) {
-                    RemovePart(ResolveTarget(mainPart_, relationship.target), types);
+                    RemovePart(package::ResolvePartTarget(mainPart_, relationship.target), types);
                     result_.vbaPartRemoved = true;
                 }
                 relsChanged = true;
@@ -97,7 +97,7 @@ class PackagePatcher {
         if (changes_.vbaProject) {
             const std::string vbaPart = FolderOf(mainPart_) + "vbaProject.bin";
             // A stale relationship part of an earlier VBA part would attach itself again.
-            removed_.insert(RelationshipsPartOf(vbaPart));
+            removed_.insert(package::RelationshipsPartOf(vbaPart));
             mainRels.Add(kVbaProjectRelType, "vbaProject.bin");
             types.SetOverride(vbaPart, kVbaProjectContentType);
             replaced_[vbaPart] = *changes_.vbaProject;
@@ -136,7 +136,7 @@ class PackagePatcher {
     void RemovePart(const std::string& part, ContentTypes& types) {
         removed_.insert(part);
         types.RemoveOverride(part);
-        const std::string relsPart = RelationshipsPartOf(part);
+        const std::string relsPart = package::RelationshipsPartOf(part);
         if (!reader_.Has(relsPart)) {
             return;
         }
@@ -144,7 +144,7 @@ class PackagePatcher {
         for (const Relationship& relationship :
              Relationships(reader_.Read(relsPart), relsPart).All()) {
             if (!relationship.external) {
-                const std::string target = ResolveTarget(part, relationship.target);
+                const std::string target = package::ResolvePartTarget(part, relationship.target);
                 removed_.insert(target);
                 types.RemoveOverride(target);
             }
@@ -173,7 +173,8 @@ class PackagePatcher {
         std::map<std::string, std::string> targetById;
         for (const Relationship& relationship : mainRels.All()) {
             if (!relationship.external) {
-                targetById[relationship.id] = ResolveTarget(mainPart_, relationship.target);
+                targetById[relationship.id] =
+                    package::ResolvePartTarget(mainPart_, relationship.target);
             }
         }
         std::map<std::string, std::string> partBySheet;

@@ -120,13 +120,6 @@ std::string WriteRelationships(const std::vector<Relationship>& relationships) {
     return Serialize(doc);
 }
 
-std::string RelationshipsPartOf(const std::string& part) {
-    const auto slash = part.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : part.substr(0, slash + 1);
-    const std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
-    return folder + "_rels/" + file + ".rels";
-}
-
 bool OwnerOfRelationships(const std::string& rels_part, std::string& owner) {
     const std::string marker = "_rels/";
     const auto at = rels_part.rfind(marker);
@@ -137,32 +130,6 @@ bool OwnerOfRelationships(const std::string& rels_part, std::string& owner) {
     const std::string file = rels_part.substr(at + marker.size());
     owner = rels_part.substr(0, at) + file.substr(0, file.size() - 5);
     return true;
-}
-
-std::string ResolveTarget(const std::string& source_part, const std::string& target) {
-    std::vector<std::string> segments;
-    std::string path;
-    if (!target.empty() && target.front() == '/') {
-        path = target.substr(1);
-    } else {
-        const auto slash = source_part.rfind('/');
-        path = (slash == std::string::npos ? "" : source_part.substr(0, slash + 1)) + target;
-    }
-    std::stringstream stream(path);
-    for (std::string segment; std::getline(stream, segment, '/');) {
-        if (segment == "..") {
-            if (!segments.empty()) {
-                segments.pop_back();
-            }
-        } else if (!segment.empty() && segment != ".") {
-            segments.push_back(segment);
-        }
-    }
-    std::string out;
-    for (const auto& segment : segments) {
-        out += (out.empty() ? "" : "/") + segment;
-    }
-    return out;
 }
 
 bool HasRelationshipKind(const Relationship& relationship, std::string_view kind) {

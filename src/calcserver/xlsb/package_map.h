@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "calcserver/package/part_names.h"
+
 namespace tabrook::calcserver::xlsb {
 
 struct ContentTypes {
@@ -30,13 +32,9 @@ struct Relationship {
 std::vector<Relationship> ParseRelationships(std::string_view xml);
 std::string WriteRelationships(const std::vector<Relationship>& relationships);
 
-// "xl/worksheets/sheet1.xml" -> "xl/worksheets/_rels/sheet1.xml.rels"; "" -> "_rels/.rels".
-std::string RelationshipsPartOf(const std::string& part);
 // The part that a .rels part describes ("" for the package itself); nullopt-like "" with
 // ok=false when the name is not a relationships part.
 bool OwnerOfRelationships(const std::string& rels_part, std::string& owner);
-// A relationship target resolved against the part that holds it, without leading '/'.
-std::string ResolveTarget(const std::string& source_part, const std::string& target);
 
 // Whether the relationship type ends with "/<kind>".
 bool HasRelationshipKind(const Relationship& relationship, std::string_view kind);

@@ -7,6 +7,7 @@
 #include <set>
 #include <system_error>
 
+#include "calcserver/package/part_names.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/comments_writer.h"
 #include "calcserver/xlsb/external_link_writer.h"
@@ -85,14 +86,14 @@ struct Plan {
 Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
     Plan plan;
     plan.workbook = std::move(workbook);
-    const std::string rels = RelationshipsPartOf(plan.workbook);
+    const std::string rels = package::RelationshipsPartOf(plan.workbook);
     if (zip.Has(rels)) {
         plan.workbook_rels = ParseRelationships(Read(zip, rels));
     }
     std::map<std::string, const Relationship*> by_id;
     for (const Relationship& relationship : plan.workbook_rels) {
         by_id[relationship.id] = &relationship;
-        const std::string part = ResolveTarget(plan.workbook, relationship.target);
+        const std::string part = package::ResolvePartTarget(plan.workbook, relationship.target);
         if (relationship.external) {
             continue;
         }
@@ -114,7 +115,7 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
                 "the sheet " + sheet.name +
                 " is a chart or dialog sheet, which the binary workbook writer cannot carry");
         }
-        const std::string part = ResolveTarget(plan.workbook, found->second->target);
+        const std::string part = package::ResolvePartTarget(plan.workbook, found->second->target);
         if (!zip.Has(part)) {
             throw XlsbError("the sheet " + sheet.name + " has no part in the package");
         }
@@ -129,7 +130,7 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
         if (found == by_id.end()) {
             continue;
         }
-        const std::string part = ResolveTarget(plan.workbook, found->second->target);
+        const std::string part = package::ResolvePartTarget(plan.workbook, found->second->target);
         std::optional<ExternalLinkPart> link;
         if (zip.Has(part)) {
             link = ConvertExternalLink(Read(zip, part));
@@ -154,12 +155,12 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
         plan.strings.clear();
     }
     for (const std::string& sheet : plan.sheet_parts) {
-        const std::string sheet_rels = RelationshipsPartOf(sheet);
+        const std::string sheet_rels = package::RelationshipsPartOf(sheet);
         if (!zip.Has(sheet_rels)) {
             continue;
         }
         for (const Relationship& relationship : ParseRelationships(Read(zip, sheet_rels))) {
-            const std::string part = ResolveTarget(sheet, relationship.target);
+            const std::string part = package::ResolvePartTarget(sheet, relationship.target);
             if (!relationship.external && HasRelationshipKind(relationship, "comments") &&
                 zip.Has(part) && !plan.renamed.contains(part)) {
                 plan.comments.push_back(part);
@@ -175,7 +176,7 @@ std::vector<Relationship> Rewritten(const std::vector<Relationship>& relationshi
     std::vector<Relationship> out;
     for (Relationship relationship : relationships) {
         if (!relationship.external) {
-            const std::string part = ResolveTarget(owner, relationship.target);
+            const std::string part = package::ResolvePartTarget(owner, relationship.target);
             if (plan.dropped.contains(part)) {
                 continue;
             }
@@ -226,7 +227,7 @@ std::string WorkbookPartOf(const ZipReader& zip) {
     }
     for (const Relationship& relationship : ParseRelationships(Read(zip, "_rels/.rels"))) {
         if (!relationship.external && HasRelationshipKind(relationship, "officeDocument")) {
-            const std::string part = ResolveTarget("", relationship.target);
+            const std::string part = package::ResolvePartTarget("", relationship.target);
             if (zip.Has(part)) {
                 return part;
             }
@@ -272,12 +273,13 @@ TranscodeReport Transcode(const std::filesystem::path& source,
 
     // The package: content types, relationships, converted parts, everything else as is.
     std::vector<Relationship> workbook_rels = Rewritten(plan.workbook_rels, plan.workbook, plan);
-    const std::string vba_part = ResolveTarget(plan.workbook, "vbaProject.bin");
+    const std::string vba_part = package::ResolvePartTarget(plan.workbook, "vbaProject.bin");
     if (zip.Has(vba_part)) {
         bool linked = false;
         for (const auto& relationship : workbook_rels) {
-            linked = linked || (!relationship.external &&
-                                ResolveTarget(plan.workbook, relationship.target) == vba_part);
+            linked = linked ||
+                     (!relationship.external &&
+                      package::ResolvePartTarget(plan.workbook, relationship.target) == vba_part);
         }
         if (!linked) {
             workbook_rels.push_back(
@@ -319,8 +321,9 @@ TranscodeReport Transcode(const std::filesystem::path& source,
                 owner == plan.workbook
                     ? workbook_rels
                     : Rewritten(ParseRelationships(Read(zip, entry)), owner, plan);
-            written.emplace_back(new_owner.empty() ? entry : RelationshipsPartOf(new_owner),
-                                 WriteRelationships(relationships));
+            written.emplace_back(
+                new_owner.empty() ? entry : package::RelationshipsPartOf(new_owner),
+                WriteRelationships(relationships));
             continue;
         }
         std::string type = source_types.TypeOf(entry);
@@ -334,8 +337,8 @@ TranscodeReport Transcode(const std::filesystem::path& source,
             throw XlsbError(error.what());
         }
     }
-    if (!zip.Has(RelationshipsPartOf(plan.workbook)) && !workbook_rels.empty()) {
-        written.emplace_back(RelationshipsPartOf(plan.renamed.at(plan.workbook)),
+    if (!zip.Has(package::RelationshipsPartOf(plan.workbook)) && !workbook_rels.empty()) {
+        written.emplace_back(package::RelationshipsPartOf(plan.renamed.at(plan.workbook)),
                              WriteRelationships(workbook_rels));
     }
     declare(plan.renamed.at(plan.workbook), kWorkbookType);
@@ -346,8 +349,9 @@ TranscodeReport Transcode(const std::filesystem::path& source,
         out.AddFile(part, sheet_files[i]);
     }
     // Readers need a style table even when the package had none.
-    const std::string styles_part = plan.styles.empty() ? ResolveTarget(plan.workbook, "styles.bin")
-                                                        : plan.renamed.at(plan.styles);
+    const std::string styles_part = plan.styles.empty()
+                                        ? package::ResolvePartTarget(plan.workbook, "styles.bin")
+                                        : plan.renamed.at(plan.styles);
     declare(styles_part, kStylesType);
     out.Add(styles_part, styles.Records());
     if (strings) {

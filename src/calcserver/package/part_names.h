@@ -1,0 +1,18 @@
+#pragma once
+// Names of parts inside a package: where a part's relationships live, and which part a
+// relationship's target names.
+
+#include <string>
+#include <string_view>
+
+namespace tabrook::calcserver::package {
+
+// "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels".
+std::string RelationshipsPartOf(std::string_view part);
+
+// A relationship target resolved against the folder of the part that names it, as a zip
+// entry name: "worksheets/sheet1.xml" from "xl/workbook.xml" -> "xl/worksheets/sheet1.xml";
+// "/xl/x.bin" is taken from the package root; ".." steps never climb above it.
+std::string ResolvePartTarget(std::string_view fromPart, std::string_view target);
+
+}  // namespace tabrook::calcserver::package
