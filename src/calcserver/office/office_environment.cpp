@@ -66,6 +66,9 @@ void RemoveAbandonedFolders(const std::filesystem::path& own) {
 OfficeEnvironment::OfficeEnvironment() = default;
 
 std::shared_ptr<OfficeEnvironment> OfficeEnvironment::Create() {
+    // The bridge writes to the office's pipe; when the office dies mid-call the write must
+    // fail with EPIPE (a negative error to the caller), not end this program by a signal.
+    ::signal(SIGPIPE, SIG_IGN);
     std::shared_ptr<OfficeEnvironment> environment(new OfficeEnvironment());
     environment->folder_ = MakePrivateFolder();
     std::ofstream(environment->folder_ / "owner") << ::getpid();
