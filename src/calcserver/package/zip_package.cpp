@@ -85,8 +85,10 @@ void ZipReader::Stream(std::string_view name,
 
 ZipWriter::ZipWriter(std::filesystem::path target, Compression compression)
     : target_(std::move(target)), level_(compression == Compression::Fast ? 1 : 6) {
-    temporary_ = target_;
-    temporary_ += ".tabrook-" + std::to_string(::getpid()) + ".tmp";
+    // Hidden, so that a program killed mid-write leaves nothing in plain sight that looks
+    // like a finished workbook.
+    temporary_ = target_.parent_path() / ("." + target_.filename().string() + ".tabrook-" +
+                                          std::to_string(::getpid()) + ".tmp");
     int error = 0;
     archive_ = zip_open(temporary_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (archive_ == nullptr) {
