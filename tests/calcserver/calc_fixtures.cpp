@@ -12,6 +12,7 @@
 #include <string_view>
 #include <thread>
 
+#include "support/shell_tools.h"
 #include "support/temp_dir.h"
 
 namespace tabrook::testing {
@@ -48,25 +49,13 @@ for ws in formulas.worksheets:
                 print(key + "#value\t" + str(values[ws.title][cell.coordinate].value))
 )";
 
+// The command's output; throws when it fails, since nothing after it can be checked.
 std::string Run(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        throw std::runtime_error("cannot run " + command);
+    const ShellResult result = RunShell(command);
+    if (result.exitCode != 0) {
+        throw std::runtime_error("failed: " + command + "\n" + result.output);
     }
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, got);
-    }
-    if (::pclose(pipe) != 0) {
-        throw std::runtime_error("failed: " + command + "\n" + output);
-    }
-    return output;
-}
-
-std::string Quote(const std::string& text) {
-    return "'" + text + "'";
+    return result.output;
 }
 
 }  // namespace
@@ -82,9 +71,10 @@ std::filesystem::path SampleWorkbook() {
     }
     TempDir work;
     work.Write("sample.fods", kFlatSpreadsheet);
-    Run("soffice -env:UserInstallation=file://" + work.Str() +
-        "/profile --headless --convert-to xls --outdir " + Quote(work.Str()) + " " +
-        Quote(work.Str() + "/sample.fods") + " 2>&1");
+    if (!ConvertWithOffice({work.Path() / "sample.fods"}, "xls", work.Path(),
+                           work.Path() / "profile")) {
+        throw std::runtime_error("LibreOffice did not make the sample workbook");
+    }
     std::filesystem::copy_file(work.Path() / "sample.xls", work.Path() / "ready.xls");
     std::filesystem::rename(work.Path() / "ready.xls", cached);
     return cached;
@@ -110,8 +100,8 @@ std::string PasswordProtectedBytes() {
 std::map<std::string, std::string> ReadBack(const std::filesystem::path& workbook) {
     TempDir work;
     const auto script = work.Write("read_back.py", kReadBackScript);
-    std::istringstream lines(
-        Run("/usr/bin/python3 " + Quote(script.string()) + " " + Quote(workbook.string())));
+    std::istringstream lines(Run(DebianPython() + " " + ShellQuote(script.string()) + " " +
+                                 ShellQuote(workbook.string())));
     std::map<std::string, std::string> cells;
     std::string line;
     while (std::getline(lines, line)) {

@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -11,6 +10,7 @@
 
 #include "biff/biff_builder.h"
 #include "calcserver/package/zip_package.h"
+#include "support/shell_tools.h"
 #include "support/temp_dir.h"
 
 namespace tabrook::calcserver::cellexact {
@@ -18,52 +18,26 @@ namespace {
 
 using namespace tabrook::testing::biff;
 using package::ZipReader;
+using tabrook::testing::RunShell;
+using tabrook::testing::ShellQuote;
 using tabrook::testing::TempDir;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-int RunShell(const std::string& command, std::string* output = nullptr) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (std::size_t got; pipe != nullptr && (got = std::fread(buffer, 1, sizeof buffer, pipe));) {
-        if (output != nullptr) {
-            output->append(buffer, got);
-        }
-    }
-    const int status = pipe != nullptr ? ::pclose(pipe) : -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Debian's python3 with openpyxl and xlrd, the readers that share no code with ours, and
 // soffice; empty when either is missing.
 std::string ReaderPython() {
-    for (const char* python : {"/usr/bin/python3", "python3"}) {
-        if (RunShell("command -v soffice >/dev/null && " + std::string(python) +
-                     " -c 'import openpyxl, xlrd' 2>/dev/null") == 0) {
-            return python;
-        }
-    }
-    return {};
+    const std::string python = tabrook::testing::DebianPython();
+    return tabrook::testing::HasCommand("soffice") &&
+                   RunShell(python + " -c 'import openpyxl, xlrd' 2>/dev/null").exitCode == 0
+               ? python
+               : std::string();
 }
 
 // One soffice call for all `files`, with a private profile.
 bool Convert(const std::vector<fs::path>& files, const std::string& filter, const fs::path& out,
              const TempDir& dir) {
-    std::string command = "timeout 600 soffice --headless --norestore " +
-                          Quote("-env:UserInstallation=file://" + dir.Str() + "/profile") +
-                          " --convert-to " + Quote(filter) + " --outdir " + Quote(out.string());
-    for (const auto& file : files) {
-        command += " " + Quote(file.string());
-    }
-    return RunShell(command + " >/dev/null 2>&1") == 0;
+    return tabrook::testing::ConvertWithOffice(files, filter, out, dir.Path() / "profile");
 }
 
 // Formula tokens: an integer, a compressed ASCII text, an operator.
@@ -113,9 +87,9 @@ std::map<std::string, std::string> ReadBack(const std::string& python, const fs:
         "            v = float(c.value) if type(c.value) in (int, float) else c.value\n"
         "            print('VF'[not data_only], ws.title + '!' + c.coordinate,"
         " type(v).__name__ + ' ' + repr(v), sep='\\t')\n";
-    std::string output;
-    EXPECT_EQ(RunShell(python + " -c " + Quote(script) + " " + Quote(package.string()), &output),
-              0);
+    const auto [status, output] =
+        RunShell(python + " -c " + ShellQuote(script) + " " + ShellQuote(package.string()));
+    EXPECT_EQ(status, 0);
     std::map<std::string, std::string> cells;
     std::istringstream lines(output);
     for (std::string mode, cell, value; std::getline(lines, mode, '\t') &&
@@ -276,13 +250,11 @@ TEST(CellExactCorpus, EveryCellOfTheConvertedCorpusHoldsTheSourcesValue) {
             }
         }
     }
-    std::string output;
-    EXPECT_EQ(RunShell(python + " " + Quote(TABROOK_SOURCE_DIR "/bench/cells_compare.py") +
-                           " --min-percent 100 --details " + Quote(corpus.string()) + " " +
-                           Quote(fixed.string()) + " 2>&1",
-                       &output),
-              0)
-        << output;
+    const auto [status, output] =
+        RunShell(python + " " + ShellQuote(TABROOK_SOURCE_DIR "/bench/cells_compare.py") +
+                 " --min-percent 100 --details " + ShellQuote(corpus.string()) + " " +
+                 ShellQuote(fixed.string()) + " 2>&1");
+    EXPECT_EQ(status, 0) << output;
     std::cout << output.substr(output.rfind("workbooks ")) << '\n';
 
     // LibreOffice still opens every package whose cells were rewritten.

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "calcserver/vba/carry_vba_project.h"
+#include "support/shell_tools.h"
 #include "support/temp_dir.h"
 #include "vba/checker.h"
 
@@ -16,22 +17,14 @@ namespace tabrook::calcserver::vba {
 namespace {
 
 using tabrook::testing::CorpusDir;
+using tabrook::testing::ShellQuote;
 using tabrook::testing::TempDir;
-using testing::Quoted;
 using testing::RunChecker;
 
-// One engine start for all files, with a private profile; timeout ends the whole process
-// group should the engine hang.
+// One engine start for all files, with a private profile.
 bool Convert(const std::vector<std::filesystem::path>& files, const std::string& filter,
              const std::filesystem::path& outDir, const TempDir& dir) {
-    std::string command =
-        "timeout -k 10 240 soffice --headless --norestore " +
-        Quoted("-env:UserInstallation=file://" + (dir.Path() / "profile").string()) +
-        " --convert-to " + Quoted(filter) + " --outdir " + Quoted(outDir.string());
-    for (const auto& file : files) {
-        command += " " + Quoted(file.string());
-    }
-    return testing::RunCommand(command, dir).has_value();
+    return tabrook::testing::ConvertWithOffice(files, filter, outDir, dir.Path() / "profile");
 }
 
 TEST(VbaCorpus, ProjectsAndCodeNamesSurviveTheConversion) {
@@ -40,7 +33,7 @@ TEST(VbaCorpus, ProjectsAndCodeNamesSurviveTheConversion) {
         GTEST_SKIP() << "needs the shared corpus and LibreOffice";
     }
     TempDir dir;
-    const auto listed = RunChecker("--list " + Quoted(corpus.string()), dir);
+    const auto listed = RunChecker("--list " + ShellQuote(corpus.string()));
     std::vector<std::filesystem::path> sources;
     std::istringstream names(listed.output);
     for (std::string name; listed.passed && std::getline(names, name);) {
@@ -59,9 +52,8 @@ TEST(VbaCorpus, ProjectsAndCodeNamesSurviveTheConversion) {
         // Only the sample's sheets all survive as the kind they were.
         const bool allBound = source.filename() == "SimpleMacro.xls";
         const auto check =
-            RunChecker("--package " + Quoted(source.string()) + " " + Quoted(package.string()) +
-                           (allBound ? " --all-bound" : ""),
-                       dir);
+            RunChecker("--package " + ShellQuote(source.string()) + " " +
+                       ShellQuote(package.string()) + (allBound ? " --all-bound" : ""));
         EXPECT_TRUE(check.passed) << source << ": " << check.output;
         std::cout << source.filename().string() << ": " << check.output;  // the figures
     }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "calcserver/vba/vba_error.h"
+#include "support/shell_tools.h"
 #include "support/temp_dir.h"
 #include "vba/checker.h"
 #include "vba/compound_fixture.h"
@@ -13,10 +14,10 @@ namespace tabrook::calcserver::vba {
 namespace {
 
 using namespace std::string_literals;
+using tabrook::testing::ShellQuote;
 using tabrook::testing::TempDir;
 using testing::CompoundEntry;
 using testing::MinimalVbaWorkbook;
-using testing::Quoted;
 using testing::RunChecker;
 using testing::Storage;
 using testing::Stream;
@@ -59,9 +60,8 @@ TEST(SourceProject, CopiesEveryStreamAndStorageUnchangedAndDropsOnlyTopSignature
     const SourceProject project = ReadSourceProject(workbook, true);
     ASSERT_EQ(project.kind, ProjectKind::Current);
     const auto copy = dir.Write("vbaProject.bin", project.compoundFile);
-    const auto check = RunChecker(
-        "--compare " + Quoted(workbook.string()) + " _VBA_PROJECT_CUR " + Quoted(copy.string()),
-        dir);
+    const auto check = RunChecker("--compare " + ShellQuote(workbook.string()) +
+                                  " _VBA_PROJECT_CUR " + ShellQuote(copy.string()));
     EXPECT_TRUE(check.passed) << check.output;
     EXPECT_EQ(check.output, "streams identical 8/8\n");
     EXPECT_EQ(project.streams, 8u);

@@ -9,23 +9,17 @@
 #include <sstream>
 
 #include "calcserver/package/zip_package.h"
+#include "support/shell_tools.h"
 
 namespace tabrook::testing::xlsb {
 namespace {
 
 using calcserver::package::ZipReader;
 using calcserver::package::ZipWriter;
+using tabrook::testing::RunShell;
 
 constexpr const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 constexpr const char* kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-
-std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
 
 std::string Unescape(const std::string& text) {
     std::string out;
@@ -260,32 +254,15 @@ XlsxBook ReadXlsx(const std::filesystem::path& file) {
 bool ConvertWithOffice(const std::vector<std::filesystem::path>& inputs, const std::string& format,
                        const std::filesystem::path& out_dir, const std::filesystem::path& profile,
                        std::string& why) {
-    if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
+    if (!tabrook::testing::HasCommand("soffice")) {
         why = "LibreOffice (soffice) is not installed";
         return false;
     }
-    std::string command = "timeout 300 soffice -env:UserInstallation=file://" + profile.string() +
-                          " --headless --norestore --convert-to " + Quote(format) + " --outdir " +
-                          Quote(out_dir.string());
-    for (const auto& input : inputs) {
-        command += " " + Quote(input.string());
+    if (!tabrook::testing::ConvertWithOffice(inputs, format, out_dir, profile)) {
+        why = "LibreOffice did not convert " + inputs.front().filename().string();
+        return false;
     }
-    command += " >/dev/null 2>&1";
-    // A brand-new profile may make the first start end early once; then start again.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        (void)std::system(command.c_str());
-        bool all = true;
-        for (const auto& input : inputs) {
-            const auto out = out_dir / input.filename().replace_extension(
-                                           "." + format.substr(0, format.find(':')));
-            all = all && std::filesystem::exists(out);
-        }
-        if (all) {
-            return true;
-        }
-    }
-    why = "LibreOffice did not convert " + inputs.front().filename().string();
-    return false;
+    return true;
 }
 
 std::optional<SheetJsBook> ReadWithSheetJs(const std::filesystem::path& file, std::string& why) {
@@ -299,19 +276,11 @@ std::optional<SheetJsBook> ReadWithSheetJs(const std::filesystem::path& file, st
         why = "SheetJS is not installed (run scripts/install-node-tools.sh <build>)";
         return std::nullopt;
     }
-    const std::string command = "NODE_PATH=" + Quote(modules.string()) + " node " +
-                                Quote(TABROOK_XLSB_DUMP_SCRIPT) + " " + Quote(file.string());
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        why = "cannot start node";
-        return std::nullopt;
-    }
-    std::string output;
-    std::array<char, 4096> buffer{};
-    while (std::size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
-        output.append(buffer.data(), got);
-    }
-    if (pclose(pipe) != 0) {
+    using tabrook::testing::ShellQuote;
+    const auto [status, output] =
+        RunShell("NODE_PATH=" + ShellQuote(modules.string()) + " node " +
+                 ShellQuote(TABROOK_XLSB_DUMP_SCRIPT) + " " + ShellQuote(file.string()));
+    if (status != 0) {
         why = "SheetJS could not read " + file.filename().string();
         return std::nullopt;
     }
