@@ -6,10 +6,10 @@
 namespace tabrook::convert {
 namespace {
 
-// Anything at all at `path` (links followed). The search also answers for names that
-// hold wildcard characters, erring towards "taken".
+// Anything at all at `path`, a link to nothing included. The search also answers for
+// names that hold wildcard characters, erring towards "taken".
 bool Occupied(const platform::FileSystem& fileSystem, const std::string& path) {
-    return fileSystem.Attributes(path).has_value() ||
+    return fileSystem.Exists(path) ||
            !fileSystem.Search(path, platform::SearchKinds::FilesAndFolders, 1).names.empty();
 }
 

@@ -36,6 +36,8 @@ class FileSystem {
     // Attributes of the exact path (links followed); empty when it cannot be read,
     // including for wildcard patterns.
     virtual std::optional<std::uint32_t> Attributes(const std::string& path) const = 0;
+    // Whether anything at all stands at the exact path, a dangling link included.
+    virtual bool Exists(const std::string& path) const = 0;
     // Makes one folder; its parent must exist.
     virtual bool MakeFolder(const std::string& path) = 0;
     // The lines of a state file; a line ends at CR LF, a lone CR or a lone LF. Empty when

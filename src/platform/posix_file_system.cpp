@@ -180,6 +180,11 @@ std::optional<std::uint32_t> PosixFileSystem::Attributes(const std::string& path
     return attributes;
 }
 
+bool PosixFileSystem::Exists(const std::string& path) const {
+    struct stat info {};
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
 bool PosixFileSystem::MakeFolder(const std::string& path) {
     return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
 }

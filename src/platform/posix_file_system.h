@@ -9,6 +9,7 @@ class PosixFileSystem final : public FileSystem {
     SearchResult Search(const std::string& pattern, SearchKinds kinds,
                         std::size_t limit = 0) const override;
     std::optional<std::uint32_t> Attributes(const std::string& path) const override;
+    bool Exists(const std::string& path) const override;
     bool MakeFolder(const std::string& path) override;
     std::optional<std::vector<std::string>> ReadLines(const std::string& path) const override;
     bool WriteLines(const std::string& path, const std::vector<std::string>& lines) override;

@@ -91,11 +91,18 @@ TEST(FreeTargetPath, ChangesATakenNameUntilNothingStandsInTheWay) {
         {{"Other.xlsx", "Book.xls", "Book.xlsx"}, ".xlsb", "Book"},
         {{"Book/", "Book1/", "Book12/"}, ".xlsx", "Book123"},
         {{"Book.xls", "Book.xlsx"}, ".xlsx", "Book1"},  // the source folder as output folder
-        {{"Book.xlsm/", "Book1.xlsm"}, ".xlsm", "Book12"}};
+        {{"Book.xlsm/", "Book1.xlsm"}, ".xlsm", "Book12"},
+        // A link to nothing ("@" at the end) is in the way too: saving would replace it.
+        {{"Book.xlsx@"}, ".xlsx", "Book1"}};
     for (const auto& [present, extension, expected] : cases) {
         testing::TempDir dir;
         for (const std::string& name : present) {
-            name.back() == '/' ? dir.MakeDir(name) : dir.Write(name, "x");
+            if (name.back() == '@') {
+                std::filesystem::create_symlink(dir.Path() / "nowhere",
+                                                dir.Path() / name.substr(0, name.size() - 1));
+            } else {
+                name.back() == '/' ? dir.MakeDir(name) : dir.Write(name, "x");
+            }
         }
         EXPECT_EQ(FreeTargetPath(platform::PosixFileSystem(), dir.Str() + "/Book", extension),
                   dir.Str() + "/" + expected);
