@@ -165,4 +165,15 @@ bool CCommonDialogs::ShowFolder() {
     return true;
 }
 
+std::optional<std::string> ChooseFolder(const app::Services& services, QWidget* owner,
+                                        const std::string& title) {
+    CCommonDialogs dialog(services);
+    dialog.Init(owner);
+    dialog.SetTitle(title);
+    if (!dialog.ShowFolder() || dialog.Path().empty()) {
+        return std::nullopt;
+    }
+    return dialog.Path();
+}
+
 }  // namespace tabrook::dialogs

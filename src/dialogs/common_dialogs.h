@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -113,5 +114,11 @@ class CCommonDialogs {
     bool fontItalic_ = false;
     bool fontUnderline_ = false;
 };
+
+// The folder browser as the window's commands use it: a new object owned by `owner`, with
+// `title`. The chosen folder's path, or nothing when the user cancelled or the chosen item
+// has no file-system path.
+std::optional<std::string> ChooseFolder(const app::Services& services, QWidget* owner,
+                                        const std::string& title);
 
 }  // namespace tabrook::dialogs

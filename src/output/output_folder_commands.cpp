@@ -30,18 +30,13 @@ std::string WithoutTrailingSeparators(std::string path) {
 }  // namespace
 
 void BrowseOutputFolder(app::Form1& form) {
-    dialogs::CCommonDialogs dialog(form.Svc());
-    dialog.Init(&form);
-    dialog.SetTitle("Output Folder");
-    if (!dialog.ShowFolder()) {
-        return;
-    }
-    const std::string path = dialog.Path();
-    if (path.empty()) {
+    const std::optional<std::string> path =
+        dialogs::ChooseFolder(form.Svc(), &form, "Output Folder");
+    if (!path) {
         return;
     }
     platform::ComboBox& folders = form.Combo2();
-    folders.AddItem(path, 0);
+    folders.AddItem(*path, 0);
     if (folders.ListCount() > 0) {
         folders.SetListIndex(0);
     }

@@ -69,16 +69,12 @@ void AddSourceFile(app::Form1& form) {
 
 void AddSourceFolder(app::Form1& form) {
     const DefaultPointerAtEnd pointer(form);
-    dialogs::CCommonDialogs dialog(form.Svc());
-    dialog.Init(&form);
-    dialog.SetTitle("Add all excel files in folder");
-    if (!dialog.ShowFolder()) {
+    const std::optional<std::string> chosen =
+        dialogs::ChooseFolder(form.Svc(), &form, "Add all excel files in folder");
+    if (!chosen) {
         return;
     }
-    const std::string path = dialog.Path();
-    if (path.empty()) {
-        return;
-    }
+    const std::string& path = *chosen;
 
     platform::ListView& entries = form.ListView1();
     platform::ListItem row = entries.Add(path);
