@@ -1,7 +1,3 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets Svg PrintSupport Test)
 find_package(GTest REQUIRED)
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
-pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
-pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
-pkg_check_modules(GSF REQUIRED IMPORTED_TARGET libgsf-1)
+include(${CMAKE_CURRENT_LIST_DIR}/FileFormatDependencies.cmake)

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format
+    clang libclang-rt-14-dev  # the fuzz build: clang with libFuzzer and its sanitizers
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
     libgtest-dev libgmock-dev
     libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev
