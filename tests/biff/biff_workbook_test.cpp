@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
@@ -146,6 +147,11 @@ TEST(BiffRefusals, FilesItCannotReadGetAPlainReason) {
     const Bytes good = WorkbookStream({}, {{"S", {Number(0, 0, 1)}}});
     Bytes farSheet = good;
     farSheet[20 + 4 + 2] = 0x7F;  // the first BOUNDSHEET8's position, after the BOF
+    // Sheets that name one substream, or the globals, would have it read once per name.
+    Bytes sharedSheet = WorkbookStream({}, {{"S", {Number(0, 0, 1)}}, {"T", {}}});
+    std::copy_n(sharedSheet.begin() + 24, 4, sharedSheet.begin() + 24 + 13);
+    Bytes globalsSheet = good;
+    std::fill_n(globalsSheet.begin() + 24, 4, 0);
     const std::vector<std::tuple<const char*, std::function<void(const std::filesystem::path&)>>>
         refusals{
             {"cannot open", [](const auto&) {}},
@@ -161,6 +167,8 @@ TEST(BiffRefusals, FilesItCannotReadGetAPlainReason) {
             {"ends inside",
              [&](const auto& f) { WriteCompoundFile(f, Bytes(good.begin(), good.end() - 3)); }},
             {"past the end", [&](const auto& f) { WriteCompoundFile(f, farSheet); }},
+            {"overlaps", [&](const auto& f) { WriteCompoundFile(f, sharedSheet); }},
+            {"overlaps", [&](const auto& f) { WriteCompoundFile(f, globalsSheet); }},
         };
     for (const auto& [reason, write] : refusals) {
         TempDir dir;

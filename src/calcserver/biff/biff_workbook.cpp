@@ -1,5 +1,6 @@
 #include "calcserver/biff/biff_workbook.h"
 
+#include <algorithm>
 #include <string>
 
 #include "calcserver/biff/cell_records.h"
@@ -122,8 +123,9 @@ Globals ReadGlobals(RecordCursor& cursor, bool wantStrings) {
     throw BiffError("the workbook globals end without an EOF record");
 }
 
-void ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
-               const std::vector<std::string>& sharedStrings, bool wantCells) {
+// Reads one sheet substream; returns the stream offset just past its EOF record.
+std::size_t ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
+                      const std::vector<std::string>& sharedStrings, bool wantCells) {
     Sheet& sheet = entry.sheet;
     RecordCursor cursor(stream, entry.position);
     Record record;
@@ -141,7 +143,7 @@ void ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
             continue;
         }
         if (record.id == ids::kEof && --depth == 0) {
-            return;
+            return cursor.Offset();
         }
         if (depth > 1) {
             continue;
@@ -165,10 +167,27 @@ Workbook ReadWorkbookStream(const std::vector<std::uint8_t>& stream, const ReadO
     const std::span<const std::uint8_t> bytes(stream);
     RecordCursor cursor(bytes);
     Globals globals = ReadGlobals(cursor, options.cells);
+    // Each sheet's substream lies apart from the globals and from every other sheet's. Read
+    // in stream order, a sheet that starts inside one already read is refused: otherwise
+    // many sheets naming one place would read it again and again, without bound.
+    std::vector<SheetEntry*> byPosition;
+    for (SheetEntry& entry : globals.entries) {
+        byPosition.push_back(&entry);
+    }
+    std::stable_sort(
+        byPosition.begin(), byPosition.end(),
+        [](const SheetEntry* a, const SheetEntry* b) { return a->position < b->position; });
+    std::size_t readUpTo = cursor.Offset();
+    for (SheetEntry* entry : byPosition) {
+        if (entry->position < readUpTo) {
+            throw BiffError("sheet \"" + entry->sheet.name +
+                            "\" overlaps another part of the workbook stream");
+        }
+        readUpTo = ReadSheet(bytes, *entry, globals.sharedStrings, options.cells);
+    }
     Workbook workbook;
     workbook.codeName = std::move(globals.codeName);
     for (SheetEntry& entry : globals.entries) {
-        ReadSheet(bytes, entry, globals.sharedStrings, options.cells);
         workbook.sheets.push_back(std::move(entry.sheet));
     }
     return workbook;
