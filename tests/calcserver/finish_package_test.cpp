@@ -1,5 +1,5 @@
-// The finishing step on its own: only a complete package reaches the target, and a refused
-// one leaves the target as it was.
+// The finishing step on its own: only a complete, sound package reaches the target, never
+// over another file, and a refused one leaves the target as it was.
 
 #include "calcserver/finish/finish_package.h"
 
@@ -7,6 +7,7 @@
 
 #include <fstream>
 
+#include "calcserver/package/file_placement.h"
 #include "calcserver/package/zip_package.h"
 #include "platform/automation.h"
 #include "support/temp_dir.h"
@@ -25,30 +26,114 @@ constexpr const char* kWorkbook =
     "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheets/>"
     "</workbook>";
 
-TEST(FinishPackage, PlacesACompletePackageAndReplacesAnOldTarget) {
+constexpr const char* kRelationships =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+// The smallest package a workbook reader accepts (one part, found through its relationship
+// and content type), with `extra` parts and workbook relationships added.
+void WritePackage(const std::filesystem::path& file,
+                  const std::vector<std::pair<std::string, std::string>>& extra = {},
+                  const std::string& workbookRelationships = "") {
+    std::filesystem::create_directories(file.parent_path());
+    package::ZipWriter writer(file);
+    writer.Add("[Content_Types].xml",
+               "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+               "<Default Extension=\"rels\" ContentType=\"application/"
+               "vnd.openxmlformats-package.relationships+xml\"/>"
+               "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+               "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+               "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>");
+    writer.Add("_rels/.rels", std::string("<Relationships><Relationship Id=\"rId1\" Type=\"") +
+                                  kRelationships +
+                                  "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    writer.Add("xl/workbook.xml", kWorkbook);
+    writer.Add("xl/_rels/workbook.xml.rels",
+               "<Relationships>" + workbookRelationships + "</Relationships>");
+    for (const auto& [name, content] : extra) {
+        writer.Add(name, content);
+    }
+    writer.Commit();
+}
+
+std::string FileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(FinishPackage, PlacesACompletePackageButNeverOverAnotherFile) {
     TempDir dir;
     const auto output = dir.Path() / "office" / "save-1.xlsx";
-    std::filesystem::create_directories(output.parent_path());
-    {
-        // The smallest package a workbook reader accepts: one part, found through its
-        // relationship and content type.
-        package::ZipWriter writer(output);
-        writer.Add("[Content_Types].xml",
-                   "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                   "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-                   "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>");
-        writer.Add("_rels/.rels",
-                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-                   "relationships\"><Relationship Id=\"rId1\" Type=\"http://"
-                   "schemas.openxmlformats.org/officeDocument/2006/relationships/"
-                   "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
-        writer.Add("xl/workbook.xml", kWorkbook);
-        writer.Commit();
-    }
-    const auto target = dir.Write("out/book.xlsx", "old content");
+    WritePackage(output);
+    const auto target = dir.Path() / "out" / "book.xlsx";
+    std::filesystem::create_directories(target.parent_path());
     FinishPackage({dir.Path() / "book.xls", output, 51, target});
     EXPECT_EQ(package::ZipReader(target).Read("xl/workbook.xml"), kWorkbook);
     EXPECT_EQ(EntryCount(target.parent_path()), 1u);  // no temporary file left beside it
+
+    // A file at the name, there before the save or put there while it ran, stays untouched.
+    const std::string placed = FileText(target);
+    EXPECT_THROW(FinishPackage({dir.Path() / "book.xls", output, 51, target}),
+                 platform::AutomationError);
+    EXPECT_EQ(FileText(target), placed);
+    const auto late = dir.Write("out/late.tmp", "finished");
+    try {
+        package::MoveIntoPlace(late, target, package::Placement::kNeverReplace);
+        ADD_FAILURE() << "replaced the file at the target";
+    } catch (const package::TargetTaken& error) {
+        EXPECT_NE(std::string(error.what()).find(target.string()), std::string::npos);
+    }
+    EXPECT_EQ(FileText(target), placed);
+    EXPECT_EQ(FileText(late), "finished");
+}
+
+// What the office writes badly is mended where the fix is certain and refused otherwise;
+// a package Excel would have to repair never counts as converted.
+TEST(FinishPackage, MendsAStrayAmpersandAndRefusesOtherFaults) {
+    const std::string link = "xl/externalLinks/externalLink1.xml";
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> parts;
+        std::string relationships;
+        const char* fault;  // nullptr: converted
+    };
+    const std::vector<Case> cases{
+        {"a bare ampersand in a cached text",
+         {{link, "<externalLink><v>BS&W &amp; A&#38;B &#x26; &lt;</v></externalLink>"}},
+         "",
+         nullptr},
+        {"an element never closed",
+         {{link, "<externalLink><v>1</externalLink>"}},
+         "",
+         "not well-formed"},
+        {"a relationship to a part that is not there",
+         {},
+         std::string("<Relationship Id=\"rId9\" Type=\"") + kRelationships +
+             "worksheet\" Target=\"worksheets/sheet9.xml\"/>",
+         "missing part xl/worksheets/sheet9.xml"},
+        {"a part no content type covers", {{"xl/media/image1.png", "png"}}, "", "no content type"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const auto output = dir.Path() / "office" / "save-1.xlsx";
+        WritePackage(output, c.parts, c.relationships);
+        const auto target = dir.Path() / "book.xlsx";
+        if (c.fault == nullptr) {
+            FinishPackage({dir.Path() / "book.xls", output, 51, target});
+            EXPECT_EQ(package::ZipReader(target).Read(link),
+                      "<externalLink><v>BS&amp;W &amp; A&#38;B &#x26; &lt;</v></externalLink>");
+            continue;
+        }
+        try {
+            FinishPackage({dir.Path() / "book.xls", output, 51, target});
+            ADD_FAILURE() << "converted";
+        } catch (const platform::AutomationError& error) {
+            EXPECT_EQ(error.Number(), platform::kErrApplicationDefined);
+            EXPECT_NE(error.Description().find(c.fault), std::string::npos) << error.Description();
+            EXPECT_NE(error.Description().find(target.string()), std::string::npos);
+        }
+        EXPECT_FALSE(std::filesystem::exists(target));
+    }
 }
 
 TEST(FinishPackage, RefusesAnIncompletePackageAndKeepsTheTarget) {

@@ -39,10 +39,10 @@ TEST(SheetRewriter, CellsTakeTheSourcesStoredValueAndType) {
          1,
          0},
         {"an empty text result is not added", Row2(""), {std::string(), true}, Row2(""), 0, 0},
-        {"a different constant text becomes an inline string",
-         Row2(R"(<c r="B2" t="s"><v>0</v></c>)"),
+        {"a different constant text becomes a new shared string",
+         Row2(R"(<c r="B2" t="inlineStr"><is><t>drei</t></is></c>)"),
          {std::string("zwei")},
-         Row2(R"(<c r="B2" t="inlineStr"><is><t xml:space="preserve">zwei</t></is></c>)"),
+         Row2(R"(<c r="B2" t="s"><v>1</v></c>)"),
          1,
          0},
         {"the same shared string stays",
@@ -75,11 +75,47 @@ TEST(SheetRewriter, CellsTakeTheSourcesStoredValueAndType) {
         biff::Sheet source;
         source.cells[{1, 1}] = c.source;
         std::string xml = Sheet(c.before);
-        const SheetOutcome outcome = RewriteSheet(xml, source, {"eins"});
+        SharedStringTable strings({"eins"});
+        const SheetOutcome outcome = RewriteSheet(xml, source, strings);
         EXPECT_EQ(xml, Sheet(c.after));
         EXPECT_EQ(outcome.changed, c.changed);
         EXPECT_EQ(outcome.refined, c.refined);
     }
+}
+
+// A crafted source must not make the package larger than the source's own text, nor put a
+// cell where Excel has no column.
+TEST(SheetRewriter, HostileSourcesStayWithinTheGridAndTheirOwnSize) {
+    const std::string longText(65535, 'x');
+    biff::Sheet source;
+    for (std::uint32_t row = 0; row < 3000; ++row) {
+        source.cells[{row, 0}] = Cell{longText};
+    }
+    source.cells[{0, 20000}] = Cell{1.0};
+    source.cells[{1, 16383}] = Cell{2.0};
+    std::string xml = Sheet("");
+    SharedStringTable strings({});
+    const SheetOutcome outcome = RewriteSheet(xml, source, strings);
+    EXPECT_EQ(outcome.outsideGrid, 1u);
+    EXPECT_EQ(outcome.textsCut, 3000u);
+    EXPECT_EQ(outcome.changed, 3001u);
+    ASSERT_EQ(strings.Texts().size(), 1u) << "one text, stored once";
+    EXPECT_EQ(strings.Texts()[0], longText.substr(0, 32767));
+    EXPECT_LT(xml.size(), 200'000u) << "3,000 small cells, not 3,000 copies of the text";
+    EXPECT_NE(xml.find(R"(<c r="XFD2"><v>2</v></c>)"), std::string::npos);
+    EXPECT_EQ(xml.find("ACOG"), std::string::npos);
+
+    // A character outside the basic plane counts twice and is never split.
+    std::string astral = std::string(32765, 'y') + "\xF0\x9F\x98\x80";
+    source.cells = {{{0, 0}, Cell{astral}}};
+    xml = Sheet("");
+    SharedStringTable kept({});
+    EXPECT_EQ(RewriteSheet(xml, source, kept).textsCut, 0u);
+    source.cells = {{{0, 0}, Cell{"z" + astral}}};
+    xml = Sheet("");
+    SharedStringTable cut({});
+    EXPECT_EQ(RewriteSheet(xml, source, cut).textsCut, 1u);
+    EXPECT_EQ(cut.Texts()[0], "z" + std::string(32765, 'y'));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "calcserver/input_limits.h"
 #include "xlsb_test_support.h"
 
 namespace tabrook::calcserver::xlsb {
@@ -141,6 +142,33 @@ TEST(FormulaEncoder, RefusesWhatItCannotExpress) {
     for (const char* formula : cases) {
         EXPECT_THROW(Tokens(formula), UnencodableFormula) << formula;
     }
+}
+
+// Nesting is bounded by Excel's own limit, and operator chains by a depth that keeps every
+// walk over the tree on the stack: a crafted record must give a refusal, not a crash.
+TEST(FormulaEncoder, RefusesNestingDeeperThanExcelAllows) {
+    const auto repeat = [](std::string_view piece, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) {
+            out += piece;
+        }
+        return out;
+    };
+    const int limit = kMaxFormulaNesting;
+    EXPECT_NO_THROW(Tokens(repeat("(", limit) + "1" + repeat(")", limit)));
+    EXPECT_NO_THROW(Tokens(repeat("ABS(", limit) + "1" + repeat(")", limit)));
+    const std::string deep[] = {
+        repeat("(", 4000) + "1" + repeat(")", 4000),
+        repeat("(", limit + 1) + "1" + repeat(")", limit + 1),
+        repeat("ABS(", 5000) + "1" + repeat(")", 5000),
+        repeat("-", 100000) + "1",
+        "1" + repeat("+1", kMaxFormulaTreeDepth + 1),
+        "1" + repeat("%", 100000),
+    };
+    for (const std::string& formula : deep) {
+        EXPECT_THROW(Tokens(formula), UnencodableFormula) << formula.substr(0, 20);
+    }
+    EXPECT_NO_THROW(Tokens("1" + repeat("+1", 500)));
 }
 
 TEST(FormulaEncoder, ClassesFollowTheContext) {

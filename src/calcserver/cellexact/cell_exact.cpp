@@ -45,7 +45,7 @@ void AddReason(CellExactReport& report, const std::string& reason) {
 std::map<std::string, std::string> ApplyToSheets(const biff::Workbook& workbook,
                                                  const ZipReader& zip, CellExactReport& report) {
     const std::vector<PackageSheet> parts = WorksheetParts(zip);
-    const std::vector<std::string> sharedStrings = SharedStrings(zip);
+    SharedStringTable strings(SharedStrings(zip));
     const bool keepFormulas = HasCalcChain(zip);
     std::map<std::string, std::string> rewritten;
     for (const biff::Sheet& sheet : workbook.sheets) {
@@ -65,10 +65,12 @@ std::map<std::string, std::string> ApplyToSheets(const biff::Workbook& workbook,
         }
         std::string xml = zip.Read(part->part);
         try {
-            const SheetOutcome outcome = RewriteSheet(xml, sheet, sharedStrings, keepFormulas);
+            const SheetOutcome outcome = RewriteSheet(xml, sheet, strings, keepFormulas);
             report.cellsCompared += outcome.compared;
             report.cellsChanged += outcome.changed;
             report.numbersRefined += outcome.refined;
+            report.cellsOutsideGrid += outcome.outsideGrid;
+            report.textsCut += outcome.textsCut;
             if (outcome.modified) {
                 rewritten[part->part] = std::move(xml);
             }
@@ -79,6 +81,15 @@ std::map<std::string, std::string> ApplyToSheets(const biff::Workbook& workbook,
         }
         ++report.sheetsMatched;
     }
+    if (report.cellsOutsideGrid > 0) {
+        AddReason(report, std::to_string(report.cellsOutsideGrid) +
+                              " cells lie past the last row or column a sheet can have");
+    }
+    if (report.textsCut > 0) {
+        AddReason(report, std::to_string(report.textsCut) +
+                              " texts were longer than a cell holds and were cut");
+    }
+    rewritten.merge(strings.UpdatedParts(zip));
     return rewritten;
 }
 

@@ -21,6 +21,10 @@ struct CellExactReport {
     std::size_t cellsChanged = 0;
     // Numbers whose value was right but written with fewer digits than the source holds.
     std::size_t numbersRefined = 0;
+    // Source cells past the grid of the formats written, left out as Excel leaves them out.
+    std::size_t cellsOutsideGrid = 0;
+    // Source texts longer than a cell holds, cut to the limit as Excel cuts them.
+    std::size_t textsCut = 0;
     // Source worksheets with no counterpart in the package; their parts stay as written.
     std::vector<std::string> unmatchedSheets;
     // Why the source's values were not applied, wholly or for some sheets; empty otherwise.

@@ -59,15 +59,6 @@ std::map<std::string, std::pair<std::string, std::string>> Relationships(
     return found;
 }
 
-std::string WorkbookPart(const package::ZipReader& zip) {
-    for (const auto& [id, relationship] : Relationships(zip, "")) {
-        if (EndsWith(relationship.first, kOfficeDocumentType)) {
-            return relationship.second;
-        }
-    }
-    return "xl/workbook.xml";
-}
-
 std::string ItemText(const pugi::xml_node item) {
     std::string text;
     for (const pugi::xml_node child : item.children()) {
@@ -83,8 +74,17 @@ std::string ItemText(const pugi::xml_node item) {
 
 }  // namespace
 
+std::string WorkbookPartOf(const package::ZipReader& zip) {
+    for (const auto& [id, relationship] : Relationships(zip, "")) {
+        if (EndsWith(relationship.first, kOfficeDocumentType)) {
+            return relationship.second;
+        }
+    }
+    return "xl/workbook.xml";
+}
+
 std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip) {
-    const std::string workbookPart = WorkbookPart(zip);
+    const std::string workbookPart = WorkbookPartOf(zip);
     const auto relationships = Relationships(zip, workbookPart);
     const pugi::xml_document workbook = ParsePart(zip, workbookPart);
     std::vector<PackageSheet> sheets;
@@ -105,7 +105,7 @@ std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip) {
 }
 
 bool HasCalcChain(const package::ZipReader& zip) {
-    for (const auto& [id, relationship] : Relationships(zip, WorkbookPart(zip))) {
+    for (const auto& [id, relationship] : Relationships(zip, WorkbookPartOf(zip))) {
         if (EndsWith(relationship.first, kCalcChainType)) {
             return true;
         }
@@ -113,22 +113,28 @@ bool HasCalcChain(const package::ZipReader& zip) {
     return false;
 }
 
-std::vector<std::string> SharedStrings(const package::ZipReader& zip) {
-    const std::string workbookPart = WorkbookPart(zip);
-    for (const auto& [id, relationship] : Relationships(zip, workbookPart)) {
-        if (!EndsWith(relationship.first, kSharedStringsType) || !zip.Has(relationship.second)) {
-            continue;
+std::string SharedStringsPart(const package::ZipReader& zip) {
+    for (const auto& [id, relationship] : Relationships(zip, WorkbookPartOf(zip))) {
+        if (EndsWith(relationship.first, kSharedStringsType) && zip.Has(relationship.second)) {
+            return relationship.second;
         }
-        std::vector<std::string> strings;
-        const pugi::xml_document document = ParsePart(zip, relationship.second);
-        for (const pugi::xml_node item : document.document_element().children()) {
-            if (LocalName(item) == "si") {
-                strings.push_back(ItemText(item));
-            }
-        }
-        return strings;
     }
     return {};
+}
+
+std::vector<std::string> SharedStrings(const package::ZipReader& zip) {
+    const std::string part = SharedStringsPart(zip);
+    if (part.empty()) {
+        return {};
+    }
+    std::vector<std::string> strings;
+    const pugi::xml_document document = ParsePart(zip, part);
+    for (const pugi::xml_node item : document.document_element().children()) {
+        if (LocalName(item) == "si") {
+            strings.push_back(ItemText(item));
+        }
+    }
+    return strings;
 }
 
 }  // namespace tabrook::calcserver::cellexact

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "calcserver/cellexact/xml_names.h"
+#include "calcserver/input_limits.h"
 #include "calcserver/package/ooxml_text.h"
 #include "calcserver/package/zip_package.h"
 
@@ -17,16 +18,13 @@ namespace {
 
 using biff::CellAddress;
 
-constexpr std::uint32_t kMaxRows = 1u << 20;
-constexpr std::uint32_t kMaxColumns = 1u << 14;
 // Two doubles this close differ only in how many digits were written out.
 constexpr double kWritingPrecision = 1e-14;
 
-// What a cell should hold: its t attribute and the text of <v> (or of <is><t>).
+// What a cell should hold: its t attribute and the text of <v>.
 struct Target {
     std::string type;
     std::string text;
-    bool inlineString = false;
 };
 
 enum class Match { Same, Refine, Differs };
@@ -47,14 +45,14 @@ bool ParseNumber(std::string_view text, double& value) {
     return end == copy.c_str() + copy.size() && std::isfinite(value);
 }
 
-Target TargetFor(const biff::CellValue& value, bool hasFormula) {
+Target TargetFor(const biff::CellValue& value, bool hasFormula, SharedStringTable& strings) {
     if (const auto* number = std::get_if<double>(&value)) {
         return {"n", FormatNumber(*number)};
     }
     if (const auto* text = std::get_if<std::string>(&value)) {
-        // A formula's text result is "str"; a constant text without a formula is inline.
+        // A formula's text result is "str"; a constant text is a shared string.
         return hasFormula ? Target{"str", package::EncodeCellText(*text)}
-                          : Target{"inlineStr", package::EncodeCellText(*text), true};
+                          : Target{"s", std::to_string(strings.IndexOf(*text))};
     }
     if (const auto* flag = std::get_if<bool>(&value)) {
         return {"b", *flag ? "1" : "0"};
@@ -130,14 +128,24 @@ void WriteValue(pugi::xml_node cell, const Target& target) {
     const pugi::xml_node formula = ChildNamed(cell, "f");
     pugi::xml_node holder = formula ? cell.insert_child_after((prefix + "v").c_str(), formula)
                                     : cell.prepend_child((prefix + "v").c_str());
-    if (target.inlineString) {
-        holder.set_name((prefix + "is").c_str());
-        pugi::xml_node text = holder.append_child((prefix + "t").c_str());
-        text.append_attribute("xml:space").set_value("preserve");
-        text.text().set(target.text.c_str());
-    } else {
-        holder.text().set(target.text.c_str());
+    holder.text().set(target.text.c_str());
+}
+
+// Excel holds at most kMaxCellTextUnits UTF-16 units in a cell and cuts what is longer;
+// the cut never splits a character. True when `text` was cut.
+bool CutToCellLimit(std::string& text) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        units += length == 4 ? 2 : 1;
+        if (units > kMaxCellTextUnits) {
+            text.resize(i);
+            return true;
+        }
+        i += length;
     }
+    return false;
 }
 
 // LibreOffice stores boolean and error constants as formulas (TRUE(), or an empty one).
@@ -230,7 +238,7 @@ bool ParseCellReference(std::string_view reference, CellAddress& address) {
     std::uint32_t column = 0;
     while (i < reference.size() && reference[i] >= 'A' && reference[i] <= 'Z') {
         column = column * 26 + static_cast<std::uint32_t>(reference[i] - 'A' + 1);
-        if (column > kMaxColumns) {
+        if (column > kGridColumns) {
             return false;
         }
         ++i;
@@ -239,7 +247,7 @@ bool ParseCellReference(std::string_view reference, CellAddress& address) {
     const std::size_t digits = i;
     while (i < reference.size() && reference[i] >= '0' && reference[i] <= '9') {
         row = row * 10 + static_cast<std::uint32_t>(reference[i] - '0');
-        if (row > kMaxRows) {
+        if (row > kGridRows) {
             return false;
         }
         ++i;
@@ -260,7 +268,7 @@ std::string CellReference(CellAddress address) {
 }
 
 SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
-                          const std::vector<std::string>& sharedStrings, bool keepFormulas) {
+                          SharedStringTable& strings, bool keepFormulas) {
     pugi::xml_document document;
     const unsigned parsing = pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata;
     if (!document.load_buffer(worksheetXml.data(), worksheetXml.size(), parsing)) {
@@ -272,10 +280,25 @@ SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
     }
     CellIndex index(sheetData);
     SheetOutcome outcome;
-    for (const auto& [address, cell] : source.cells) {
-        if (cell.isFormula && !cell.hasStoredResult) {
+    for (const auto& [address, sourceCell] : source.cells) {
+        if (sourceCell.isFormula && !sourceCell.hasStoredResult) {
             continue;  // the source knows no result: LibreOffice's stays
         }
+        if (address.first >= kGridRows || address.second >= kGridColumns) {
+            ++outcome.outsideGrid;
+            continue;
+        }
+        const biff::Cell* cellPointer = &sourceCell;
+        biff::Cell cutCell;
+        if (const auto* text = std::get_if<std::string>(&sourceCell.value);
+            text != nullptr && text->size() > kMaxCellTextUnits) {
+            cutCell = sourceCell;
+            if (CutToCellLimit(std::get<std::string>(cutCell.value))) {
+                ++outcome.textsCut;
+                cellPointer = &cutCell;
+            }
+        }
+        const biff::Cell& cell = *cellPointer;
         ++outcome.compared;
         pugi::xml_node node = index.Find(address);
         bool onlyDigits = false;
@@ -288,13 +311,13 @@ SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
         } else {
             const bool droppedFormula =
                 !cell.isFormula && !keepFormulas && DropFormulaOfConstant(node);
-            const Match match = Compare(node, cell.value, sharedStrings);
+            const Match match = Compare(node, cell.value, strings.Texts());
             if (match == Match::Same && !droppedFormula) {
                 continue;
             }
             onlyDigits = match == Match::Refine && !droppedFormula;
         }
-        WriteValue(node, TargetFor(cell.value, static_cast<bool>(ChildNamed(node, "f"))));
+        WriteValue(node, TargetFor(cell.value, static_cast<bool>(ChildNamed(node, "f")), strings));
         ++(onlyDigits ? outcome.refined : outcome.changed);
         outcome.modified = true;
     }

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "calcserver/cellexact/cell_exact.h"
+#include "calcserver/finish/package_check.h"
+#include "calcserver/package/file_placement.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/vba/carry_vba_project.h"
 #include "calcserver/xlsb/transcoder.h"
@@ -59,20 +61,27 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Copies `from` into a new temporary file beside `target` and renames it into place.
+// Copies `from` into a new temporary file beside `target` and moves it to the target's
+// name, which it never takes from another file: the name was free when the caller chose
+// it, but a conversion takes long enough for another program to put a file there.
 void PlaceAtomically(const fs::path& from, const fs::path& target) {
     std::ifstream in(from, std::ios::binary);
     if (!in) {
         throw SaveRefused(target, "the converted workbook cannot be read back.");
     }
-    std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
+    fs::path temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
+        temporary = package::TemporaryNameBeside(target);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
     if (fd < 0) {
         throw SaveRefused(target, "the folder '" + target.parent_path().string() +
                                       "' cannot be written (" + ErrnoText(errno) + ").");
     }
-    const fs::path temporary = pattern;
     int failure = 0;
     std::vector<char> buffer(1 << 16);
     while (failure == 0 && in) {
@@ -91,15 +100,37 @@ void PlaceAtomically(const fs::path& from, const fs::path& target) {
     if (::close(fd) != 0 && failure == 0) {
         failure = errno;
     }
-    if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        failure = errno;
-    }
     if (failure != 0) {
         ::unlink(temporary.c_str());
         throw SaveRefused(target, "the file cannot be written in '" +
                                       target.parent_path().string() + "' (" + ErrnoText(failure) +
                                       ").");
     }
+    try {
+        package::MoveIntoPlace(temporary, target, package::Placement::kNeverReplace);
+    } catch (const package::TargetTaken&) {
+        ::unlink(temporary.c_str());
+        throw SaveRefused(target,
+                          "another file of that name appeared while the workbook was being "
+                          "converted; it has been left as it was.");
+    } catch (const package::PackageError& error) {
+        ::unlink(temporary.c_str());
+        throw SaveRefused(target, std::string(error.what()) + ".");
+    }
+}
+
+// Excel refuses, or opens only after "repairing", a package with a fault; such a package
+// is never handed over as a success.
+void RefuseFaultyPackage(const fs::path& package, const fs::path& target) {
+    const std::vector<std::string> faults = PackageFaults(package);
+    if (faults.empty()) {
+        return;
+    }
+    std::string reason = "the converted workbook is damaged: " + faults.front();
+    if (faults.size() > 1) {
+        reason += " (and " + std::to_string(faults.size() - 1) + " more faults)";
+    }
+    throw SaveRefused(target, reason + ".");
 }
 
 constexpr std::int32_t kBinaryWorkbook = 50;
@@ -145,6 +176,11 @@ void CheckTarget(const fs::path& source, const fs::path& target) {
         throw SaveRefused(target,
                           "that is the workbook being converted, which is never saved over.");
     }
+    if (fs::exists(fs::symlink_status(target, error))) {
+        throw SaveRefused(target,
+                          "a file of that name is already there, and Tabrook never "
+                          "replaces one.");
+    }
 }
 
 void FinishPackage(const FinishRequest& request) {
@@ -160,22 +196,33 @@ void FinishPackage(const FinishRequest& request) {
 
     // The office's output is private to this save, so the steps rewrite it in place; the
     // target is only ever written whole, by the last step.
+    fs::path finished = request.officeOutput;
+    struct RemoveBinary {
+        fs::path file;
+        ~RemoveBinary() {
+            std::error_code ignored;
+            fs::remove(file, ignored);
+        }
+    } removeBinary;
     try {
+        MendStrayAmpersands(request.officeOutput);
         RestoreStoredValues(request);
         CarryMacros(request);
         if (request.formatCode == kBinaryWorkbook) {
-            xlsb::TranscodeToXlsb(request.officeOutput, request.target);
-            return;
+            finished = fs::path(request.officeOutput).replace_extension(".xlsb");
+            removeBinary.file = finished;
+            xlsb::TranscodeToXlsb(request.officeOutput, finished);
         }
     } catch (const AutomationError&) {
         throw;
     } catch (const std::exception& error) {
         throw SaveRefused(request.target, std::string(error.what()) + ".");
     }
-    PlaceAtomically(request.officeOutput, request.target);
+    RefuseFaultyPackage(finished, request.target);
+    PlaceAtomically(finished, request.target);
     std::error_code error;
     const auto written = fs::file_size(request.target, error);
-    if (error || written != fs::file_size(request.officeOutput, error) || error) {
+    if (error || written != fs::file_size(finished, error) || error) {
         fs::remove(request.target, error);
         throw SaveRefused(request.target, "the file did not arrive complete.");
     }

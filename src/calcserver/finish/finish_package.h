@@ -16,14 +16,16 @@ struct FinishRequest {
 };
 
 // Refuses, before any work, a target that cannot be written: an empty name, a folder that
-// is missing, is not a folder or cannot be written, a name that is a folder, or the source
-// workbook itself. Throws platform::AutomationError 1004 naming the file or folder.
+// is missing, is not a folder or cannot be written, a name that is a folder, the source
+// workbook itself, or any other file already there (nothing is ever saved over). Throws
+// platform::AutomationError 1004 naming the file or folder.
 void CheckTarget(const std::filesystem::path& source, const std::filesystem::path& target);
 
-// Checks that the office wrote a complete package, then copies it to a temporary file in
-// the target's folder and renames it over the target. Throws platform::AutomationError
-// 1004 when the package is incomplete or the target cannot be written; nothing half-written
-// remains either way.
+// Checks that the office wrote a complete package, runs the finishing steps on it, checks
+// the result as Excel would, then copies it to a temporary file in the target's folder and
+// moves it to the target's name unless another file has taken that name meanwhile. Throws
+// platform::AutomationError 1004 when the package is incomplete or faulty or the target
+// cannot be written; nothing half-written remains either way.
 void FinishPackage(const FinishRequest& request);
 
 }  // namespace tabrook::calcserver::finish

@@ -12,6 +12,18 @@ std::string RelationshipsPartOf(std::string_view part) {
     return std::string(folder) + "_rels/" + std::string(file) + ".rels";
 }
 
+bool OwnerOfRelationships(std::string_view relsPart, std::string& owner) {
+    constexpr std::string_view kMarker = "_rels/";
+    const auto at = relsPart.rfind(kMarker);
+    if (at == std::string_view::npos || !relsPart.ends_with(".rels") ||
+        (at != 0 && relsPart[at - 1] != '/')) {
+        return false;
+    }
+    const std::string_view file = relsPart.substr(at + kMarker.size());
+    owner = std::string(relsPart.substr(0, at)) + std::string(file.substr(0, file.size() - 5));
+    return true;
+}
+
 std::string ResolvePartTarget(std::string_view fromPart, std::string_view target) {
     std::string joined;
     if (!target.empty() && target.front() == '/') {

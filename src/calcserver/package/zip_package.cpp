@@ -8,12 +8,19 @@
 #include <memory>
 #include <system_error>
 
+#include "calcserver/package/file_placement.h"
+
 namespace tabrook::calcserver::package {
 namespace {
 
 std::string ArchiveError(zip* archive) {
     return zip_strerror(archive);
 }
+
+// Every entry carries the same time, 1980-01-01 00:00 in DOS form as Excel writes it, so
+// that a package depends on its content alone and never on the clock.
+constexpr zip_uint16_t kEntryDosTime = 0;
+constexpr zip_uint16_t kEntryDosDate = (0 << 9) | (1 << 5) | 1;
 
 zip_file_t* OpenEntry(zip* archive, std::string_view name) {
     const std::string key(name);
@@ -86,11 +93,12 @@ void ZipReader::Stream(std::string_view name,
 ZipWriter::ZipWriter(std::filesystem::path target, Compression compression)
     : target_(std::move(target)), level_(compression == Compression::Fast ? 1 : 6) {
     // Hidden, so that a program killed mid-write leaves nothing in plain sight that looks
-    // like a finished workbook.
-    temporary_ = target_.parent_path() / ("." + target_.filename().string() + ".tabrook-" +
-                                          std::to_string(::getpid()) + ".tmp");
+    // like a finished workbook; exclusive, so that it never writes through another's file.
     int error = 0;
-    archive_ = zip_open(temporary_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    for (int attempt = 0; archive_ == nullptr && attempt < 8; ++attempt) {
+        temporary_ = TemporaryNameBeside(target_);
+        archive_ = zip_open(temporary_.c_str(), ZIP_CREATE | ZIP_EXCL, &error);
+    }
     if (archive_ == nullptr) {
         throw PackageError("cannot create a package in " + target_.parent_path().string());
     }
@@ -138,15 +146,16 @@ void ZipWriter::AddSource(const std::string& name, zip_source_t* source) {
         zip_source_free(source);
         throw PackageError("cannot add " + name + ": " + ArchiveError(archive_));
     }
-    zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                             static_cast<zip_uint32_t>(level_));
+    const auto entry = static_cast<zip_uint64_t>(index);
+    zip_set_file_compression(archive_, entry, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level_));
+    zip_file_set_dostime(archive_, entry, kEntryDosTime, kEntryDosDate, 0);
 }
 
 void ZipWriter::CopyFrom(const ZipReader& source, const std::string& name) {
     Add(name, source.Read(name));
 }
 
-void ZipWriter::Commit() {
+void ZipWriter::Commit(Placement placement) {
     if (zip_close(archive_) != 0) {
         const std::string reason = ArchiveError(archive_);
         zip_discard(archive_);
@@ -156,11 +165,12 @@ void ZipWriter::Commit() {
         throw PackageError("cannot write " + target_.string() + ": " + reason);
     }
     archive_ = nullptr;
-    std::error_code error;
-    std::filesystem::rename(temporary_, target_, error);
-    if (error) {
-        std::filesystem::remove(temporary_, error);
-        throw PackageError("cannot move the finished package to " + target_.string());
+    try {
+        MoveIntoPlace(temporary_, target_, placement);
+    } catch (const PackageError&) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary_, ignored);
+        throw;
     }
 }
 

@@ -20,6 +20,9 @@ class PackageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Whether a finished file may replace one that has its final name (see file_placement.h).
+enum class Placement { kReplace, kNeverReplace };
+
 class ZipReader {
   public:
     // Throws PackageError when the file is missing or is not a zip archive.
@@ -59,8 +62,9 @@ class ZipWriter {
     void AddFile(const std::string& name, const std::filesystem::path& file);
     // Copies an entry of another archive unchanged (compressed data is re-read).
     void CopyFrom(const ZipReader& source, const std::string& name);
-    // Throws PackageError when the archive cannot be completed or moved into place.
-    void Commit();
+    // Throws PackageError when the archive cannot be completed or moved into place, and
+    // TargetTaken when `placement` forbids replacing a file that has the target's name.
+    void Commit(Placement placement = Placement::kReplace);
 
   private:
     std::filesystem::path target_;

@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "calcserver/input_limits.h"
+
 namespace tabrook::calcserver::xlsb {
 
-inline constexpr std::int32_t kMaxRow = 1048575;
-inline constexpr std::int32_t kMaxCol = 16383;
+inline constexpr auto kMaxRow = static_cast<std::int32_t>(kGridRows - 1);
+inline constexpr auto kMaxCol = static_cast<std::int32_t>(kGridColumns - 1);
 
 struct CellAddress {
     std::int32_t row = 0;

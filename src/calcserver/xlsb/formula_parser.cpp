@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <string>
 
+#include "calcserver/input_limits.h"
 #include "calcserver/xlsb/formula_syntax.h"
 
 namespace tabrook::calcserver::xlsb::formula {
@@ -9,6 +11,19 @@ NodePtr Make(Node::Kind kind) {
     auto node = std::make_unique<Node>();
     node->kind = kind;
     return node;
+}
+
+[[noreturn]] void Fail(const std::string& why) {
+    throw UnencodableFormula(why);
+}
+
+// Hangs `kid` below `node`, refusing a tree deeper than its walks may recurse.
+void Attach(Node& node, NodePtr kid) {
+    if (kid->depth + 1 > kMaxFormulaTreeDepth) {
+        Fail("a formula nested deeper than " + std::to_string(kMaxFormulaTreeDepth) + " levels");
+    }
+    node.depth = std::max(node.depth, kid->depth + 1);
+    node.kids.push_back(std::move(kid));
 }
 
 class Parser {
@@ -26,7 +41,23 @@ class Parser {
     }
 
   private:
-    [[noreturn]] static void Fail(const std::string& why) { throw UnencodableFormula(why); }
+    // Counts the levels of parentheses, function calls and signs the parser is inside.
+    class NestingGuard {
+      public:
+        explicit NestingGuard(int& level) : level_(level) {
+            if (++level_ > kMaxFormulaNesting) {
+                Fail("a formula nested deeper than " + std::to_string(kMaxFormulaNesting) +
+                     " levels");
+            }
+        }
+        ~NestingGuard() { --level_; }
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+      private:
+        int& level_;
+    };
+
     const Token& Peek() const { return tokens_[at_]; }
     Token Take() { return tokens_[at_ < tokens_.size() - 1 ? at_++ : at_]; }
     bool PeekOp(std::string_view op) const { return Peek().kind == Tok::kOp && Peek().text == op; }
@@ -34,8 +65,8 @@ class Parser {
     static NodePtr Binary(std::string op, NodePtr left, NodePtr right) {
         auto node = Make(Node::kBinary);
         node->text = std::move(op);
-        node->kids.push_back(std::move(left));
-        node->kids.push_back(std::move(right));
+        Attach(*node, std::move(left));
+        Attach(*node, std::move(right));
         return node;
     }
 
@@ -78,16 +109,17 @@ class Parser {
         while (PeekOp("%")) {
             Take();
             auto percent = Make(Node::kPercent);
-            percent->kids.push_back(std::move(node));
+            Attach(*percent, std::move(node));
             node = std::move(percent);
         }
         return node;
     }
     NodePtr Unary(bool union_ok) {
         if (PeekOp("-") || PeekOp("+")) {
+            const NestingGuard nested(nesting_);
             auto node = Make(Node::kUnary);
             node->text = Take().text;
-            node->kids.push_back(Unary(union_ok));
+            Attach(*node, Unary(union_ok));
             return node;
         }
         return Union(union_ok);
@@ -154,8 +186,9 @@ class Parser {
                 return node;
             }
             case Tok::kOpen: {
+                const NestingGuard nested(nesting_);
                 auto node = Make(Node::kParen);
-                node->kids.push_back(Comparison(true));
+                Attach(*node, Comparison(true));
                 Expect(Tok::kClose);
                 return node;
             }
@@ -173,6 +206,7 @@ class Parser {
     }
 
     NodePtr Function(const std::string& name) {
+        const NestingGuard nested(nesting_);
         const FunctionInfo* info = FindFunction(name);
         if (info == nullptr) {
             Fail("the function " + name + " has no built-in number");
@@ -185,9 +219,9 @@ class Parser {
         } else {
             for (;;) {
                 if (Peek().kind == Tok::kComma || Peek().kind == Tok::kClose) {
-                    node->kids.push_back(Make(Node::kMissing));
+                    Attach(*node, Make(Node::kMissing));
                 } else {
-                    node->kids.push_back(Comparison(false));
+                    Attach(*node, Comparison(false));
                 }
                 const Token sep = Take();
                 if (sep.kind == Tok::kClose) {
@@ -209,6 +243,7 @@ class Parser {
     const FormulaScope& scope_;
     int sheet_;
     std::size_t at_ = 0;
+    int nesting_ = 0;
 };
 
 }  // namespace

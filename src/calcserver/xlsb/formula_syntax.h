@@ -77,6 +77,7 @@ struct Node {
     Ref ref;
     std::uint32_t name_index = 0;
     const FunctionInfo* function = nullptr;
+    int depth = 1;  // levels of the tree from here down
     std::vector<std::unique_ptr<Node>> kids;
 };
 using NodePtr = std::unique_ptr<Node>;

@@ -120,18 +120,6 @@ std::string WriteRelationships(const std::vector<Relationship>& relationships) {
     return Serialize(doc);
 }
 
-bool OwnerOfRelationships(const std::string& rels_part, std::string& owner) {
-    const std::string marker = "_rels/";
-    const auto at = rels_part.rfind(marker);
-    if (at == std::string::npos || !rels_part.ends_with(".rels") ||
-        (at != 0 && rels_part[at - 1] != '/')) {
-        return false;
-    }
-    const std::string file = rels_part.substr(at + marker.size());
-    owner = rels_part.substr(0, at) + file.substr(0, file.size() - 5);
-    return true;
-}
-
 bool HasRelationshipKind(const Relationship& relationship, std::string_view kind) {
     const std::string_view type = relationship.type;
     return type.size() > kind.size() && type.ends_with(kind) &&

@@ -32,10 +32,6 @@ struct Relationship {
 std::vector<Relationship> ParseRelationships(std::string_view xml);
 std::string WriteRelationships(const std::vector<Relationship>& relationships);
 
-// The part that a .rels part describes ("" for the package itself); nullopt-like "" with
-// ok=false when the name is not a relationships part.
-bool OwnerOfRelationships(const std::string& rels_part, std::string& owner);
-
 // Whether the relationship type ends with "/<kind>".
 bool HasRelationshipKind(const Relationship& relationship, std::string_view kind);
 

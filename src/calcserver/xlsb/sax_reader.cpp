@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <exception>
+#include <functional>
 #include <memory>
 
 #include "calcserver/package/zip_package.h"
@@ -68,11 +69,17 @@ const char* Attributes::Get(std::string_view local_name) const {
     return nullptr;
 }
 
-void ReadPart(const package::ZipReader& zip, const std::string& part, SaxHandler& handler) {
+namespace {
+
+using ChunkSink = std::function<void(std::string_view chunk)>;
+
+// Runs `handler` over the chunks that `produce` hands to its sink, as one document.
+void ParseChunks(const std::string& name, SaxHandler& handler,
+                 const std::function<void(const ChunkSink&)>& produce) {
     std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
         XML_ParserCreateNS(nullptr, kSeparator), &XML_ParserFree);
     if (!parser) {
-        throw XlsbError("out of memory while reading " + part);
+        throw XlsbError("out of memory while reading " + name);
     }
     Session session{handler, parser.get(), nullptr};
     XML_SetUserData(parser.get(), &session);
@@ -83,7 +90,7 @@ void ReadPart(const package::ZipReader& zip, const std::string& part, SaxHandler
             std::rethrow_exception(session.failure);
         }
         if (status == XML_STATUS_ERROR) {
-            throw XlsbError("the part " + part + " is not well-formed XML (line " +
+            throw XlsbError("the part " + name + " is not well-formed XML (line " +
                             std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
                             XML_ErrorString(XML_GetErrorCode(parser.get())) + ")");
         }
@@ -91,25 +98,41 @@ void ReadPart(const package::ZipReader& zip, const std::string& part, SaxHandler
     // The reader does not close its entry when the sink throws, so a failure is kept
     // until the stream ends and the rest of the part is skipped.
     std::exception_ptr stopped;
-    try {
-        zip.Stream(part, [&](std::string_view chunk) {
-            if (stopped) {
-                return;
-            }
-            try {
-                fail(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()),
-                               XML_FALSE));
-            } catch (...) {
-                stopped = std::current_exception();
-            }
-        });
-    } catch (const package::PackageError& error) {
-        throw XlsbError(error.what());
-    }
+    produce([&](std::string_view chunk) {
+        if (stopped) {
+            return;
+        }
+        try {
+            fail(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE));
+        } catch (...) {
+            stopped = std::current_exception();
+        }
+    });
     if (stopped) {
         std::rethrow_exception(stopped);
     }
     fail(XML_Parse(parser.get(), nullptr, 0, XML_TRUE));
+}
+
+}  // namespace
+
+void ReadPart(const package::ZipReader& zip, const std::string& part, SaxHandler& handler) {
+    ParseChunks(part, handler, [&](const ChunkSink& sink) {
+        try {
+            zip.Stream(part, sink);
+        } catch (const package::PackageError& error) {
+            throw XlsbError(error.what());
+        }
+    });
+}
+
+void ReadXml(std::string_view xml, const std::string& name, SaxHandler& handler) {
+    constexpr std::size_t kChunk = 1 << 20;  // expat takes an int length
+    ParseChunks(name, handler, [&](const ChunkSink& sink) {
+        for (std::size_t at = 0; at < xml.size(); at += kChunk) {
+            sink(xml.substr(at, kChunk));
+        }
+    });
 }
 
 }  // namespace tabrook::calcserver::xlsb

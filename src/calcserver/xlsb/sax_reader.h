@@ -35,4 +35,7 @@ class SaxHandler {
 // when the XML is malformed; exceptions from the handler pass through unchanged.
 void ReadPart(const package::ZipReader& zip, const std::string& part, SaxHandler& handler);
 
+// The same for XML already in memory; `name` names it in the error.
+void ReadXml(std::string_view xml, const std::string& name, SaxHandler& handler);
+
 }  // namespace tabrook::calcserver::xlsb

@@ -311,7 +311,7 @@ TranscodeReport Transcode(const std::filesystem::path& source,
             continue;
         }
         std::string owner;
-        if (OwnerOfRelationships(entry, owner)) {
+        if (package::OwnerOfRelationships(entry, owner)) {
             if (!owner.empty() && (plan.dropped.contains(owner) || !zip.Has(owner))) {
                 continue;
             }
