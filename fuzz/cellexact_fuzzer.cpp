@@ -28,6 +28,8 @@ biff::Sheet SourceSheet() {
     sheet.cells[{2, 3}] = {-1e300};
     sheet.cells[{9, 25}] = {std::string(" lead and trail ")};
     sheet.cells[{1048575, 16383}] = {42.0};
+    sheet.cells[{1048576, 0}] = {43.0};
+    sheet.cells[{5, 5}] = {std::string(40000, 'x')};
     return sheet;
 }
 
@@ -35,7 +37,7 @@ biff::Sheet SourceSheet() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const biff::Sheet source = SourceSheet();
-    static const std::vector<std::string> strings = {"one", "", "three & four"};
+    cellexact::SharedStringTable strings({"one", "", "three & four"});
     std::string xml(tabrook::fuzz::AsText(data, size));
     try {
         cellexact::RewriteSheet(xml, source, strings, size % 2 == 1);
