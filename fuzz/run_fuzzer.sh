@@ -3,7 +3,8 @@
 #   run_fuzzer.sh replay <binary> <folder>                 every kept input in <folder> once
 #   run_fuzzer.sh run <binary> <seconds> <work> <seeds>... fuzz for <seconds>, then report
 # A run prints one line: executions, crashes, leaks, timeouts, out-of-memory. Findings are
-# kept in <work>/artifacts. A seed folder that is missing fails under CI=true.
+# kept in <work>/artifacts. A seed folder that is missing fails under CI=true. A target
+# that leaves anything in its temporary folder fails.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 export LSAN_OPTIONS="suppressions=$here/../scripts/lsan.supp:print_suppressions=0"
@@ -40,14 +41,18 @@ for folder in "$@"; do
     fi
 done
 rm -rf "$work"
-mkdir -p "$work/corpus" "$work/artifacts"
-nice -n 10 "$binary" "${limits[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
+TMPDIR="$work/tmp" nice -n 10 "$binary" "${limits[@]}" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "$work/corpus" "${seeds[@]}" >"$work/log" 2>&1
 rc=$?
 count() { find "$work/artifacts" -name "$1-*" | wc -l; }
 execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -1)
 printf '%s: %s executions, %s crashes, %s leaks, %s timeouts, %s out-of-memory\n' \
     "$name" "${execs:-?}" "$(count crash)" "$(count leak)" "$(count timeout)" "$(count oom)"
+if [ $rc -eq 0 ] && [ -n "$(ls -A "$work/tmp")" ]; then
+    echo "$name: temporary files left behind in $work/tmp" >&2
+    rc=1
+fi
 if [ $rc -ne 0 ]; then
     grep -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error)' "$work/log" | head -5
     echo "$name: exit $rc; log in $work/log, inputs in $work/artifacts" >&2
