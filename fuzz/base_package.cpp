@@ -31,7 +31,8 @@ std::string FirstSheet() {
         "<f aca=\"false\">SUM(B1:B3)*2+IF(C1,1,0)</f><v>3</v></c>"
         "<c r=\"B2\" t=\"str\"><f aca=\"false\">CONCATENATE(\"a\",'Sheet 2'!A1)</f><v>a</v></c>"
         "<c r=\"C2\" t=\"n\"><f aca=\"false\">Total+Sheet1!$A$1/0.5%</f><v>7</v></c>"
-        "<c r=\"D2\" t=\"e\"><f aca=\"false\">#REF!</f><v>#REF!</v></c></row>"
+        "<c r=\"D2\" t=\"e\"><f aca=\"false\">#REF!</f><v>#REF!</v></c>"
+        "<c r=\"E2\" t=\"n\"><f aca=\"false\">[1]Other!A1*2</f><v>10</v></c></row>"
         "<row r=\"3\"><c r=\"A3\" t=\"n\"><f t=\"shared\" ref=\"A3:A5\" "
         "si=\"0\">B1+1</f><v>2.5</v></c>"
         "<c r=\"B3\" t=\"inlineStr\"><is><t xml:space=\"preserve\"> inline </t></is></c></row>"
@@ -73,7 +74,13 @@ const std::vector<PackagePart>& BasePackage() {
              "PartName=\"/xl/worksheets/sheet2.xml\" ContentType=\"" +
              kTypes +
              "worksheet+xml\"/><Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" +
-             kTypes + "sharedStrings+xml\"/></Types>"},
+             kTypes +
+             "sharedStrings+xml\"/><Override PartName=\"/xl/comments1.xml\" "
+             "ContentType=\"" +
+             kTypes +
+             "comments+xml\"/><Override "
+             "PartName=\"/xl/externalLinks/externalLink1.xml\" ContentType=\"" +
+             kTypes + "externalLink+xml\"/></Types>"},
         {"_rels/.rels", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\"" +
                             kPackageRel + "\"><Relationship Id=\"rId1\" Type=\"" + kRel +
                             "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
@@ -85,14 +92,20 @@ const std::vector<PackagePart>& BasePackage() {
              kRel +
              "/worksheet\" Target=\"worksheets/sheet2.xml\"/><Relationship Id=\"rId4\" "
              "Type=\"" +
-             kRel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+             kRel +
+             "/sharedStrings\" Target=\"sharedStrings.xml\"/><Relationship Id=\"rId5\" "
+             "Type=\"" +
+             kRel +
+             "/externalLink\" Target=\"externalLinks/externalLink1.xml\"/>"
+             "</Relationships>"},
         {"xl/workbook.xml",
          kHead + "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel +
              "\"><fileVersion appName=\"Calc\"/><workbookPr backupFile=\"false\" "
              "showObjects=\"all\" date1904=\"false\"/><bookViews><workbookView activeTab=\"0\"/>"
              "</bookViews><sheets><sheet name=\"Sheet1\" sheetId=\"1\" state=\"visible\" "
              "r:id=\"rId2\"/><sheet name=\"Sheet 2\" sheetId=\"2\" state=\"hidden\" r:id=\"rId3\"/>"
-             "</sheets><definedNames><definedName function=\"false\" hidden=\"false\" "
+             "</sheets><externalReferences><externalReference r:id=\"rId5\"/>"
+             "</externalReferences><definedNames><definedName function=\"false\" hidden=\"false\" "
              "name=\"Total\" vbProcedure=\"false\">Sheet1!$A$1:$B$2</definedName><definedName "
              "function=\"false\" hidden=\"false\" localSheetId=\"1\" name=\"Local\" "
              "vbProcedure=\"false\">'Sheet 2'!$A$1</definedName><definedName "
@@ -130,6 +143,28 @@ const std::vector<PackagePart>& BasePackage() {
              "<si><t/></si></sst>"},
         {"xl/worksheets/sheet1.xml", FirstSheet()},
         {"xl/worksheets/sheet2.xml", SecondSheet()},
+        {"xl/worksheets/_rels/sheet1.xml.rels",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\"" + kPackageRel +
+             "\"><Relationship Id=\"rId1\" Type=\"" + kRel +
+             "/comments\" Target=\"../comments1.xml\"/></Relationships>"},
+        {"xl/comments1.xml",
+         kHead + "<comments xmlns=\"" + kMain +
+             "\"><authors><author>Ann</author><author/>"
+             "</authors><commentList><comment ref=\"A1\" authorId=\"0\"><text><r><rPr><b "
+             "val=\"true\"/><sz val=\"9\"/><rFont val=\"Arial\"/></rPr><t xml:space=\"preserve\">"
+             "Ann:</t></r><r><t>a note</t></r></text></comment><comment ref=\"D5\" "
+             "authorId=\"1\"><text><t>plain</t></text></comment></commentList></comments>"},
+        {"xl/externalLinks/externalLink1.xml",
+         kHead + "<externalLink xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel +
+             "\"><externalBook r:id=\"rId1\"><sheetNames><sheetName val=\"Other\"/>"
+             "</sheetNames><sheetDataSet><sheetData sheetId=\"0\"><row r=\"1\"><cell r=\"A1\" "
+             "t=\"n\"><v>5</v></cell><cell r=\"B1\" t=\"str\"><v>x</v></cell></row>"
+             "</sheetData></sheetDataSet></externalBook></externalLink>"},
+        {"xl/externalLinks/_rels/externalLink1.xml.rels",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\"" + kPackageRel +
+             "\"><Relationship Id=\"rId1\" Type=\"" + kRel +
+             "/externalLinkPath\" Target=\"other.xlsx\" TargetMode=\"External\"/>"
+             "</Relationships>"},
     };
     return kParts;
 }
