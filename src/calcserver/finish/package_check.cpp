@@ -138,7 +138,9 @@ void CheckRelationships(const ZipReader& zip, const std::string& part, std::stri
         return;  // reported as XML that is not well-formed
     }
     for (const pugi::xml_node relationship : document.document_element().children()) {
-        if (std::string_view(relationship.attribute("TargetMode").value()) == "External") {
+        // A hyperlink names a place ("#Sheet2!A1", as Excel writes it too), not a part.
+        if (std::string_view(relationship.attribute("TargetMode").value()) == "External" ||
+            std::string_view(relationship.attribute("Type").value()).ends_with("/hyperlink")) {
             continue;
         }
         const std::string target =
