@@ -36,13 +36,9 @@ std::string FormatNumber(double value) {
 }
 
 bool ParseNumber(std::string_view text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
-    const std::string copy(text);  // strtod needs a terminated string and accepts "1E-005"
-    char* end = nullptr;
-    value = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() + copy.size() && std::isfinite(value);
+    const std::optional<double> number = package::ParseXmlNumber(text);
+    value = number.value_or(0);
+    return number.has_value();
 }
 
 Target TargetFor(const biff::CellValue& value, bool hasFormula, SharedStringTable& strings) {
