@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 
+#include "calcserver/finish/finish_process.h"
+#include "calcserver/finish/isolated_step.h"
 #include "calcserver/package/file_placement.h"
 #include "calcserver/package/zip_package.h"
 #include "platform/automation.h"
@@ -162,6 +165,42 @@ TEST(FinishPackage, TreatsAnotherPathToTheSourceAsTheSource) {
     EXPECT_THROW(CheckTarget(source, dir.Path() / "link.xlsx"), platform::AutomationError);
     EXPECT_THROW(CheckTarget(source, dir.Path() / "." / "book.xls"), platform::AutomationError);
     EXPECT_NO_THROW(CheckTarget(source, dir.Path() / "book.xlsx"));
+}
+
+// Whatever the finishing process does, the caller gets an ending it can report and goes on.
+TEST(IsolatedStep, CrashesHangsAndRefusalsEndTheStepNotTheCaller) {
+    using Ending = StepOutcome::Ending;
+    const StepOutcome crashed =
+        RunIsolatedStep({"/bin/sh", "-c", "kill -SEGV $$"}, std::chrono::minutes(1));
+    EXPECT_EQ(crashed.ending, Ending::kKilledBySignal);
+    EXPECT_EQ(crashed.signal, SIGSEGV);
+    const StepOutcome hung = RunIsolatedStep({"/bin/sleep", "600"}, std::chrono::milliseconds(200));
+    EXPECT_EQ(hung.ending, Ending::kTimedOut);
+    const StepOutcome refused =
+        RunIsolatedStep({"/bin/sh", "-c", "printf '1004\\nno'; exit 1"}, std::chrono::minutes(1));
+    EXPECT_EQ(refused.ending, Ending::kExited);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.output, "1004\nno");
+    EXPECT_EQ(RunIsolatedStep({"/nonexistent/program"}, std::chrono::minutes(1)).ending,
+              Ending::kNotStarted);
+}
+
+TEST(FinishPackageInOwnProcess, PlacesThePackageOrPassesOnTheRefusal) {
+    TempDir dir;
+    const auto output = dir.Path() / "office" / "save-1.xlsx";
+    WritePackage(output);
+    const auto target = dir.Path() / "book.xlsx";
+    FinishPackageInOwnProcess({dir.Path() / "book.xls", output, 51, target});
+    EXPECT_EQ(package::ZipReader(target).Read("xl/workbook.xml"), kWorkbook);
+    try {
+        FinishPackageInOwnProcess({dir.Path() / "book.xls", output, 51, target});
+        ADD_FAILURE() << "saved over the target";
+    } catch (const platform::AutomationError& error) {
+        EXPECT_EQ(error.Number(), platform::kErrApplicationDefined);
+        EXPECT_NE(error.Description().find("never replaces"), std::string::npos)
+            << error.Description();
+    }
+    EXPECT_EQ(EntryCount(dir.Path()), 2u);  // office/ and book.xlsx, no temporary
 }
 
 }  // namespace
