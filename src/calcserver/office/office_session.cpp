@@ -28,6 +28,7 @@
 #include <thread>
 
 #include "calcserver/office/call_runner.h"
+#include "calcserver/office/file_url.h"
 #include "calcserver/office/interaction_handler.h"
 #include "calcserver/office/office_environment.h"
 #include "calcserver/office/office_process.h"
@@ -55,26 +56,6 @@ bool IsExcelImportFilter(const std::string& filter) {
         }
     }
     return false;
-}
-
-// A file URL with every byte outside the unreserved set escaped, so that any name on
-// disk, whatever its encoding, reaches the office unchanged.
-std::string FileUrl(const std::filesystem::path& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string url = "file://";
-    for (const unsigned char c : path.string()) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
-                           c == '~';
-        if (plain) {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 0xF];
-        }
-    }
-    return url;
 }
 
 css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
