@@ -14,9 +14,11 @@ packages=(
     libreoffice-calc-nogui libreoffice-dev
     # fonts the window is laid out with (metric twins of Arial)
     fonts-liberation fonts-dejavu-core
+    # the desktop shell's side: handler lookup, the MIME database and a viewer for help.chm
+    xdg-utils shared-mime-info xchm
     # independent readers and display for the tests, screenshots and benchmarks
     python3 python3-xlrd python3-openpyxl python3-olefile
-    xvfb xauth x11-apps imagemagick hyperfine time
+    xvfb xauth x11-apps imagemagick hyperfine time xdotool
     locales  # a comma-decimal locale for the tests, made below
 )
 
