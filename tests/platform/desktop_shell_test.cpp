@@ -14,6 +14,7 @@
 
 #include "platform/handler_lookup.h"
 #include "platform/shell.h"
+#include "support/prerequisites.h"
 #include "support/shell_tools.h"
 #include "support/temp_dir.h"
 
@@ -163,10 +164,7 @@ TEST_F(DesktopShellTest, AProgramThatDoesNotStartIsNamedInTheShellsBox) {
 // desktop running.
 TEST(XdgHandlerLookupTest, FindsAProgramForCompiledHelp) {
     if (!testing::HasCommand("xdg-mime")) {
-        if (std::getenv("CI") != nullptr && std::string(std::getenv("CI")) == "true") {
-            FAIL() << "xdg-mime is missing: run scripts/install-deps.sh";
-        }
-        GTEST_SKIP() << "xdg-mime is missing: run scripts/install-deps.sh";
+        TABROOK_SKIP_UNLESS_CI() << "xdg-mime is missing: run scripts/install-deps.sh";
     }
     const auto handler = XdgHandlerLookup().HandlerFor("application/vnd.ms-htmlhelp");
     ASSERT_TRUE(handler) << "no viewer for help.chm: run scripts/install-deps.sh";

@@ -81,10 +81,6 @@ void Sweep(const std::filesystem::path& folder, Owner owner, Remove remove) {
 
 }  // namespace
 
-std::string OwnedFolderPrefix(std::string_view kind) {
-    return "tabrook-" + std::string(kind) + "-" + std::to_string(::getpid()) + "-";
-}
-
 std::string OwnedPipePrefix() {
     return "tabrook_" + std::to_string(::getpid()) + "_";
 }

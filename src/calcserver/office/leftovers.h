@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "calcserver/owned_temporaries.h"
+
 namespace tabrook::calcserver::office {
 
-// "tabrook-<kind>-<pid>-" for this process.
-std::string OwnedFolderPrefix(std::string_view kind);
 // "tabrook_<pid>_" for this process: the start of an office pipe name.
 std::string OwnedPipePrefix();
 
