@@ -8,11 +8,14 @@ namespace tabrook::platform {
 namespace {
 
 constexpr int kIconRole = Qt::UserRole + 1;
+// The row's text as it was given: a file name on Linux may be any bytes, and the shown
+// text (decoded as UTF-8) cannot give them back.
+constexpr int kBytesRole = Qt::UserRole + 2;
 
 }  // namespace
 
 std::string ListItem::Text() const {
-    return item_->text(0).toStdString();
+    return item_->data(0, kBytesRole).toByteArray().toStdString();
 }
 
 int ListItem::Index() const {
@@ -79,6 +82,7 @@ void ListView::SetSmallIcons(const ImageList* images) {
 
 ListItem ListView::Add(const std::string& text, std::optional<int> position) {
     auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
+    item->setData(0, kBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren |
                    (checkBoxes_ ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
     if (checkBoxes_) {
