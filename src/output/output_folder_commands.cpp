@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/message_boxes.h"
 #include "platform/shell.h"
+#include "state/listed_path.h"
 
 namespace tabrook::output {
 namespace {
@@ -56,7 +57,7 @@ std::string SpelledFolder(const std::string& text) {
 void BrowseOutputFolder(app::Form1& form) {
     const std::optional<std::string> path =
         dialogs::ChooseFolder(form.Svc(), &form, "Output Folder");
-    if (!path) {
+    if (!path || !state::AcceptListedPath(form, *path)) {
         return;
     }
     platform::ComboBox& folders = form.Combo2();

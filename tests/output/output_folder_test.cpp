@@ -85,6 +85,17 @@ TEST_F(OutputFolderTest, PrepareCreatesATypedFolderOneLevelDeepAndNeverARemember
     EXPECT_FALSE(std::filesystem::exists(work + "/gone"));
 }
 
+TEST_F(OutputFolderTest, BrowseRefusesAFolderThatWouldSplitInTheStateFile) {
+    const std::string folder = fixture.work.MakeDir("a\nb").string();
+    fixture.dialogs.folderAnswers = {folder};
+    platform::ComboBox& combo = Combo2({"/kept"}, 0);
+    BrowseOutputFolder(fixture.Form());
+    EXPECT_EQ(combo.ListCount(), 1);
+    EXPECT_EQ(combo.Text(), "/kept");
+    ASSERT_EQ(fixture.messageBoxes.shown.size(), 1U);
+    EXPECT_EQ(fixture.messageBoxes.shown[0].icon, platform::MessageIcon::Critical);
+}
+
 TEST_F(OutputFolderTest, ViewOpensWhatTheTextNamesAsAnAbsoluteFolder) {
     const std::string work = fixture.work.Str();
     fixture.work.Write("file.xls");

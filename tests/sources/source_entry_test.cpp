@@ -141,5 +141,21 @@ TEST_F(SourceEntryTest, EveryUserChoiceOfAnEntryRefillsTheFileListOnce) {
     }
 }
 
+TEST_F(SourceEntryTest, AddRefusesPathsThatWouldSplitInTheStateFile) {
+    app::Form1& form = Seed(1);
+    fixture.work.Write("a/line\nbreak.xls");
+    const std::string folder = fixture.work.MakeDir("c\rd").string();
+    fixture.dialogs.openAnswers = {At("a/line\nbreak.xls")};
+    fixture.dialogs.folderAnswers = {folder};
+    AddSourceFile(form);
+    AddSourceFolder(form);
+    EXPECT_EQ(Lists(form), "*a:2 b:2 gone:3 |1.xls|-2.xls");
+    EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+    ASSERT_EQ(fixture.messageBoxes.shown.size(), 2U);
+    EXPECT_EQ(fixture.messageBoxes.shown[1].text,
+              "A path that holds a line break cannot be added:\n" + folder);
+    EXPECT_EQ(fixture.messageBoxes.shown[1].icon, platform::MessageIcon::Critical);
+}
+
 }  // namespace
 }  // namespace tabrook::sources
