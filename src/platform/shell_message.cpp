@@ -69,6 +69,7 @@ void ShowShellFailure(QWidget* owner, const ShellTarget& target, const std::stri
     box.setWindowTitle(isPath && !QFileInfo(name).fileName().isEmpty() ? QFileInfo(name).fileName()
                                                                        : name);
     box.setIcon(QMessageBox::Warning);
+    box.setTextFormat(Qt::PlainText);  // the text names paths, which may look like markup
     box.setText(QString::fromStdString(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
