@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Checks converted packages (.xlsx, .xlsm, .xlsb) as a strict consumer would, with readers
 that share no code with the converter: every XML part parses (Python's XML reader), every
-internal relationship names a part that is there, and a content type covers every part.
+internal relationship names a part that is there, a content type covers every part, and every
+anchor of a drawing holds an object.
 
 Usage: packages_check.py FILE_OR_FOLDER...   (exit status 1 when any package has a fault)
 """
@@ -15,6 +16,10 @@ from pathlib import Path
 CONTENT_TYPES = "[Content_Types].xml"
 PACKAGE_NS = "{http://schemas.openxmlformats.org/package/2006/content-types}"
 RELS_NS = "{http://schemas.openxmlformats.org/package/2006/relationships}"
+DRAWING_NS = "{http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing}"
+DRAWING_TYPE = "application/vnd.openxmlformats-officedocument.drawing+xml"
+ANCHORS = ("twoCellAnchor", "oneCellAnchor", "absoluteAnchor")
+OBJECTS = {DRAWING_NS + kind for kind in ("sp", "grpSp", "graphicFrame", "cxnSp", "pic", "contentPart")}
 
 
 def owner_of(rels):
@@ -41,7 +46,8 @@ def faults_of(path):
         return ["no content types"]
     types = ElementTree.fromstring(archive.read(CONTENT_TYPES))
     defaults = {d.get("Extension", "").lower() for d in types.iter(PACKAGE_NS + "Default")}
-    overrides = {o.get("PartName", "").lstrip("/").lower() for o in types.iter(PACKAGE_NS + "Override")}
+    overrides = {o.get("PartName", "").lstrip("/").lower(): o.get("ContentType")
+                 for o in types.iter(PACKAGE_NS + "Override")}
     for name in sorted(names):
         if name == CONTENT_TYPES or name.endswith("/"):
             continue
@@ -55,6 +61,11 @@ def faults_of(path):
         except ElementTree.ParseError as error:
             faults.append(f"{name}: {error}")
             continue
+        if overrides.get(name.lower()) == DRAWING_TYPE:
+            empty = sum(1 for kind in ANCHORS for anchor in root.iter(DRAWING_NS + kind)
+                        if not any(child.tag in OBJECTS for child in anchor))
+            if empty:
+                faults.append(f"{name}: {empty} anchors hold no object")
         owner = owner_of(name)
         if owner is None:
             continue
