@@ -24,8 +24,8 @@ std::size_t Walk(const biff::Workbook& workbook) {
     for (const biff::Sheet& sheet : workbook.sheets) {
         total += sheet.name.size() + sheet.codeName.size();
         for (const auto& [address, cell] : sheet.cells) {
-            if (const auto* text = std::get_if<std::string>(&cell.value)) {
-                total += text->size();
+            if (const auto* text = std::get_if<biff::Text>(&cell.value)) {
+                total += text->str().size();
             } else if (const auto* error = std::get_if<biff::ErrorValue>(&cell.value)) {
                 total += biff::ErrorText(*error).size();
             }

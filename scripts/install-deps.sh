@@ -15,9 +15,12 @@ packages=(
     libreoffice-calc-nogui libreoffice-dev
     # fonts the window is laid out with (metric twins of Arial)
     fonts-liberation fonts-dejavu-core
+    # the desktop shell's side: handler lookup, the MIME database and a viewer for help.chm
+    xdg-utils shared-mime-info xchm
     # independent readers and display for the tests, screenshots and benchmarks
     python3 python3-xlrd python3-openpyxl python3-olefile
-    xvfb xauth x11-apps imagemagick hyperfine time
+    xvfb xauth x11-apps imagemagick hyperfine time xdotool
+    locales  # a comma-decimal locale for the tests, made below
 )
 
 # Node.js runs an independent .xlsb reader in the tests; the image may bring its own.
@@ -39,4 +42,14 @@ if ((${#missing[@]})); then
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
         "${missing[@]}"
+fi
+
+# Numbers in a package must read the same under a locale whose decimal point is a comma.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE\.UTF-8 UTF-8' /etc/locale.gen ||
+        echo 'de_DE.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+    "${sudo_cmd[@]}" locale-gen >/dev/null
 fi

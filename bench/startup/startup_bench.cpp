@@ -10,6 +10,7 @@
 
 #include "app/form1.h"
 #include "platform/automation.h"
+#include "platform/handler_lookup.h"
 #include "platform/message_boxes.h"
 #include "platform/posix_file_system.h"
 #include "platform/qt_dialogs.h"
@@ -33,7 +34,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     tabrook::platform::PosixFileSystem fileSystem;
     tabrook::platform::QtMessageBoxes messageBoxes;
-    tabrook::platform::DesktopShell shell;
+    const tabrook::platform::XdgHandlerLookup handlerLookup;
+    tabrook::platform::DetachedProgramStarter programStarter;
+    tabrook::platform::DesktopShell shell(handlerLookup, programStarter);
     tabrook::platform::QtDialogs dialogs;
     tabrook::platform::AutomationRegistry automation;
     tabrook::app::Services services{fileSystem, messageBoxes, shell, dialogs, automation, argv[1]};

@@ -202,7 +202,8 @@ void Form1::Wire() {
     on(command8_, &about::OpenHelpFile);
     on(command7_, &about::OpenHomePage);
     connect(command9_, &QAbstractButton::clicked, this, &Form1::Unload);
-    connect(listView1_, &platform::ListView::ItemClick, this,
+    // Whatever the user does to choose an entry shows its files; Convert relies on it.
+    connect(listView1_, &platform::ListView::SelectionChosen, this,
             [this] { sources::ShowSourceEntryFiles(*this); });
 }
 

@@ -6,6 +6,7 @@
 #include "app/icons.h"
 #include "calcserver/server/register_calc_server.h"
 #include "platform/automation.h"
+#include "platform/handler_lookup.h"
 #include "platform/message_boxes.h"
 #include "platform/posix_file_system.h"
 #include "platform/qt_dialogs.h"
@@ -22,7 +23,9 @@ int main(int argc, char** argv) {
 
     tabrook::platform::PosixFileSystem fileSystem;
     tabrook::platform::QtMessageBoxes messageBoxes;
-    tabrook::platform::DesktopShell shell;
+    const tabrook::platform::XdgHandlerLookup handlerLookup;
+    tabrook::platform::DetachedProgramStarter programStarter;
+    tabrook::platform::DesktopShell shell(handlerLookup, programStarter);
     tabrook::platform::QtDialogs dialogs;
     tabrook::platform::AutomationRegistry automation;
     tabrook::calcserver::RegisterCalcServer(automation);

@@ -22,4 +22,10 @@ inline constexpr std::uint32_t kGridColumns = 1u << 14;
 // Characters (UTF-16 units) a cell can hold; Excel cuts longer text to this.
 inline constexpr std::size_t kMaxCellTextUnits = 32767;
 
+// The finishing steps of one save run in a process of their own with these bounds: far
+// beyond what an honest workbook needs (the steps stream what they can), and a workbook
+// that goes past one fails alone while the run goes on.
+inline constexpr std::chrono::milliseconds kFinishTimeLimit = std::chrono::minutes(10);
+inline constexpr std::size_t kFinishMemoryLimit = std::size_t{6} << 30;  // address space
+
 }  // namespace tabrook::calcserver

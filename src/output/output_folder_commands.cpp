@@ -1,7 +1,9 @@
 #include "output/output_folder_commands.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "app/form1.h"
@@ -10,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/message_boxes.h"
 #include "platform/shell.h"
+#include "state/listed_path.h"
 
 namespace tabrook::output {
 namespace {
@@ -20,11 +23,33 @@ void Tell(app::Form1& form, const std::string& text, MessageIcon icon) {
     form.Svc().messageBoxes.Show(&form, text, icon);
 }
 
-std::string WithoutTrailingSeparators(std::string path) {
-    while (!path.empty() && path.back() == '/') {
-        path.pop_back();
+// The folder a typed or remembered text names, spelled once for the creation, the server
+// and the shell alike: absolute from the current folder, without "." components, doubled
+// or trailing separators. The root folder comes out empty. ".." stays: only the file system
+// knows where it leads when links are involved.
+std::string SpelledFolder(const std::string& text) {
+    std::string path = text;
+    if (!path.empty() && path.front() != '/') {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+        if (!error) {
+            path = absolute.string();
+        }
     }
-    return path;
+    std::string spelled;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view component(path.data() + start, end - start);
+        if (!component.empty() && component != ".") {
+            if (!spelled.empty() || path.front() == '/') {
+                spelled += '/';
+            }
+            spelled += component;
+        }
+        start = end + 1;
+    }
+    return spelled;
 }
 
 }  // namespace
@@ -32,7 +57,7 @@ std::string WithoutTrailingSeparators(std::string path) {
 void BrowseOutputFolder(app::Form1& form) {
     const std::optional<std::string> path =
         dialogs::ChooseFolder(form.Svc(), &form, "Output Folder");
-    if (!path) {
+    if (!path || !state::AcceptListedPath(form, *path)) {
         return;
     }
     platform::ComboBox& folders = form.Combo2();
@@ -43,8 +68,9 @@ void BrowseOutputFolder(app::Form1& form) {
 }
 
 void ViewOutputFolder(app::Form1& form) {
-    // An empty text stands for the root folder.
-    const std::string folder = WithoutTrailingSeparators(form.Combo2().Text()) + "/";
+    // An empty text stands for the root folder. The shell needs an absolute path.
+    const std::string text = form.Combo2().Text();
+    const std::string folder = (text.empty() ? std::string() : SpelledFolder(text)) + "/";
     if (app::ProbePath(form.Svc().fileSystem, folder) == app::kProbeFolder) {
         form.Svc().shell.Open(&form, folder, platform::kShow);
     }
@@ -86,24 +112,15 @@ bool PrepareOutputFolder(app::Form1& form) {
         return false;
     }
     const bool typed = index == -1;
+    outputDir = SpelledFolder(text);
     // A remembered folder that has gone is never made again: it may have been removed on
     // purpose, or belong to a medium that is not mounted.
-    if (!typed && app::ProbePath(fileSystem, text) != app::kProbeFolder) {
+    if (!typed && !outputDir.empty() &&
+        app::ProbePath(fileSystem, outputDir) != app::kProbeFolder) {
         Tell(form, "Folder does not exist!", MessageIcon::Critical);
         return false;
     }
-
-    outputDir = WithoutTrailingSeparators(text);
-    // A relative typed path would mean different folders to the creation, to the server
-    // and to the shell; spell it once from the current folder.
-    if (!outputDir.empty() && outputDir.front() != '/') {
-        std::error_code error;
-        const std::filesystem::path absolute = std::filesystem::absolute(outputDir, error);
-        if (!error) {
-            outputDir = absolute.string();
-        }
-    }
-    // An empty text after trimming is the root folder, which always exists.
+    // An empty spelling is the root folder, which always exists.
     if (typed && !outputDir.empty() && app::ProbePath(fileSystem, outputDir) != app::kProbeFolder &&
         !fileSystem.MakeFolder(outputDir)) {
         Tell(form, "Failed to create folder!", MessageIcon::Critical);

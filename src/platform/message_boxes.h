@@ -1,8 +1,10 @@
 #pragma once
 // Modal message boxes titled with the application's name, OK button only.
 
+#include <memory>
 #include <string>
 
+class QMessageBox;
 class QWidget;
 
 namespace tabrook::platform {
@@ -14,6 +16,11 @@ class MessageBoxes {
     virtual ~MessageBoxes() = default;
     virtual void Show(QWidget* owner, const std::string& text, MessageIcon icon) = 0;
 };
+
+// The box Show runs, ready but not shown. Its text is plain: names of files and folders
+// often hold "<" and "&", which must read as written.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const std::string& text,
+                                            MessageIcon icon);
 
 class QtMessageBoxes final : public MessageBoxes {
   public:

@@ -45,6 +45,11 @@ bool IsHiddenName(std::string_view name) {
     return !name.empty() && name.front() == '.';
 }
 
+// A folder's own "." and "..": not hidden entries, though their names begin with ".".
+bool IsOwnEntryName(std::string_view name) {
+    return name == "." || name == "..";
+}
+
 struct SplitPattern {
     std::string folder;  // with its trailing "/", or empty for the current folder
     std::string name;    // last component; "*" when the pattern ends in "/"
@@ -91,7 +96,8 @@ SearchResult PosixFileSystem::Search(const std::string& pattern, SearchKinds kin
 
     if (!HasWildcards(split.name)) {
         // An exact name: the entry itself, if it is of a reportable kind and not hidden.
-        if (!IsHiddenName(split.name) && Reportable(KindOfPath(pattern), kinds)) {
+        if ((!IsHiddenName(split.name) || IsOwnEntryName(split.name)) &&
+            Reportable(KindOfPath(pattern), kinds)) {
             result.names.push_back(split.name);
         }
         return result;
@@ -174,7 +180,7 @@ std::optional<std::uint32_t> PosixFileSystem::Attributes(const std::string& path
     const std::size_t slash = trimmed.rfind('/');
     const std::string_view last =
         slash == std::string_view::npos ? trimmed : trimmed.substr(slash + 1);
-    if (IsHiddenName(last) && last != "." && last != "..") {
+    if (IsHiddenName(last) && !IsOwnEntryName(last)) {
         attributes |= kAttrHidden;
     }
     return attributes;

@@ -5,6 +5,7 @@
 #include "app/form1.h"
 #include "dialogs/common_dialogs.h"
 #include "sources/file_list.h"
+#include "state/listed_path.h"
 
 namespace tabrook::sources {
 namespace {
@@ -57,6 +58,9 @@ void AddSourceFile(app::Form1& form) {
         return;
     }
     const std::string path = dialog.FileName();
+    if (!state::AcceptListedPath(form, path)) {
+        return;
+    }
 
     platform::ListView& entries = form.ListView1();
     platform::ListItem row = entries.Add(path);
@@ -75,6 +79,9 @@ void AddSourceFolder(app::Form1& form) {
         return;
     }
     const std::string& path = *chosen;
+    if (!state::AcceptListedPath(form, path)) {
+        return;
+    }
 
     platform::ListView& entries = form.ListView1();
     platform::ListItem row = entries.Add(path);

@@ -145,13 +145,14 @@ TEST(ShutDownLimits, SavesAtMost201FoldersAndEmptyListsAsEmptyFiles) {
     EXPECT_EQ(again.Combo2().List(200), "/out/200");
 }
 
-TEST(ShutDownPaths, MissingEntriesAreWrittenBackUnchanged) {
+TEST(ShutDownPaths, MissingAndUndecodableEntriesAreWrittenBackUnchanged) {
     FormFixture fixture;
     fixture.WriteStateFile("set.txt", {"1", "0"});
-    fixture.WriteStateFile("EXCEL.txt", {"/gone/away", "", "/gone/away"});
+    fixture.WriteStateFile("EXCEL.txt", {"/gone/away", "", "/gone/\xff\xc3(", "/gone/away"});
     fixture.Open();
     fixture.Close();
-    EXPECT_EQ(fixture.ReadStateFile("EXCEL.txt"), "/gone/away\r\n\r\n/gone/away\r\n");
+    EXPECT_EQ(fixture.ReadStateFile("EXCEL.txt"),
+              "/gone/away\r\n\r\n/gone/\xff\xc3(\r\n/gone/away\r\n");
 }
 
 TEST(ShutDownPaths, ExitButtonSavesExactlyAsTheCloseBox) {

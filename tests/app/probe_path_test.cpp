@@ -44,6 +44,10 @@ TEST_F(ProbePathTest, ClassifiesEveryKindOfPath) {
         {"empty", kProbeFolder},
         {"empty/", kProbeFolder},  // a folder's own entries count, even when it holds nothing
         {"folder/sub", kProbeFolder},
+        {"folder/sub/.", kProbeFolder},  // a folder's own entries are no hidden entries
+        {"folder/sub/..", kProbeFolder},
+        {"folder/Book.xls/.", kProbeMissing},
+        {"folder/missing/..", kProbeMissing},
         {"folder/Book.xls", kProbeFile},
         {"link.xls", kProbeFile},             // links are followed
         {"folder/Book.xls/", kProbeMissing},  // a file is no folder

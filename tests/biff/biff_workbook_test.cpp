@@ -102,15 +102,19 @@ TEST(BiffCells, SharedStringsSplitAcrossContinueRecordsAndSkipFormatting) {
     const Bytes rest{0x01, 'd', 0, 0xE9, 0, 0xAC, 0x20};  // "dé€"
     const auto cells =
         ReadWorkbookStream(
-            WorkbookStream({Record(0x00FC, sst), Record(0x003C, rest)},
-                           {{"S",
-                             {CellRecord(0x00FD, 0, 0, Le32(0)), CellRecord(0x00FD, 0, 1, Le32(1)),
-                              CellRecord(0x00FD, 0, 2, Le32(7))}}}))
+            WorkbookStream(
+                {Record(0x00FC, sst), Record(0x003C, rest)},
+                {{"S",
+                  {CellRecord(0x00FD, 0, 0, Le32(0)), CellRecord(0x00FD, 0, 1, Le32(1)),
+                   CellRecord(0x00FD, 0, 2, Le32(7)), CellRecord(0x00FD, 1, 0, Le32(1))}}}))
             .sheets.at(0)
             .cells;
     EXPECT_EQ(cells.at({0, 0}).value, CellValue(std::string("run")));
     EXPECT_EQ(cells.at({0, 1}).value, CellValue(std::string("abcdé€")));
     EXPECT_EQ(cells.count({0, 2}), 0u) << "an index past the table gives no value";
+    // Cells that show one shared string hold one copy of it, however long and however many.
+    EXPECT_EQ(&std::get<Text>(cells.at({0, 1}).value).str(),
+              &std::get<Text>(cells.at({1, 0}).value).str());
 }
 
 TEST(BiffSheets, NamesTypesVisibilityAndCodeNamesWithOrWithoutCells) {

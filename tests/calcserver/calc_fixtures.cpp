@@ -71,8 +71,9 @@ std::filesystem::path SampleWorkbook() {
     }
     TempDir work;
     work.Write("sample.fods", kFlatSpreadsheet);
-    if (!ConvertWithOffice({work.Path() / "sample.fods"}, "xls", work.Path(),
-                           work.Path() / "profile")) {
+    if (ConvertWithOffice({work.Path() / "sample.fods"}, "xls", work.Path(),
+                          work.Path() / "profile")
+            .empty()) {
         throw std::runtime_error("LibreOffice did not make the sample workbook");
     }
     std::filesystem::copy_file(work.Path() / "sample.xls", work.Path() / "ready.xls");

@@ -1,5 +1,6 @@
 // No office outlives its client: a child process creates an instance and is killed with
 // SIGKILL, which leaves no chance to clean up; the kernel must end the office.
+// The client is client_killed_helper.cpp, a program of its own.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -21,46 +22,17 @@ extern char** environ;
 namespace tabrook::calcserver {
 namespace {
 
-constexpr const char* kReportVariable = "TABROOK_TEST_CLIENT_REPORT";
-
-// The child's side; skipped unless started by the test below.
-TEST(CalcServerClient, HoldsAnInstanceUntilKilled) {
-    const char* report = std::getenv(kReportVariable);
-    if (report == nullptr) {
-        GTEST_SKIP() << "runs only as the child of OfficeDiesWithAKilledClient";
-    }
-    platform::AutomationRegistry registry;
-    RegisterCalcServer(registry);
-    const auto application = registry.CreateObject("Excel.Application");
-    const auto children = testing::OfficeChildren();
-    ASSERT_EQ(children.size(), 1u);
-    const std::string partial = std::string(report) + ".part";
-    std::ofstream(partial) << children.front();
-    std::filesystem::rename(partial, report);
-    for (;;) {
-        ::pause();
-    }
-}
-
 TEST(CalcServerClient, OfficeDiesWithAKilledClient) {
     testing::TempDir dir;
     const std::string report = (dir.Path() / "office.pid").string();
-    const std::string variable = std::string(kReportVariable) + "=" + report;
-    std::vector<char*> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        environment.push_back(*entry);
-    }
-    environment.push_back(const_cast<char*>(variable.c_str()));
-    environment.push_back(nullptr);
-    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    std::string filter = "--gtest_filter=CalcServerClient.HoldsAnInstanceUntilKilled";
-    char* argv[] = {self.data(), filter.data(), nullptr};
+    std::string helper = TABROOK_CLIENT_HELPER;
+    std::string reportArgument = report;
+    char* argv[] = {helper.data(), reportArgument.data(), nullptr};
     pid_t client = 0;
     posix_spawn_file_actions_t quiet;
     ::posix_spawn_file_actions_init(&quiet);
     ::posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const int spawned =
-        ::posix_spawn(&client, self.c_str(), &quiet, nullptr, argv, environment.data());
+    const int spawned = ::posix_spawn(&client, helper.c_str(), &quiet, nullptr, argv, environ);
     ::posix_spawn_file_actions_destroy(&quiet);
     ASSERT_EQ(spawned, 0);
 

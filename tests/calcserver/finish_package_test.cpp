@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 
+#include "calcserver/finish/finish_process.h"
+#include "calcserver/finish/isolated_step.h"
 #include "calcserver/package/file_placement.h"
 #include "calcserver/package/zip_package.h"
 #include "platform/automation.h"
@@ -42,7 +45,9 @@ void WritePackage(const std::filesystem::path& file,
                "vnd.openxmlformats-package.relationships+xml\"/>"
                "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
                "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-               "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>");
+               "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+               "<Override PartName=\"/xl/drawings/drawing1.xml\" ContentType=\"application/"
+               "vnd.openxmlformats-officedocument.drawing+xml\"/></Types>");
     writer.Add("_rels/.rels", std::string("<Relationships><Relationship Id=\"rId1\" Type=\"") +
                                   kRelationships +
                                   "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
@@ -86,6 +91,11 @@ TEST(FinishPackage, PlacesACompletePackageButNeverOverAnotherFile) {
     EXPECT_EQ(FileText(late), "finished");
 }
 
+constexpr const char* kEmptyAnchor =
+    "<xdr:twoCellAnchor><xdr:from/><xdr:to/><xdr:clientData/></xdr:twoCellAnchor>";
+constexpr const char* kPictureAnchor =
+    "<xdr:oneCellAnchor><xdr:from/><xdr:pic/><xdr:clientData/></xdr:oneCellAnchor>";
+
 // What the office writes badly is mended where the fix is certain and refused otherwise;
 // a package Excel would have to repair never counts as converted.
 TEST(FinishPackage, MendsAStrayAmpersandAndRefusesOtherFaults) {
@@ -111,6 +121,11 @@ TEST(FinishPackage, MendsAStrayAmpersandAndRefusesOtherFaults) {
              "worksheet\" Target=\"worksheets/sheet9.xml\"/>",
          "missing part xl/worksheets/sheet9.xml"},
         {"a part no content type covers", {{"xl/media/image1.png", "png"}}, "", "no content type"},
+        {"a drawing whose control anchors hold no object",
+         {{"xl/drawings/drawing1.xml", std::string("<xdr:wsDr xmlns:xdr=\"x\">") + kEmptyAnchor +
+                                           kPictureAnchor + kEmptyAnchor + "</xdr:wsDr>"}},
+         "",
+         nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -120,8 +135,16 @@ TEST(FinishPackage, MendsAStrayAmpersandAndRefusesOtherFaults) {
         const auto target = dir.Path() / "book.xlsx";
         if (c.fault == nullptr) {
             FinishPackage({dir.Path() / "book.xls", output, 51, target});
-            EXPECT_EQ(package::ZipReader(target).Read(link),
-                      "<externalLink><v>BS&amp;W &amp; A&#38;B &#x26; &lt;</v></externalLink>");
+            const package::ZipReader result(target);
+            if (result.Has(link)) {
+                EXPECT_EQ(result.Read(link),
+                          "<externalLink><v>BS&amp;W &amp; A&#38;B &#x26; "
+                          "&lt;</v></externalLink>");
+            } else {
+                EXPECT_EQ(
+                    result.Read("xl/drawings/drawing1.xml"),
+                    std::string("<xdr:wsDr xmlns:xdr=\"x\">") + kPictureAnchor + "</xdr:wsDr>");
+            }
             continue;
         }
         try {
@@ -162,6 +185,42 @@ TEST(FinishPackage, TreatsAnotherPathToTheSourceAsTheSource) {
     EXPECT_THROW(CheckTarget(source, dir.Path() / "link.xlsx"), platform::AutomationError);
     EXPECT_THROW(CheckTarget(source, dir.Path() / "." / "book.xls"), platform::AutomationError);
     EXPECT_NO_THROW(CheckTarget(source, dir.Path() / "book.xlsx"));
+}
+
+// Whatever the finishing process does, the caller gets an ending it can report and goes on.
+TEST(IsolatedStep, CrashesHangsAndRefusalsEndTheStepNotTheCaller) {
+    using Ending = StepOutcome::Ending;
+    const StepOutcome crashed =
+        RunIsolatedStep({"/bin/sh", "-c", "kill -SEGV $$"}, std::chrono::minutes(1));
+    EXPECT_EQ(crashed.ending, Ending::kKilledBySignal);
+    EXPECT_EQ(crashed.signal, SIGSEGV);
+    const StepOutcome hung = RunIsolatedStep({"/bin/sleep", "600"}, std::chrono::milliseconds(200));
+    EXPECT_EQ(hung.ending, Ending::kTimedOut);
+    const StepOutcome refused =
+        RunIsolatedStep({"/bin/sh", "-c", "printf '1004\\nno'; exit 1"}, std::chrono::minutes(1));
+    EXPECT_EQ(refused.ending, Ending::kExited);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.output, "1004\nno");
+    EXPECT_EQ(RunIsolatedStep({"/nonexistent/program"}, std::chrono::minutes(1)).ending,
+              Ending::kNotStarted);
+}
+
+TEST(FinishPackageInOwnProcess, PlacesThePackageOrPassesOnTheRefusal) {
+    TempDir dir;
+    const auto output = dir.Path() / "office" / "save-1.xlsx";
+    WritePackage(output);
+    const auto target = dir.Path() / "book.xlsx";
+    FinishPackageInOwnProcess({dir.Path() / "book.xls", output, 51, target});
+    EXPECT_EQ(package::ZipReader(target).Read("xl/workbook.xml"), kWorkbook);
+    try {
+        FinishPackageInOwnProcess({dir.Path() / "book.xls", output, 51, target});
+        ADD_FAILURE() << "saved over the target";
+    } catch (const platform::AutomationError& error) {
+        EXPECT_EQ(error.Number(), platform::kErrApplicationDefined);
+        EXPECT_NE(error.Description().find("never replaces"), std::string::npos)
+            << error.Description();
+    }
+    EXPECT_EQ(EntryCount(dir.Path()), 2u);  // office/ and book.xlsx, no temporary
 }
 
 }  // namespace

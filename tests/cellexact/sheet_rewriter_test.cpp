@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
+#include "support/prerequisites.h"
+
 namespace tabrook::calcserver::cellexact {
 namespace {
 
@@ -116,6 +120,25 @@ TEST(SheetRewriter, HostileSourcesStayWithinTheGridAndTheirOwnSize) {
     SharedStringTable cut({});
     EXPECT_EQ(RewriteSheet(xml, source, cut).textsCut, 1u);
     EXPECT_EQ(cut.Texts()[0], "z" + std::string(32765, 'y'));
+}
+
+// The window runs under the user's locale, where a decimal point may be a comma; numbers
+// in a package are the same whatever it says.
+TEST(SheetRewriter, NumbersReadTheSameInACommaLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        TABROOK_SKIP_UNLESS_CI() << "the de_DE.UTF-8 locale is not installed";
+    }
+    biff::Sheet source;
+    source.cells[{1, 1}] = Cell{0.5};
+    source.cells[{1, 2}] = Cell{-1e-5};
+    std::string xml = Sheet(Row2(R"(<c r="B2"><v>0.5</v></c><c r="C2"><v>-1E-005</v></c>)"));
+    const std::string before = xml;
+    SharedStringTable strings({});
+    const SheetOutcome outcome = RewriteSheet(xml, source, strings);
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(outcome.changed + outcome.refined, 0u);
+    EXPECT_EQ(xml, before);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "calcserver/calc_fixtures.h"
 #include "calcserver/server/register_calc_server.h"
 #include "support/form_fixture.h"
+#include "support/prerequisites.h"
 
 namespace tabrook::convert {
 namespace {
@@ -134,7 +135,7 @@ TEST(EndToEnd, AFolderOfWorkbooksConvertedByClicksIntoEachFormat) {
 TEST(EndToEnd, TheSharedCorpusConvertedByClicks) {
     const fs::path corpus = testing::CorpusDir();
     if (corpus.empty()) {
-        GTEST_SKIP() << "the shared corpus of real-world workbooks is not here";
+        TABROOK_SKIP_UNLESS_CI() << "the shared corpus of real-world workbooks is not here";
     }
     testing::TempDir work;
     const fs::path out = work.MakeDir("out"),

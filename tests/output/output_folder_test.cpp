@@ -59,6 +59,11 @@ TEST_F(OutputFolderTest, PrepareCreatesATypedFolderOneLevelDeepAndNeverARemember
         {work + "/gone", true, "16 Folder does not exist!"},
         {"", false, "64 Please select output folder"},
         {"/", false, "/"},
+        {work + "/out/.", false, work + "/out/"},  // "." names the folder itself
+        {work + "/out/./.", true, work + "/out/"},
+        {work + "/out/made/.", false, work + "/out/made/"},
+        {work + "/no/such/.", false, "16 Failed to create folder!"},
+        {work + "/out/..", false, work + "/out/../"},
         {"relative//", false, work + "/relative/"}};  // spelled from the current folder
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(work);
@@ -75,8 +80,44 @@ TEST_F(OutputFolderTest, PrepareCreatesATypedFolderOneLevelDeepAndNeverARemember
     }
     std::filesystem::current_path(before);
     EXPECT_TRUE(std::filesystem::is_directory(work + "/out/new"));
+    EXPECT_TRUE(std::filesystem::is_directory(work + "/out/made"));
     EXPECT_FALSE(std::filesystem::exists(work + "/no"));
     EXPECT_FALSE(std::filesystem::exists(work + "/gone"));
+}
+
+TEST_F(OutputFolderTest, BrowseRefusesAFolderThatWouldSplitInTheStateFile) {
+    const std::string folder = fixture.work.MakeDir("a\nb").string();
+    fixture.dialogs.folderAnswers = {folder};
+    platform::ComboBox& combo = Combo2({"/kept"}, 0);
+    BrowseOutputFolder(fixture.Form());
+    EXPECT_EQ(combo.ListCount(), 1);
+    EXPECT_EQ(combo.Text(), "/kept");
+    ASSERT_EQ(fixture.messageBoxes.shown.size(), 1U);
+    EXPECT_EQ(fixture.messageBoxes.shown[0].icon, platform::MessageIcon::Critical);
+}
+
+TEST_F(OutputFolderTest, ViewOpensWhatTheTextNamesAsAnAbsoluteFolder) {
+    const std::string work = fixture.work.Str();
+    fixture.work.Write("file.xls");
+    // text, then the folder handed to the shell ("" when nothing is opened).
+    const std::pair<std::string, std::string> cases[] = {
+        {"out", work + "/out/"},  // spelled from the current folder, as a run would
+        {"./out/.", work + "/out/"},
+        {work + "/out//", work + "/out/"},
+        {"", "/"},
+        {"missing", ""},
+        {"file.xls", ""}};
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(work);
+    for (const auto& [text, opened] : cases) {
+        fixture.shell.calls.clear();
+        Combo2({}, -1, text);
+        ViewOutputFolder(fixture.Form());
+        EXPECT_EQ(fixture.shell.calls.empty() ? "" : fixture.shell.calls.at(0).target, opened)
+            << text;
+    }
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(fixture.messageBoxes.shown.empty());
 }
 
 }  // namespace

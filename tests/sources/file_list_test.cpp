@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
+#include "convert/run_conversion.h"
 #include "support/form_fixture.h"
 
 namespace tabrook::sources {
@@ -99,6 +100,43 @@ TEST_F(FileListTest, RootFolderEntryListsAndResolvesWithDoubledSeparator) {
         EXPECT_EQ(path, "//" + Form().ListView2().Item(row).Text());
         EXPECT_TRUE(std::filesystem::is_regular_file(path));
     }
+}
+
+TEST_F(FileListTest, NamesOfAnyBytesAreListedResolvedAndConvertedAsOnDisk) {
+    // Markup, line breaks and bytes that are no UTF-8: Linux allows them all in a name.
+    const std::vector<std::string> names{"<b>x.xls", "cr\rname.xls", "line\nbreak.xls",
+                                         "\xff\xfe.xls"};
+    for (const std::string& name : names) {
+        fixture.work.Write("odd/" + name, "x");
+    }
+    const std::string odd = fixture.work.Str() + "/odd";
+    const std::string out = fixture.work.MakeDir("out").string();
+    Select(odd);
+    Form().Combo2().AddItem(out);
+    Form().Combo2().SetListIndex(0);
+    convert::RunConversion(Form());
+
+    std::vector<std::string> listed;
+    std::vector<std::string> opened;
+    std::vector<std::string> saved;
+    for (int row = 1; row <= Form().ListView2().Count(); ++row) {
+        listed.push_back(Form().ListView2().Item(row).Text());
+        EXPECT_EQ(ResolveSourcePath(Form(), row), odd + "/" + listed.back());
+    }
+    for (const testing::MemberCall& call : fixture.server.calls) {
+        if (call.member == "Open" || call.member == "SaveAs") {
+            (call.member == "Open" ? opened : saved)
+                .push_back(std::get<std::string>(call.arguments.positional.at(0)));
+        }
+    }
+    EXPECT_EQ(listed, names);
+    ASSERT_EQ(opened.size(), names.size());
+    ASSERT_EQ(saved.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(opened[i], odd + "/" + names[i]);
+        EXPECT_EQ(saved[i], out + "/" + names[i].substr(0, names[i].size() - 4) + ".xlsx");
+    }
+    EXPECT_TRUE(fixture.messageBoxes.shown.empty());
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <functional>
+
 #include "sources/file_list.h"
 #include "sources/source_entry_commands.h"
 #include "support/form_fixture.h"
@@ -90,6 +95,66 @@ TEST_F(SourceEntryTest, MovesSwapNeighboursKeepingIconSelectionAndTheFileList) {
         move(Seed(selected));
         EXPECT_EQ(Lists(fixture.Form()), after + "|1.xls|-2.xls");
     }
+}
+
+TEST_F(SourceEntryTest, EveryUserChoiceOfAnEntryRefillsTheFileListOnce) {
+    app::Form1& form = Seed(1);
+    form.show();
+    platform::ListView& entries = form.ListView1();
+    int rowsFilled = 0;
+    QObject::connect(
+        form.ListView2().model(), &QAbstractItemModel::rowsInserted,
+        [&](const QModelIndex&, int first, int last) { rowsFilled += last - first + 1; });
+    QWidget* viewport = entries.viewport();
+    const auto at = [&](int row) {
+        return entries.visualItemRect(entries.topLevelItem(row - 1)).center();
+    };
+    const auto drag = [&](int from, int to) {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at(from));
+        QMouseEvent move(QEvent::MouseMove, at(to), viewport->mapToGlobal(at(to)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(to));
+    };
+    // What the user does, then both lists and how many rows the file list was filled with:
+    // a holds two workbooks, b one, gone none.
+    const std::pair<std::function<void()>, std::string> steps[] = {
+        {[&] { QTest::keyClick(&entries, Qt::Key_Down); }, "a:2 *b:2 gone:3 |3.xls 1"},
+        {[&] { QTest::keyClick(&entries, Qt::Key_End); }, "a:2 b:2 *gone:3  0"},
+        {[&] { QTest::keyClick(&entries, Qt::Key_Home); }, "*a:2 b:2 gone:3 |1.xls|2.xls 2"},
+        {[&] {
+             form.ListView2().Item(2).SetChecked(false);
+             QTest::mouseClick(viewport, Qt::LeftButton, {}, at(1));  // the selected one again
+         },
+         "*a:2 b:2 gone:3 |1.xls|2.xls 2"},
+        {[&] { QTest::mouseClick(viewport, Qt::LeftButton, {}, at(2)); },
+         "a:2 *b:2 gone:3 |3.xls 1"},
+        {[&] { drag(2, 1); }, "*a:2 b:2 gone:3 |1.xls|2.xls 2"},
+        {[&] { MoveSourceEntryDown(form); }, "b:2 *a:2 gone:3 |1.xls|2.xls 0"},
+        {[&] { RemoveSourceEntry(form); }, "*b:2 gone:3 |3.xls 1"},
+    };
+    for (const auto& [act, after] : steps) {
+        rowsFilled = 0;
+        act();
+        EXPECT_EQ(Lists(form) + " " + std::to_string(rowsFilled), after);
+        EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+    }
+}
+
+TEST_F(SourceEntryTest, AddRefusesPathsThatWouldSplitInTheStateFile) {
+    app::Form1& form = Seed(1);
+    fixture.work.Write("a/line\nbreak.xls");
+    const std::string folder = fixture.work.MakeDir("c\rd").string();
+    fixture.dialogs.openAnswers = {At("a/line\nbreak.xls")};
+    fixture.dialogs.folderAnswers = {folder};
+    AddSourceFile(form);
+    AddSourceFolder(form);
+    EXPECT_EQ(Lists(form), "*a:2 b:2 gone:3 |1.xls|-2.xls");
+    EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+    ASSERT_EQ(fixture.messageBoxes.shown.size(), 2U);
+    EXPECT_EQ(fixture.messageBoxes.shown[1].text,
+              "A path that holds a line break cannot be added:\n" + folder);
+    EXPECT_EQ(fixture.messageBoxes.shown[1].icon, platform::MessageIcon::Critical);
 }
 
 }  // namespace

@@ -38,33 +38,33 @@ std::string DebianPython() {
     return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
 }
 
-bool ConvertWithOffice(const std::vector<std::filesystem::path>& inputs, const std::string& filter,
-                       const std::filesystem::path& outDir, const std::filesystem::path& profile) {
-    // timeout ends the whole run should the office hang.
-    std::string command = "timeout -k 10 600 soffice --headless --norestore " +
-                          ShellQuote("-env:UserInstallation=file://" + profile.string()) +
-                          " --convert-to " + ShellQuote(filter) + " --outdir " +
-                          ShellQuote(outDir.string());
-    for (const auto& input : inputs) {
-        command += " " + ShellQuote(input.string());
-    }
-    command += " >/dev/null 2>&1";
+std::vector<std::filesystem::path> ConvertWithOffice(
+    const std::vector<std::filesystem::path>& inputs, const std::string& filter,
+    const std::filesystem::path& outDir, const std::filesystem::path& profile) {
     const std::string extension = "." + filter.substr(0, filter.find(':'));
-    const auto allThere = [&] {
-        for (const auto& input : inputs) {
-            if (!std::filesystem::exists(outDir / input.filename().replace_extension(extension))) {
-                return false;
-            }
-        }
-        return true;
+    const auto resultOf = [&](const std::filesystem::path& input) {
+        return outDir / input.filename().replace_extension(extension);
     };
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        RunShell(command);
-        if (allThere()) {
-            return true;
+    std::vector<std::filesystem::path> missing = inputs;
+    for (int attempt = 0; attempt < 2 && !missing.empty(); ++attempt) {
+        // timeout ends the whole run should the office hang.
+        std::string command = "timeout -k 10 600 soffice --headless --norestore " +
+                              ShellQuote("-env:UserInstallation=file://" + profile.string()) +
+                              " --convert-to " + ShellQuote(filter) + " --outdir " +
+                              ShellQuote(outDir.string());
+        for (const auto& input : missing) {
+            command += " " + ShellQuote(input.string());
+        }
+        RunShell(command + " >/dev/null 2>&1");
+        std::erase_if(missing, [&](const auto& input) { return exists(resultOf(input)); });
+    }
+    std::vector<std::filesystem::path> results;
+    for (const auto& input : inputs) {
+        if (exists(resultOf(input))) {
+            results.push_back(resultOf(input));
         }
     }
-    return false;
+    return results;
 }
 
 }  // namespace tabrook::testing

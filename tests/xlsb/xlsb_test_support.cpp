@@ -258,7 +258,8 @@ bool ConvertWithOffice(const std::vector<std::filesystem::path>& inputs, const s
         why = "LibreOffice (soffice) is not installed";
         return false;
     }
-    if (!tabrook::testing::ConvertWithOffice(inputs, format, out_dir, profile)) {
+    if (tabrook::testing::ConvertWithOffice(inputs, format, out_dir, profile).size() !=
+        inputs.size()) {
         why = "LibreOffice did not convert " + inputs.front().filename().string();
         return false;
     }

@@ -30,7 +30,7 @@ struct SheetEntry {
 struct Globals {
     std::string codeName;
     std::vector<SheetEntry> entries;
-    std::vector<std::string> sharedStrings;
+    std::vector<Text> sharedStrings;
 };
 
 void CheckBof(const Record& record, const char* where) {
@@ -74,9 +74,9 @@ SheetEntry ReadBoundSheet(const Record& record) {
 }
 
 // The shared string table; a table cut short keeps the strings read before the cut.
-std::vector<std::string> ReadSharedStrings(const Record& record, RecordCursor& cursor) {
+std::vector<Text> ReadSharedStrings(const Record& record, RecordCursor& cursor) {
     ContinuedReader reader(WithContinues(record, cursor));
-    std::vector<std::string> strings;
+    std::vector<Text> strings;
     try {
         reader.U32();  // total references
         const std::uint32_t unique = reader.U32();
@@ -125,7 +125,7 @@ Globals ReadGlobals(RecordCursor& cursor, bool wantStrings) {
 
 // Reads one sheet substream; returns the stream offset just past its EOF record.
 std::size_t ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
-                      const std::vector<std::string>& sharedStrings, bool wantCells) {
+                      const std::vector<Text>& sharedStrings, bool wantCells) {
     Sheet& sheet = entry.sheet;
     RecordCursor cursor(stream, entry.position);
     Record record;

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -25,8 +27,24 @@ struct ErrorValue {
     bool operator==(const ErrorValue&) const = default;
 };
 
+// A cell's text. Cells that show one shared string share its one copy: a workbook of a few
+// hundred kilobytes may show a 65,535-character string in thousands of cells.
+class Text {
+  public:
+    Text(std::string text)  // NOLINT(google-explicit-constructor): a text value is a string
+        : text_(std::make_shared<const std::string>(std::move(text))) {}
+    const std::string& str() const { return *text_; }
+    friend bool operator==(const Text& a, const Text& b) { return a.str() == b.str(); }
+    friend std::ostream& operator<<(std::ostream& out, const Text& text) {
+        return out << text.str();
+    }
+
+  private:
+    std::shared_ptr<const std::string> text_;
+};
+
 // A stored value: number, text, boolean or error.
-using CellValue = std::variant<double, std::string, bool, ErrorValue>;
+using CellValue = std::variant<double, Text, bool, ErrorValue>;
 
 struct Cell {
     CellValue value;

@@ -12,8 +12,7 @@ namespace tabrook::calcserver::biff {
 
 class CellRecordReader {
   public:
-    CellRecordReader(const std::vector<std::string>& sharedStrings,
-                     std::map<CellAddress, Cell>& cells)
+    CellRecordReader(const std::vector<Text>& sharedStrings, std::map<CellAddress, Cell>& cells)
         : sharedStrings_(sharedStrings), cells_(cells) {}
 
     // Takes one record of the substream; `cursor` stands just after it, so that a STRING
@@ -25,7 +24,7 @@ class CellRecordReader {
     void TakeFormula(FieldReader& fields, CellAddress address);
     void TakeString(const Record& record, RecordCursor& cursor);
 
-    const std::vector<std::string>& sharedStrings_;
+    const std::vector<Text>& sharedStrings_;
     std::map<CellAddress, Cell>& cells_;
     // A formula whose text result is in the STRING record that follows it.
     std::optional<CellAddress> awaitingString_;

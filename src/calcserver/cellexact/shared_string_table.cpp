@@ -101,12 +101,14 @@ SharedStringTable::SharedStringTable(std::vector<std::string> existing)
     }
 }
 
-std::uint32_t SharedStringTable::IndexOf(const std::string& text) {
-    const auto [found, added] = index_.emplace(text, static_cast<std::uint32_t>(texts_.size()));
-    if (added) {
-        texts_.push_back(text);
+std::uint32_t SharedStringTable::IndexOf(std::string_view text) {
+    if (const auto found = index_.find(text); found != index_.end()) {
+        return found->second;
     }
-    return found->second;
+    const auto index = static_cast<std::uint32_t>(texts_.size());
+    texts_.emplace_back(text);
+    index_.emplace(texts_.back(), index);
+    return index;
 }
 
 std::map<std::string, std::string> SharedStringTable::UpdatedParts(

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -20,7 +21,7 @@ class SharedStringTable {
 
     const std::vector<std::string>& Texts() const { return texts_; }
     // The index of `text`, adding it at the end when the table lacks it.
-    std::uint32_t IndexOf(const std::string& text);
+    std::uint32_t IndexOf(std::string_view text);
     bool Grew() const { return texts_.size() > existingCount_; }
 
     // The parts to replace or add so that the package holds the grown table: the shared-string
@@ -31,7 +32,14 @@ class SharedStringTable {
   private:
     std::vector<std::string> texts_;
     std::size_t existingCount_;
-    std::unordered_map<std::string, std::uint32_t> index_;
+    // Looked up by view, so that a text already in the table is never copied to find it.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index_;
 };
 
 }  // namespace tabrook::calcserver::cellexact

@@ -36,23 +36,21 @@ std::string FormatNumber(double value) {
 }
 
 bool ParseNumber(std::string_view text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
-    const std::string copy(text);  // strtod needs a terminated string and accepts "1E-005"
-    char* end = nullptr;
-    value = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() + copy.size() && std::isfinite(value);
+    const std::optional<double> number = package::ParseXmlNumber(text);
+    value = number.value_or(0);
+    return number.has_value();
 }
 
-Target TargetFor(const biff::CellValue& value, bool hasFormula, SharedStringTable& strings) {
+// `text` is what the cell shows of a text value (see ShownText).
+Target TargetFor(const biff::CellValue& value, std::string_view text, bool hasFormula,
+                 SharedStringTable& strings) {
     if (const auto* number = std::get_if<double>(&value)) {
         return {"n", FormatNumber(*number)};
     }
-    if (const auto* text = std::get_if<std::string>(&value)) {
+    if (std::holds_alternative<biff::Text>(value)) {
         // A formula's text result is "str"; a constant text is a shared string.
-        return hasFormula ? Target{"str", package::EncodeCellText(*text)}
-                          : Target{"s", std::to_string(strings.IndexOf(*text))};
+        return hasFormula ? Target{"str", package::EncodeCellText(text)}
+                          : Target{"s", std::to_string(strings.IndexOf(text))};
     }
     if (const auto* flag = std::get_if<bool>(&value)) {
         return {"b", *flag ? "1" : "0"};
@@ -60,7 +58,7 @@ Target TargetFor(const biff::CellValue& value, bool hasFormula, SharedStringTabl
     return {"e", biff::ErrorText(std::get<biff::ErrorValue>(value))};
 }
 
-Match Compare(const pugi::xml_node cell, const biff::CellValue& value,
+Match Compare(const pugi::xml_node cell, const biff::CellValue& value, std::string_view text,
               const std::vector<std::string>& sharedStrings) {
     const std::string_view type = cell.attribute("t") ? cell.attribute("t").value() : "n";
     const std::string_view stored = ChildNamed(cell, "v").text().get();
@@ -76,22 +74,22 @@ Match Compare(const pugi::xml_node cell, const biff::CellValue& value,
         return std::fabs(written - *number) <= kWritingPrecision * scale ? Match::Refine
                                                                          : Match::Differs;
     }
-    if (const auto* text = std::get_if<std::string>(&value)) {
+    if (std::holds_alternative<biff::Text>(value)) {
         if (type == "s") {
             double index = 0;
             return ParseNumber(stored, index) && index >= 0 &&
                            index < static_cast<double>(sharedStrings.size()) &&
-                           sharedStrings[static_cast<std::size_t>(index)] == *text
+                           sharedStrings[static_cast<std::size_t>(index)] == text
                        ? Match::Same
                        : Match::Differs;
         }
         if (type == "str") {
-            return package::DecodeCellText(stored) == *text ? Match::Same : Match::Differs;
+            return package::DecodeCellText(stored) == text ? Match::Same : Match::Differs;
         }
         if (type == "inlineStr") {
             const std::string_view inlineText =
                 ChildNamed(ChildNamed(cell, "is"), "t").text().get();
-            return package::DecodeCellText(inlineText) == *text ? Match::Same : Match::Differs;
+            return package::DecodeCellText(inlineText) == text ? Match::Same : Match::Differs;
         }
         return Match::Differs;
     }
@@ -131,21 +129,24 @@ void WriteValue(pugi::xml_node cell, const Target& target) {
     holder.text().set(target.text.c_str());
 }
 
-// Excel holds at most kMaxCellTextUnits UTF-16 units in a cell and cuts what is longer;
-// the cut never splits a character. True when `text` was cut.
-bool CutToCellLimit(std::string& text) {
+// What a cell shows of `text`: Excel holds at most kMaxCellTextUnits UTF-16 units in a cell
+// and cuts what is longer, never inside a character. A view, so that the thousands of cells
+// that may share one long text never copy it.
+std::string_view ShownText(std::string_view text) {
+    if (text.size() <= kMaxCellTextUnits) {
+        return text;  // UTF-8 never takes fewer bytes than UTF-16 units
+    }
     std::size_t units = 0;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         units += length == 4 ? 2 : 1;
         if (units > kMaxCellTextUnits) {
-            text.resize(i);
-            return true;
+            return text.substr(0, i);
         }
         i += length;
     }
-    return false;
+    return text;
 }
 
 // LibreOffice stores boolean and error constants as formulas (TRUE(), or an empty one).
@@ -288,36 +289,31 @@ SheetOutcome RewriteSheet(std::string& worksheetXml, const biff::Sheet& source,
             ++outcome.outsideGrid;
             continue;
         }
-        const biff::Cell* cellPointer = &sourceCell;
-        biff::Cell cutCell;
-        if (const auto* text = std::get_if<std::string>(&sourceCell.value);
-            text != nullptr && text->size() > kMaxCellTextUnits) {
-            cutCell = sourceCell;
-            if (CutToCellLimit(std::get<std::string>(cutCell.value))) {
-                ++outcome.textsCut;
-                cellPointer = &cutCell;
-            }
+        const biff::Cell& cell = sourceCell;
+        const auto* fullText = std::get_if<biff::Text>(&cell.value);
+        const std::string_view text = fullText != nullptr ? ShownText(fullText->str()) : "";
+        if (fullText != nullptr && text.size() < fullText->str().size()) {
+            ++outcome.textsCut;
         }
-        const biff::Cell& cell = *cellPointer;
         ++outcome.compared;
         pugi::xml_node node = index.Find(address);
         bool onlyDigits = false;
         if (!node) {
-            const auto* text = std::get_if<std::string>(&cell.value);
-            if (text != nullptr && text->empty()) {
+            if (fullText != nullptr && text.empty()) {
                 continue;  // an empty text shows as an empty cell anyway
             }
             node = index.Add(address);
         } else {
             const bool droppedFormula =
                 !cell.isFormula && !keepFormulas && DropFormulaOfConstant(node);
-            const Match match = Compare(node, cell.value, strings.Texts());
+            const Match match = Compare(node, cell.value, text, strings.Texts());
             if (match == Match::Same && !droppedFormula) {
                 continue;
             }
             onlyDigits = match == Match::Refine && !droppedFormula;
         }
-        WriteValue(node, TargetFor(cell.value, static_cast<bool>(ChildNamed(node, "f")), strings));
+        WriteValue(node,
+                   TargetFor(cell.value, text, static_cast<bool>(ChildNamed(node, "f")), strings));
         ++(onlyDigits ? outcome.refined : outcome.changed);
         outcome.modified = true;
     }

@@ -205,7 +205,7 @@ void FinishPackage(const FinishRequest& request) {
         }
     } removeBinary;
     try {
-        MendStrayAmpersands(request.officeOutput);
+        MendPackage(request.officeOutput);
         RestoreStoredValues(request);
         CarryMacros(request);
         if (request.formatCode == kBinaryWorkbook) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 #include <pugixml.hpp>
+#include <sstream>
 #include <string_view>
 
 #include "calcserver/package/part_names.h"
@@ -106,7 +107,67 @@ struct ContentTypes {
     bool Cover(std::string_view part) const {
         return overrides.contains(Lower(part)) || defaults.contains(Lower(Extension(part)));
     }
+    std::string TypeOf(std::string_view part) const {
+        if (const auto found = overrides.find(Lower(part)); found != overrides.end()) {
+            return found->second;
+        }
+        const auto found = defaults.find(Lower(Extension(part)));
+        return found == defaults.end() ? std::string() : found->second;
+    }
 };
+
+constexpr std::string_view kDrawingType =
+    "application/vnd.openxmlformats-officedocument.drawing+xml";
+
+std::string_view LocalName(const pugi::xml_node node) {
+    const std::string_view name = node.name();
+    const auto colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// The schema requires an object in every anchor of a drawing; the office leaves anchors
+// of form controls it could not write with their position alone.
+bool IsEmptyAnchor(const pugi::xml_node node) {
+    const std::string_view name = LocalName(node);
+    if (name != "twoCellAnchor" && name != "oneCellAnchor" && name != "absoluteAnchor") {
+        return false;
+    }
+    for (const pugi::xml_node child : node.children()) {
+        const std::string_view kind = LocalName(child);
+        if (kind == "sp" || kind == "grpSp" || kind == "graphicFrame" || kind == "cxnSp" ||
+            kind == "pic" || kind == "contentPart") {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The drawing without its empty anchors, and how many it had; the text is empty when it had
+// none or does not parse.
+std::string WithoutEmptyAnchors(const std::string& xml, std::size_t& removed) {
+    removed = 0;
+    pugi::xml_document document;
+    if (!document.load_buffer(
+            xml.data(), xml.size(),
+            pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata)) {
+        return {};
+    }
+    pugi::xml_node root = document.document_element();
+    for (pugi::xml_node anchor = root.first_child(); anchor;) {
+        const pugi::xml_node next = anchor.next_sibling();
+        if (IsEmptyAnchor(anchor)) {
+            root.remove_child(anchor);
+            ++removed;
+        }
+        anchor = next;
+    }
+    if (removed == 0) {
+        return {};
+    }
+    std::ostringstream out;
+    document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return out.str();
+}
 
 ContentTypes ReadContentTypes(const ZipReader& zip) {
     const std::string xml = zip.Read(kContentTypesPart);
@@ -138,7 +199,9 @@ void CheckRelationships(const ZipReader& zip, const std::string& part, std::stri
         return;  // reported as XML that is not well-formed
     }
     for (const pugi::xml_node relationship : document.document_element().children()) {
-        if (std::string_view(relationship.attribute("TargetMode").value()) == "External") {
+        // A hyperlink names a place ("#Sheet2!A1", as Excel writes it too), not a part.
+        if (std::string_view(relationship.attribute("TargetMode").value()) == "External" ||
+            std::string_view(relationship.attribute("Type").value()).ends_with("/hyperlink")) {
             continue;
         }
         const std::string target =
@@ -153,21 +216,30 @@ void CheckRelationships(const ZipReader& zip, const std::string& part, std::stri
 
 }  // namespace
 
-std::vector<std::string> MendStrayAmpersands(const fs::path& package) {
+std::vector<std::string> MendPackage(const fs::path& package) {
     std::map<std::string, std::string> mended;
     {
         const ZipReader zip(package);
+        const ContentTypes types =
+            zip.Has(kContentTypesPart) ? ReadContentTypes(zip) : ContentTypes{};
         for (const std::string& part : zip.EntryNames()) {
             if (!IsXmlPart(part)) {
                 continue;
             }
             std::string xml = zip.Read(part);
-            if (xml.find('&') == std::string::npos || ParsesAsXml(xml)) {
-                continue;
+            if (xml.find('&') != std::string::npos && !ParsesAsXml(xml)) {
+                std::string escaped = EscapeStrayAmpersands(xml);
+                if (!ParsesAsXml(escaped)) {
+                    continue;  // the check refuses the package
+                }
+                xml = std::move(escaped);
+                mended[part] = xml;
             }
-            std::string escaped = EscapeStrayAmpersands(xml);
-            if (ParsesAsXml(escaped)) {
-                mended.emplace(part, std::move(escaped));
+            if (types.TypeOf(part) == kDrawingType) {
+                std::size_t removed = 0;
+                if (std::string kept = WithoutEmptyAnchors(xml, removed); removed > 0) {
+                    mended[part] = std::move(kept);
+                }
             }
         }
         if (!mended.empty()) {
@@ -211,6 +283,14 @@ std::vector<std::string> PackageFaults(const fs::path& package) {
                 } catch (const xlsb::XlsbError& error) {
                     faults.emplace_back(error.what());
                     continue;
+                }
+            }
+            if (types.TypeOf(part) == kDrawingType) {
+                std::size_t empty = 0;
+                WithoutEmptyAnchors(zip.Read(part), empty);
+                if (empty > 0) {
+                    faults.push_back("the drawing " + part + " has " + std::to_string(empty) +
+                                     " anchors that hold no object");
                 }
             }
             if (std::string owner; package::OwnerOfRelationships(part, owner)) {

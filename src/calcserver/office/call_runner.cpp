@@ -6,14 +6,6 @@
 #include <utility>
 
 namespace tabrook::calcserver::office {
-namespace {
-
-// After a cancel the task should end at once; if it does not, the worker is abandoned
-// rather than letting the caller hang.
-constexpr std::chrono::seconds kCancelGrace{20};
-
-}  // namespace
-
 struct CallRunner::Shared {
     std::mutex mutex;
     std::condition_variable wake;
@@ -25,7 +17,8 @@ struct CallRunner::Shared {
     bool abandoned = false;
 };
 
-CallRunner::CallRunner() : shared_(std::make_shared<Shared>()) {
+CallRunner::CallRunner(std::chrono::milliseconds cancelGrace)
+    : cancelGrace_(cancelGrace), shared_(std::make_shared<Shared>()) {
     // The worker keeps its own reference, so an abandoned worker never touches freed state.
     thread_ = std::thread([shared = shared_] {
         std::unique_lock lock(shared->mutex);
@@ -67,14 +60,14 @@ CallRunner::~CallRunner() {
     }
 }
 
-bool CallRunner::Run(const std::function<void()>& task, std::chrono::milliseconds limit,
+bool CallRunner::Run(std::function<void()> task, std::chrono::milliseconds limit,
                      const std::function<void()>& cancel) {
     std::unique_lock lock(shared_->mutex);
     if (shared_->abandoned) {
         throw std::logic_error("the call worker is stuck");
     }
     const std::uint64_t ticket = ++shared_->started;
-    shared_->task = task;
+    shared_->task = std::move(task);
     shared_->failure = nullptr;
     shared_->wake.notify_all();
     const auto done = [&] { return shared_->finished >= ticket; };
@@ -82,7 +75,7 @@ bool CallRunner::Run(const std::function<void()>& task, std::chrono::millisecond
         lock.unlock();
         cancel();
         lock.lock();
-        if (!shared_->wake.wait_for(lock, kCancelGrace, done)) {
+        if (!shared_->wake.wait_for(lock, cancelGrace_, done)) {
             shared_->abandoned = true;
         }
         return false;

@@ -2,16 +2,15 @@
 
 #include <signal.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <fstream>
-#include <string_view>
 #include <system_error>
 
+#include "calcserver/office/file_url.h"
+#include "calcserver/office/leftovers.h"
 #include "calcserver/office/process_launcher.h"
 #include "calcserver/office/uno_runtime.h"
 #include "platform/automation.h"
@@ -32,33 +31,13 @@ URE_INTERNAL_LIB_DIR=file:///usr/lib/libreoffice/program
 LO_LIB_DIR=file:///usr/lib/libreoffice/program
 )";
 
-constexpr std::string_view kFolderPrefix = "tabrook-office-";
-
-std::filesystem::path MakePrivateFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / (std::string(kFolderPrefix) + "XXXXXX")).string();
+std::filesystem::path MakePrivateFolder(const std::filesystem::path& temporary) {
+    std::string pattern = (temporary / (OwnedFolderPrefix("office") + "XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw AutomationError(kErrCannotCreateObject,
                               "ActiveX component can't create object: no temporary folder");
     }
     return pattern;
-}
-
-// A program killed outright cannot remove its folder; the next one removes the folders
-// whose owner process is gone.
-void RemoveAbandonedFolders(const std::filesystem::path& own) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(own.parent_path(), error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(kFolderPrefix, 0) != 0 || entry.path() == own) {
-            continue;
-        }
-        pid_t owner = 0;
-        std::ifstream(entry.path() / "owner") >> owner;
-        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH) {
-            std::filesystem::remove_all(entry.path(), error);
-        }
-    }
 }
 
 }  // namespace
@@ -70,15 +49,16 @@ std::shared_ptr<OfficeEnvironment> OfficeEnvironment::Create() {
     // fail with EPIPE (a negative error to the caller), not end this program by a signal.
     ::signal(SIGPIPE, SIG_IGN);
     std::shared_ptr<OfficeEnvironment> environment(new OfficeEnvironment());
-    environment->folder_ = MakePrivateFolder();
-    std::ofstream(environment->folder_ / "owner") << ::getpid();
-    RemoveAbandonedFolders(environment->folder_);
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path();
+    // A program killed outright cannot clean up; the next one does it for it.
+    RemoveLeftoversOfEndedRuns(temporary);
+    environment->folder_ = MakePrivateFolder(temporary);
     const std::filesystem::path ini = environment->folder_ / "uno.ini";
     std::ofstream(ini) << kBootstrapIni;
     environment->uno_ = std::make_unique<Uno>();
     try {
         environment->uno_->context =
-            cppu::defaultBootstrap_InitialComponentContext(ToOUString("file://" + ini.string()));
+            cppu::defaultBootstrap_InitialComponentContext(ToOUString(FileUrl(ini)));
     } catch (const css::uno::Exception& error) {
         throw AutomationError(kErrCannotCreateObject,
                               "ActiveX component can't create object: LibreOffice's runtime "

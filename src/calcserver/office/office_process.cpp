@@ -7,6 +7,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "calcserver/office/file_url.h"
+#include "calcserver/office/leftovers.h"
 #include "calcserver/office/process_launcher.h"
 
 namespace tabrook::calcserver::office {
@@ -40,18 +42,19 @@ void SeedBuildId(const std::filesystem::path& profile) {
     }
 }
 
-std::string ProfileUrl(const std::filesystem::path& profile) {
-    // mkdtemp names hold only [A-Za-z0-9._/-], which need no escaping in a URL.
-    return "file://" + profile.string();
+// What mkdtemp put for "XXXXXX": letters and digits only.
+std::string UniquePart(const std::filesystem::path& folder) {
+    const std::string name = folder.filename().string();
+    return name.substr(name.rfind('-') + 1);
 }
 
 }  // namespace
 
 OfficeProcess::OfficeProcess(ProcessLauncher& launcher, std::filesystem::path folder)
     : launcher_(launcher), folder_(std::move(folder)) {
-    // Folder names are unique on this machine: the program's folder, then the process's.
-    pipeName_ =
-        "tabrook_" + folder_.parent_path().filename().string() + "_" + folder_.filename().string();
+    // Unique on this machine (the program's folder, then the process's), and made of letters
+    // and digits whatever the temporary folder is called.
+    pipeName_ = OwnedPipePrefix() + UniquePart(folder_.parent_path()) + UniquePart(folder_);
     std::filesystem::create_directories(folder_ / "profile" / "user");
     std::filesystem::create_directories(OutputFolder());
     std::ofstream(folder_ / "profile" / "user" / "registrymodifications.xcu") << kProfileSettings;
@@ -72,7 +75,7 @@ void OfficeProcess::Start() {
     exitCode_.reset();
     pid_ = launcher_.Spawn({kOfficeBinary, "--headless", "--invisible", "--nologo", "--norestore",
                             "--nodefault", "--nolockcheck", "--nofirststartwizard",
-                            "-env:UserInstallation=" + ProfileUrl(folder_ / "profile"),
+                            "-env:UserInstallation=" + FileUrl(folder_ / "profile"),
                             "--accept=pipe,name=" + pipeName_ + ";urp;"});
 }
 

@@ -27,7 +27,9 @@
 #include <string>
 #include <thread>
 
+#include "calcserver/office/call_failure.h"
 #include "calcserver/office/call_runner.h"
+#include "calcserver/office/file_url.h"
 #include "calcserver/office/interaction_handler.h"
 #include "calcserver/office/office_environment.h"
 #include "calcserver/office/office_process.h"
@@ -55,26 +57,6 @@ bool IsExcelImportFilter(const std::string& filter) {
         }
     }
     return false;
-}
-
-// A file URL with every byte outside the unreserved set escaped, so that any name on
-// disk, whatever its encoding, reaches the office unchanged.
-std::string FileUrl(const std::filesystem::path& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string url = "file://";
-    for (const unsigned char c : path.string()) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
-                           c == '~';
-        if (plain) {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 0xF];
-        }
-    }
-    return url;
 }
 
 css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
@@ -169,10 +151,11 @@ struct OfficeSession::Impl {
     Impl(std::shared_ptr<OfficeEnvironment> env, OfficeLimits limitsIn)
         : environment(std::move(env)),
           limits(limitsIn),
-          process(environment->Launcher(), environment->NewProcessFolder()) {}
+          process(std::make_shared<OfficeProcess>(environment->Launcher(),
+                                                  environment->NewProcessFolder())) {}
 
     ~Impl() {
-        process.Kill();
+        process->Kill();
         // The worker must stop before the references it used are dropped.
         runner.reset();
         documents.clear();
@@ -180,14 +163,17 @@ struct OfficeSession::Impl {
     }
 
     void Start();
-    // Runs `body` on the worker under `limit`. UNO runtime failures (a disposed bridge, a
-    // dead process) and over-long calls kill the process and become negative errors.
-    void Call(const std::function<void()>& body, std::chrono::milliseconds limit);
+    // Runs `body` on the worker under `limit`; `body` must own all it touches, since a
+    // stuck call is abandoned and may run on after this returns. A lost connection, a dead
+    // process or an over-long call kill the process and become negative errors; any other
+    // UNO exception is about the one workbook and becomes refused(reason).
+    void Call(std::function<void()> body, std::chrono::milliseconds limit,
+              const std::function<AutomationError(const std::string&)>& refused);
     [[noreturn]] void ThrowBroken(std::int32_t number, const std::string& description);
 
     std::shared_ptr<OfficeEnvironment> environment;
     OfficeLimits limits;
-    OfficeProcess process;
+    std::shared_ptr<OfficeProcess> process;
     std::unique_ptr<CallRunner> runner = std::make_unique<CallRunner>();
     Reference<css::frame::XDesktop2> desktop;
     std::map<DocumentId, Reference<css::lang::XComponent>> documents;
@@ -197,63 +183,65 @@ struct OfficeSession::Impl {
 
 void OfficeSession::Impl::ThrowBroken(std::int32_t number, const std::string& description) {
     broken = true;
-    process.Kill();
+    process->Kill();
     throw AutomationError(number, description);
 }
 
-void OfficeSession::Impl::Call(const std::function<void()>& body, std::chrono::milliseconds limit) {
-    if (broken || process.ExitCode()) {
+void OfficeSession::Impl::Call(std::function<void()> body, std::chrono::milliseconds limit,
+                               const std::function<AutomationError(const std::string&)>& refused) {
+    if (broken || process->ExitCode()) {
         ThrowBroken(platform::kErrServerDied, "The LibreOffice process of this server has ended.");
     }
-    std::string transportFailure;
-    const bool finished = runner->Run(
-        [&] {
-            try {
-                body();
-            } catch (const css::lang::DisposedException& error) {
-                transportFailure = "the connection was lost (" + ToUtf8(error.Message) + ")";
-            } catch (const css::uno::RuntimeException& error) {
-                transportFailure = "the call failed (" + ToUtf8(error.Message) + ")";
-            } catch (const css::uno::Exception& error) {
-                throw AutomationError(platform::kErrApplicationDefined,
-                                      "LibreOffice reported an error: " + ToUtf8(error.Message));
-            }
-        },
-        limit, [this] { process.Kill(); });
-    if (!finished) {
-        ThrowBroken(platform::kErrCallTimedOut, "LibreOffice did not answer within " +
-                                                    Seconds(limit) + "; its process was stopped.");
+    CallFailure failure;
+    try {
+        if (!runner->Run(std::move(body), limit, [office = process] { office->Kill(); })) {
+            ThrowBroken(platform::kErrCallTimedOut, "LibreOffice did not answer within " +
+                                                        Seconds(limit) +
+                                                        "; its process was stopped.");
+        }
+        return;
+    } catch (const AutomationError&) {
+        throw;
+    } catch (...) {
+        failure = ClassifyCallFailure(std::current_exception());
     }
-    if (!transportFailure.empty()) {
-        const auto code = process.ExitCode();
+    if (process->ExitCode()) {
         ThrowBroken(platform::kErrServerDied,
-                    code ? "The LibreOffice process of this server ended during the call."
-                         : "The LibreOffice process of this server stopped answering: " +
-                               transportFailure + ".");
+                    "The LibreOffice process of this server ended during the call.");
     }
+    if (failure.officeGone) {
+        ThrowBroken(
+            platform::kErrServerDied,
+            "The LibreOffice process of this server stopped answering: " + failure.reason + ".");
+    }
+    throw refused(failure.reason);
 }
 
 void OfficeSession::Impl::Start() {
-    const auto resolveUrl =
-        ToOUString("uno:pipe,name=" + process.PipeName() + ";urp;StarOffice.ComponentContext");
-    const auto context = environment->UnoRuntime().context;
-    std::string failure;
-    process.Start();
+    struct Outcome {
+        Reference<css::frame::XDesktop2> desktop;
+        std::string failure;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    process->Start();
     const bool finished = runner->Run(
-        [&] {
+        [outcome, office = process, runtime = environment,
+         resolveUrl = ToOUString("uno:pipe,name=" + process->PipeName() +
+                                 ";urp;StarOffice.ComponentContext")] {
             try {
-                const auto resolver = css::bridge::UnoUrlResolver::create(context);
+                const auto resolver =
+                    css::bridge::UnoUrlResolver::create(runtime->UnoRuntime().context);
                 bool restarted = false;
                 Reference<css::uno::XInterface> remote;
                 while (!remote.is()) {
-                    if (const auto code = process.ExitCode()) {
+                    if (const auto code = office->ExitCode()) {
                         if (*code == kOfficeRestartRequested && !restarted) {
                             restarted = true;
-                            process.Start();
+                            office->Start();
                             continue;
                         }
-                        failure = "LibreOffice ended while starting (exit code " +
-                                  std::to_string(*code) + ")";
+                        outcome->failure = "LibreOffice ended while starting (exit code " +
+                                           std::to_string(*code) + ")";
                         return;
                     }
                     try {
@@ -264,21 +252,21 @@ void OfficeSession::Impl::Start() {
                 }
                 Reference<css::uno::XComponentContext> remoteContext(remote,
                                                                      css::uno::UNO_QUERY_THROW);
-                desktop = css::frame::Desktop::create(remoteContext);
+                outcome->desktop = css::frame::Desktop::create(remoteContext);
             } catch (const css::uno::Exception& error) {
-                failure = "LibreOffice cannot be reached (" + ToUtf8(error.Message) + ")";
+                outcome->failure = "LibreOffice cannot be reached (" + ToUtf8(error.Message) + ")";
             }
         },
-        limits.startup, [this] { process.Kill(); });
-    if (!finished) {
-        failure = "LibreOffice did not start within " + Seconds(limits.startup);
-    }
+        limits.startup, [office = process] { office->Kill(); });
+    std::string failure =
+        finished ? outcome->failure : "LibreOffice did not start within " + Seconds(limits.startup);
     if (!failure.empty()) {
         broken = true;
-        process.Kill();
+        process->Kill();
         throw AutomationError(platform::kErrCannotCreateObject,
                               "ActiveX component can't create object: " + failure + ".");
     }
+    desktop = outcome->desktop;
 }
 
 OfficeSession::OfficeSession(std::shared_ptr<OfficeEnvironment> environment, OfficeLimits limits)
@@ -290,11 +278,14 @@ OfficeSession::~OfficeSession() = default;
 
 OfficeSession::DocumentId OfficeSession::Open(const std::filesystem::path& source) {
     CheckReadable(source);
-    Reference<css::lang::XComponent> document;
-    rtl::Reference<AbortingInteractionHandler> handler(new AbortingInteractionHandler());
-    std::string refusal;
+    struct Outcome {
+        Reference<css::lang::XComponent> document;
+        std::string refusal;
+    };
+    const auto outcome = std::make_shared<Outcome>();
     impl_->Call(
-        [&] {
+        [outcome, desktop = impl_->desktop, url = ToOUString(FileUrl(source))] {
+            rtl::Reference<AbortingInteractionHandler> handler(new AbortingInteractionHandler());
             const std::array settings{
                 Property("Hidden", css::uno::Any(true)), Property("ReadOnly", css::uno::Any(true)),
                 Property("MacroExecutionMode",
@@ -303,40 +294,39 @@ OfficeSession::DocumentId OfficeSession::Open(const std::filesystem::path& sourc
                 Property("InteractionHandler",
                          css::uno::Any(Reference<css::task::XInteractionHandler>(handler.get())))};
             const auto properties = AsSequence(settings);
+            Reference<css::lang::XComponent> document;
             try {
-                document = impl_->desktop->loadComponentFromURL(ToOUString(FileUrl(source)),
-                                                                "_blank", 0, properties);
+                document = desktop->loadComponentFromURL(url, "_blank", 0, properties);
             } catch (const css::lang::IllegalArgumentException&) {
-                refusal = "the file is not a workbook LibreOffice can read.";
+                outcome->refusal = "the file is not a workbook LibreOffice can read.";
                 return;
             } catch (const css::io::IOException& error) {
-                refusal = "the file cannot be read" + InParentheses(error.Message) + ".";
-                return;
-            } catch (const css::uno::RuntimeException&) {
-                throw;  // the connection, not the file
-            } catch (const css::uno::Exception& error) {
-                refusal = "LibreOffice could not load it" + InParentheses(error.Message) + ".";
+                outcome->refusal = "the file cannot be read" + InParentheses(error.Message) + ".";
                 return;
             }
             if (!document.is()) {
-                refusal = handler->PasswordRequested()
-                              ? "the file is protected by a password."
-                              : "the file is not an Excel workbook, or it is damaged.";
+                outcome->refusal = handler->PasswordRequested()
+                                       ? "the file is protected by a password."
+                                       : "the file is not an Excel workbook, or it is damaged.";
                 return;
             }
             const std::string filter = FilterOf(document);
             if (!IsExcelImportFilter(filter) || !IsSpreadsheet(document)) {
                 CloseDocument(document);
-                document.clear();
-                refusal = "the file is not an Excel workbook, or it is damaged.";
+                outcome->refusal = "the file is not an Excel workbook, or it is damaged.";
+                return;
             }
+            outcome->document = document;
         },
-        impl_->limits.call);
-    if (!refusal.empty()) {
-        throw OpenRefused(source, refusal);
+        impl_->limits.call,
+        [&](const std::string& reason) {
+            return OpenRefused(source, "LibreOffice could not load it (" + reason + ").");
+        });
+    if (!outcome->refusal.empty()) {
+        throw OpenRefused(source, outcome->refusal);
     }
     const DocumentId id = impl_->nextDocument++;
-    impl_->documents.emplace(id, document);
+    impl_->documents.emplace(id, outcome->document);
     return id;
 }
 
@@ -349,27 +339,21 @@ void OfficeSession::Store(DocumentId document, std::string_view filter,
             platform::kErrApplicationDefined,
             "Tabrook cannot save '" + target.string() + "': the workbook is no longer open.");
     }
-    std::string failure;
     impl_->Call(
-        [&] {
-            Reference<css::frame::XStorable> storable(found->second, css::uno::UNO_QUERY_THROW);
-            const std::array settings{Property("FilterName", css::uno::Any(ToOUString(filter))),
+        [component = found->second, filterName = ToOUString(filter),
+         url = ToOUString(FileUrl(output))] {
+            Reference<css::frame::XStorable> storable(component, css::uno::UNO_QUERY_THROW);
+            const std::array settings{Property("FilterName", css::uno::Any(filterName)),
                                       Property("Overwrite", css::uno::Any(true))};
-            const auto properties = AsSequence(settings);
-            try {
-                storable->storeToURL(ToOUString(FileUrl(output)), properties);
-            } catch (const css::uno::RuntimeException&) {
-                throw;  // the connection, not the file
-            } catch (const css::uno::Exception& error) {
-                failure = error.Message.isEmpty() ? "no reason given" : ToUtf8(error.Message);
-            }
+            storable->storeToURL(url, AsSequence(settings));
         },
-        impl_->limits.call);
-    if (!failure.empty()) {
-        throw AutomationError(platform::kErrApplicationDefined,
-                              "Tabrook cannot save '" + target.string() +
-                                  "': LibreOffice could not write the workbook (" + failure + ").");
-    }
+        impl_->limits.call,
+        [&](const std::string& reason) {
+            return AutomationError(platform::kErrApplicationDefined,
+                                   "Tabrook cannot save '" + target.string() +
+                                       "': LibreOffice could not write the workbook (" + reason +
+                                       ").");
+        });
 }
 
 void OfficeSession::Close(DocumentId document) {
@@ -379,40 +363,48 @@ void OfficeSession::Close(DocumentId document) {
     }
     const Reference<css::lang::XComponent> component = found->second;
     impl_->documents.erase(found);
-    impl_->Call([&] { CloseDocument(component); }, impl_->limits.call);
+    impl_->Call([component] { CloseDocument(component); }, impl_->limits.call,
+                [](const std::string& reason) {
+                    return AutomationError(
+                        platform::kErrApplicationDefined,
+                        "LibreOffice could not close the workbook (" + reason + ").");
+                });
 }
 
 bool OfficeSession::MakeClean() {
     if (!Usable()) {
         return false;
     }
-    bool clean = false;
+    const auto clean = std::make_shared<bool>(false);
     try {
         while (!impl_->documents.empty()) {
             Close(impl_->documents.begin()->first);
         }
         impl_->Call(
-            [&] {
-                const auto components = impl_->desktop->getComponents();
-                clean = !components.is() || !components->createEnumeration()->hasMoreElements();
+            [clean, desktop = impl_->desktop] {
+                const auto components = desktop->getComponents();
+                *clean = !components.is() || !components->createEnumeration()->hasMoreElements();
             },
-            impl_->limits.call);
+            impl_->limits.call,
+            [](const std::string& reason) {
+                return AutomationError(platform::kErrApplicationDefined, reason);
+            });
     } catch (const AutomationError&) {
         return false;
     }
-    return clean && Usable();
+    return *clean && Usable();
 }
 
 bool OfficeSession::Usable() {
-    return !impl_->broken && !impl_->process.ExitCode();
+    return !impl_->broken && !impl_->process->ExitCode();
 }
 
 pid_t OfficeSession::ProcessId() const {
-    return impl_->process.Pid();
+    return impl_->process->Pid();
 }
 
 std::filesystem::path OfficeSession::OutputFolder() const {
-    return impl_->process.OutputFolder();
+    return impl_->process->OutputFolder();
 }
 
 }  // namespace tabrook::calcserver::office

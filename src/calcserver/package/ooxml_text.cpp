@@ -1,6 +1,8 @@
 #include "calcserver/package/ooxml_text.h"
 
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace tabrook::calcserver::package {
@@ -81,6 +83,19 @@ std::string DecodeCellText(std::string_view stored) {
         i += kEscapeLength;
     }
     return out;
+}
+
+std::optional<double> ParseXmlNumber(std::string_view text) {
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    double value = 0;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || stop != text.data() + text.size() ||
+        !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 }  // namespace tabrook::calcserver::package

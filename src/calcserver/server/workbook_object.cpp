@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "calcserver/finish/finish_package.h"
+#include "calcserver/finish/finish_process.h"
 #include "calcserver/server/calc_instance.h"
 #include "calcserver/server/member_access.h"
 #include "calcserver/server/save_formats.h"
@@ -62,7 +63,7 @@ void WorkbookObject::SaveAs(const platform::Arguments& arguments) {
         }
     } removeOutput{output};
     session.Store(document_, format.filter, output, target);
-    finish::FinishPackage({source_, output, code, target});
+    finish::FinishPackageInOwnProcess({source_, output, code, target});
 }
 
 void WorkbookObject::Close() {

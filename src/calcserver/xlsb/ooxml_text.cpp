@@ -45,18 +45,7 @@ bool ParseBool(const char* text, bool fallback) {
 }
 
 std::optional<double> ParseDouble(const char* text) {
-    if (text == nullptr || *text == '\0') {
-        return std::nullopt;
-    }
-    // Office Open XML numbers never depend on the process locale.
-    const char* end = text + std::strlen(text);
-    const char* first = *text == '+' ? text + 1 : text;
-    double value = 0;
-    const auto [stop, error] = std::from_chars(first, end, value);
-    if (error != std::errc() || stop != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    return text == nullptr ? std::nullopt : package::ParseXmlNumber(text);
 }
 
 std::optional<long long> ParseInt(const char* text) {

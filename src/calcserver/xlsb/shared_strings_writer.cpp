@@ -21,6 +21,7 @@ class Handler : public SaxHandler {
     void Start(std::string_view name, const Attributes& attributes) override {
         if (name == "si") {
             text_.clear();
+            units_ = 0;
             runs_.clear();
             rich_ = false;
         } else if (name == "rPh") {
@@ -29,7 +30,7 @@ class Handler : public SaxHandler {
             return;
         } else if (name == "r") {
             run_properties_.reset();
-            run_start_ = Utf16FromUtf8(DecodeEscapes(text_)).size();
+            run_start_ = units_;
             in_run_ = true;
         } else if (name == "rPr" && in_run_) {
             in_properties_ = true;
@@ -44,6 +45,7 @@ class Handler : public SaxHandler {
             }
         } else if (name == "t") {
             in_text_ = true;
+            text_start_ = text_.size();
         }
     }
 
@@ -54,6 +56,9 @@ class Handler : public SaxHandler {
             return;
         } else if (name == "t") {
             in_text_ = false;
+            // Counted a piece at a time: a string of many runs is read in linear time.
+            units_ +=
+                Utf16FromUtf8(DecodeEscapes(std::string_view(text_).substr(text_start_))).size();
         } else if (name == "rPr") {
             in_properties_ = false;
         } else if (name == "r") {
@@ -103,6 +108,8 @@ class Handler : public SaxHandler {
     std::vector<std::pair<std::uint16_t, std::uint16_t>> runs_;
     pugi::xml_document run_properties_;
     std::size_t run_start_ = 0;
+    std::size_t text_start_ = 0;  // where the text of the current <t> begins in text_
+    std::size_t units_ = 0;       // UTF-16 units of the string's text so far
     int phonetic_depth_ = 0;
     bool rich_ = false;
     bool in_run_ = false;

@@ -53,7 +53,7 @@ std::string FontBody(const pugi::xml_node& font) {
             u.attribute("val").as_string("single"),
             {"single", "double", "singleAccounting", "doubleAccounting", "none"}, 0)];
     }
-    const double size = val("sz").as_double(11);
+    const double size = ParseDouble(val("sz").as_string(nullptr)).value_or(11);
     std::string name = val("name").as_string();
     if (name.empty()) {
         name = val("rFont").as_string("Calibri");
@@ -195,7 +195,8 @@ void WriteList(RecordSink& sink, std::uint16_t begin, std::uint16_t item, std::u
 }  // namespace
 
 void AppendColor(Body& body, const pugi::xml_node& color) {
-    const double tint = std::clamp(color.attribute("tint").as_double(0), -1.0, 1.0);
+    const double tint =
+        std::clamp(ParseDouble(color.attribute("tint").as_string(nullptr)).value_or(0), -1.0, 1.0);
     const auto tint16 = static_cast<std::int16_t>(std::lround(tint * 32767));
     std::uint8_t type = 0;  // automatic
     std::uint8_t index = 0;

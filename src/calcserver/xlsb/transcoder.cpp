@@ -7,6 +7,7 @@
 #include <set>
 #include <system_error>
 
+#include "calcserver/owned_temporaries.h"
 #include "calcserver/package/part_names.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/comments_writer.h"
@@ -41,7 +42,8 @@ class ScratchDir {
   public:
     ScratchDir() {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "tabrook-xlsb-XXXXXX").string();
+            (std::filesystem::temp_directory_path() / (OwnedFolderPrefix("xlsb") + "XXXXXX"))
+                .string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw XlsbError("cannot create a temporary folder for the binary workbook");
         }

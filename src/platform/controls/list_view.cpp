@@ -1,6 +1,7 @@
 #include "platform/controls/list_view.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 
 #include "platform/controls/twips.h"
 
@@ -8,11 +9,14 @@ namespace tabrook::platform {
 namespace {
 
 constexpr int kIconRole = Qt::UserRole + 1;
+// The row's text as it was given: a file name on Linux may be any bytes, and the shown
+// text (decoded as UTF-8) cannot give them back.
+constexpr int kBytesRole = Qt::UserRole + 2;
 
 }  // namespace
 
 std::string ListItem::Text() const {
-    return item_->text(0).toStdString();
+    return item_->data(0, kBytesRole).toByteArray().toStdString();
 }
 
 int ListItem::Index() const {
@@ -34,6 +38,7 @@ bool ListItem::Selected() const {
 }
 
 void ListItem::SetSelected(bool selected) {
+    const ListView::ProgramChange change(*view_);
     if (selected) {
         view_->setCurrentItem(item_);
     }
@@ -60,7 +65,32 @@ ListView::ListView(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(0);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
-    connect(this, &QTreeWidget::itemClicked, this, [this] { emit ItemClick(); });
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (programChanges_ > 0) {
+            return;
+        }
+        if (pressing_) {
+            selectionMovedByPress_ = true;
+        }
+        emit SelectionChosen();
+    });
+    // A click that moved the selection has been reported already.
+    connect(this, &QTreeWidget::itemClicked, this, [this] {
+        if (!selectionMovedByPress_) {
+            emit SelectionChosen();
+        }
+    });
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    pressing_ = true;
+    selectionMovedByPress_ = false;
+    QTreeWidget::mousePressEvent(event);
+}
+
+void ListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeWidget::mouseReleaseEvent(event);
+    pressing_ = false;
 }
 
 void ListView::AddColumn(const std::string& text, int widthTwips) {
@@ -78,7 +108,9 @@ void ListView::SetSmallIcons(const ImageList* images) {
 }
 
 ListItem ListView::Add(const std::string& text, std::optional<int> position) {
+    const ProgramChange change(*this);
     auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
+    item->setData(0, kBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren |
                    (checkBoxes_ ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
     if (checkBoxes_) {
@@ -97,7 +129,13 @@ ListItem ListView::Item(int position) {
 }
 
 void ListView::Remove(int position) {
+    const ProgramChange change(*this);
     delete takeTopLevelItem(position - 1);
+}
+
+void ListView::Clear() {
+    const ProgramChange change(*this);
+    clear();
 }
 
 std::optional<ListItem> ListView::SelectedItem() {

@@ -48,17 +48,38 @@ class ListView : public QTreeWidget {
     int Count() const { return topLevelItemCount(); }
     ListItem Item(int position);
     void Remove(int position);
-    void Clear() { clear(); }
+    void Clear();
     std::optional<ListItem> SelectedItem();
     void Refresh() { viewport()->update(); }
 
+    // Marks the program's own changes of rows and selection while it lives: they are not
+    // the user's choice and raise no SelectionChosen.
+    class ProgramChange {
+      public:
+        explicit ProgramChange(ListView& view) : view_(view) { ++view_.programChanges_; }
+        ~ProgramChange() { --view_.programChanges_; }
+        ProgramChange(const ProgramChange&) = delete;
+        ProgramChange& operator=(const ProgramChange&) = delete;
+
+      private:
+        ListView& view_;
+    };
+
   signals:
-    // A row was clicked: the list's item-click event.
-    void ItemClick();
+    // The user chose the selected row: a click on a row (also on the one already
+    // selected), or a change of the selection by keyboard or mouse drag. Once for each.
+    void SelectionChosen();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     const ImageList* images_ = nullptr;
     bool checkBoxes_ = false;
+    int programChanges_ = 0;
+    bool pressing_ = false;
+    bool selectionMovedByPress_ = false;
 };
 
 }  // namespace tabrook::platform
