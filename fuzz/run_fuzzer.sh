@@ -42,7 +42,9 @@ for folder in "$@"; do
 done
 rm -rf "$work"
 mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
-TMPDIR="$work/tmp" nice -n 10 "$binary" "${limits[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+# TABROOK_FUZZ_SEED fixes the mutations (the tests); 0, the default, draws a fresh seed.
+TMPDIR="$work/tmp" nice -n 10 "$binary" "${limits[@]}" -seed="${TABROOK_FUZZ_SEED:-0}" \
+    -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "$work/corpus" "${seeds[@]}" >"$work/log" 2>&1
 rc=$?
 count() { find "$work/artifacts" -name "$1-*" | wc -l; }
