@@ -1,5 +1,6 @@
 #include "calcserver/xlsb/shared_strings_writer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <pugixml.hpp>
 #include <utility>
@@ -56,9 +57,10 @@ class Handler : public SaxHandler {
             return;
         } else if (name == "t") {
             in_text_ = false;
-            // Counted a piece at a time: a string of many runs is read in linear time.
-            units_ +=
-                Utf16FromUtf8(DecodeEscapes(std::string_view(text_).substr(text_start_))).size();
+            // Counted a piece at a time: a string of many runs is read in linear time. A <t>
+            // opened before its <si> began counts from the start of the string.
+            const std::size_t start = std::min(text_start_, text_.size());
+            units_ += Utf16FromUtf8(DecodeEscapes(std::string_view(text_).substr(start))).size();
         } else if (name == "rPr") {
             in_properties_ = false;
         } else if (name == "r") {
