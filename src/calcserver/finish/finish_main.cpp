@@ -20,6 +20,7 @@
 namespace {
 
 using tabrook::calcserver::finish::FinishRequest;
+using tabrook::calcserver::finish::SaveRefused;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;  // the sanitizer reserves terabytes of address space
@@ -46,8 +47,8 @@ bool BindToParent(long long parent) {
     return true;
 }
 
-int Refuse(int number, const std::string& description) {
-    std::cout << number << '\n' << description << std::flush;
+int Refuse(const tabrook::platform::AutomationError& error) {
+    std::cout << error.Number() << '\n' << error.Description() << std::flush;
     return 1;
 }
 
@@ -64,16 +65,15 @@ int main(int argc, char** argv) {
         return 3;
     }
     const FinishRequest request{argv[2], argv[3], static_cast<std::int32_t>(format), argv[5]};
-    const std::string cannotSave = "Tabrook cannot save '" + request.target.string() + "': ";
     try {
         tabrook::calcserver::finish::FinishPackage(request);
         return 0;
     } catch (const tabrook::platform::AutomationError& error) {
-        return Refuse(error.Number(), error.Description());
+        return Refuse(error);
     } catch (const std::bad_alloc&) {
-        return Refuse(tabrook::platform::kErrApplicationDefined,
-                      cannotSave + "the workbook needs more memory than a workbook may take.");
+        return Refuse(SaveRefused(request.target,
+                                  "the workbook needs more memory than a workbook may take."));
     } catch (const std::exception& error) {
-        return Refuse(tabrook::platform::kErrApplicationDefined, cannotSave + error.what() + ".");
+        return Refuse(SaveRefused(request.target, std::string(error.what()) + "."));
     }
 }

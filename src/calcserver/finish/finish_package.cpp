@@ -25,11 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::AutomationError;
 
-AutomationError SaveRefused(const fs::path& target, const std::string& reason) {
-    return AutomationError(platform::kErrApplicationDefined,
-                           "Tabrook cannot save '" + target.string() + "': " + reason);
-}
-
 std::string ErrnoText(int error) {
     return std::strerror(error);
 }
@@ -150,6 +145,11 @@ void CarryMacros(const FinishRequest& request) {
 }
 
 }  // namespace
+
+AutomationError SaveRefused(const fs::path& target, const std::string& reason) {
+    return AutomationError(platform::kErrApplicationDefined,
+                           "Tabrook cannot save '" + target.string() + "': " + reason);
+}
 
 void CheckTarget(const fs::path& source, const fs::path& target) {
     if (target.empty() || !target.has_filename()) {

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+
+#include "platform/automation.h"
 
 namespace tabrook::calcserver::finish {
 
@@ -14,6 +17,10 @@ struct FinishRequest {
     std::int32_t formatCode = 0;         // the caller's FileFormat code
     std::filesystem::path target;        // where the caller asked the result to go
 };
+
+// The error 1004 of a save that cannot be done: "Tabrook cannot save 'TARGET': REASON".
+platform::AutomationError SaveRefused(const std::filesystem::path& target,
+                                      const std::string& reason);
 
 // Refuses, before any work, a target that cannot be written: an empty name, a folder that
 // is missing, is not a folder or cannot be written, a name that is a folder, the source

@@ -20,11 +20,6 @@ using platform::AutomationError;
 
 constexpr const char* kFinishProgram = "tabrook-finish";
 
-AutomationError SaveRefused(const fs::path& target, const std::string& reason) {
-    return AutomationError(platform::kErrApplicationDefined,
-                           "Tabrook cannot save '" + target.string() + "': " + reason);
-}
-
 fs::path FinishProgram() {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);

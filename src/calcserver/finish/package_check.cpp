@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "calcserver/cellexact/xml_names.h"
 #include "calcserver/package/part_names.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/sax_reader.h"
@@ -17,6 +18,7 @@ namespace tabrook::calcserver::finish {
 namespace {
 
 namespace fs = std::filesystem;
+using cellexact::LocalName;
 using package::PackageError;
 using package::ZipReader;
 
@@ -118,12 +120,6 @@ struct ContentTypes {
 
 constexpr std::string_view kDrawingType =
     "application/vnd.openxmlformats-officedocument.drawing+xml";
-
-std::string_view LocalName(const pugi::xml_node node) {
-    const std::string_view name = node.name();
-    const auto colon = name.find(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
 
 // The schema requires an object in every anchor of a drawing; the office leaves anchors
 // of form controls it could not write with their position alone.
