@@ -1,7 +1,7 @@
 // tabrook-finish: the finishing steps of one save, in a process of their own, started by
 // the conversion server. Usage: tabrook-finish PARENT_PID SOURCE OFFICE_OUTPUT FORMAT TARGET.
-// Exit status 0: the target is placed. 1: refused; standard output holds the error number,
-// a newline and the description.
+// Exit status 0: the target is placed; standard output holds the report of what the steps
+// changed. 1: refused; standard output holds the error number, a newline and the description.
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     }
     const FinishRequest request{argv[2], argv[3], static_cast<std::int32_t>(format), argv[5]};
     try {
-        tabrook::calcserver::finish::FinishPackage(request);
+        std::cout << tabrook::calcserver::finish::FinishPackage(request).Serialize() << std::flush;
         return 0;
     } catch (const tabrook::platform::AutomationError& error) {
         return Refuse(error);

@@ -133,15 +133,64 @@ constexpr std::int32_t kMacroWorkbook = 52;
 
 // LibreOffice recalculated the workbook when it loaded it; every cell gets back the value
 // and type the source had stored. A source it cannot read keeps the office's values.
-void RestoreStoredValues(const FinishRequest& request) {
-    cellexact::ApplyStoredValues(request.source, request.officeOutput, request.officeOutput);
+void RestoreStoredValues(const FinishRequest& request, report::ConversionReport& report) {
+    const cellexact::CellExactReport values =
+        cellexact::ApplyStoredValues(request.source, request.officeOutput, request.officeOutput);
+    report.Count("values.sheetsMatched", values.sheetsMatched);
+    report.Count("values.cellsCompared", values.cellsCompared);
+    report.Count("values.cellsChanged", values.cellsChanged);
+    report.Count("values.numbersRefined", values.numbersRefined);
+    if (values.cellsOutsideGrid > 0) {
+        report.Count("values.cellsOutsideGrid", values.cellsOutsideGrid);
+        report.Add("values", "cells past the last row or column of the format were left out");
+    }
+    if (values.textsCut > 0) {
+        report.Count("values.textsCut", values.textsCut);
+        report.Add("values", "texts longer than a cell holds were cut to 32,767 characters");
+    }
+    for (const std::string& sheet : values.unmatchedSheets) {
+        report.Add("values", "sheet not matched: its cells keep the values LibreOffice computed",
+                   sheet);
+    }
+    if (!values.reason.empty()) {
+        report.Add("values", values.reason);
+    }
 }
 
 // The workbook's own VBA project and code names, in place of the office's rebuild.
-void CarryMacros(const FinishRequest& request) {
+void CarryMacros(const FinishRequest& request, report::ConversionReport& report) {
     const bool macroEnabled =
         request.formatCode == kMacroWorkbook || request.formatCode == kBinaryWorkbook;
-    vba::CarryVbaProject(request.source, request.officeOutput, request.officeOutput, macroEnabled);
+    const vba::VbaReport macros = vba::CarryVbaProject(request.source, request.officeOutput,
+                                                       request.officeOutput, macroEnabled);
+    if (macros.projectCarried) {
+        report.Count("vba.streamsCopied", macros.streamsCopied);
+    }
+    if (macros.sourceHasProject && !macros.projectCarried) {
+        report.Add("vba", macroEnabled ? "the VBA project is left as LibreOffice rebuilt it"
+                                       : "the VBA project is left out: the format holds no macros");
+    }
+    for (const std::string& signature : macros.signaturesDropped) {
+        report.Add("vba", "digital signature left out (it no longer matches)", signature);
+    }
+    for (const std::string& note : macros.notes) {
+        report.Add("vba", note);
+    }
+}
+
+void WriteBinary(const FinishRequest& request, const fs::path& finished,
+                 report::ConversionReport& report) {
+    const xlsb::TranscodeReport binary = xlsb::TranscodeToXlsb(request.officeOutput, finished);
+    report.Count("xlsb.cells", binary.cells);
+    report.Count("xlsb.formulas", binary.formulas);
+    if (binary.unencoded_count > 0) {
+        report.Count("xlsb.formulasKeptAsValues", binary.unencoded_count);
+    }
+    for (const xlsb::UnencodedFormula& formula : binary.unencoded) {
+        report.Add("xlsb",
+                   "formula kept as its value: =" + formula.formula + " (" + formula.reason + ")",
+                   formula.sheet + "!" + formula.cell);
+    }
 }
 
 }  // namespace
@@ -183,7 +232,7 @@ void CheckTarget(const fs::path& source, const fs::path& target) {
     }
 }
 
-void FinishPackage(const FinishRequest& request) {
+report::ConversionReport FinishPackage(const FinishRequest& request) {
     try {
         const package::ZipReader written(request.officeOutput);
         if (!written.Has("[Content_Types].xml")) {
@@ -204,14 +253,17 @@ void FinishPackage(const FinishRequest& request) {
             fs::remove(file, ignored);
         }
     } removeBinary;
+    report::ConversionReport report;
     try {
-        MendPackage(request.officeOutput);
-        RestoreStoredValues(request);
-        CarryMacros(request);
+        for (const std::string& part : MendPackage(request.officeOutput)) {
+            report.Add("package", "part mended as Excel expects it", part);
+        }
+        RestoreStoredValues(request, report);
+        CarryMacros(request, report);
         if (request.formatCode == kBinaryWorkbook) {
             finished = fs::path(request.officeOutput).replace_extension(".xlsb");
             removeBinary.file = finished;
-            xlsb::TranscodeToXlsb(request.officeOutput, finished);
+            WriteBinary(request, finished, report);
         }
     } catch (const AutomationError&) {
         throw;
@@ -226,6 +278,7 @@ void FinishPackage(const FinishRequest& request) {
         fs::remove(request.target, error);
         throw SaveRefused(request.target, "the file did not arrive complete.");
     }
+    return report;
 }
 
 }  // namespace tabrook::calcserver::finish

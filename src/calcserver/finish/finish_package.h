@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "calcserver/report/conversion_report.h"
 #include "platform/automation.h"
 
 namespace tabrook::calcserver::finish {
@@ -32,7 +33,8 @@ void CheckTarget(const std::filesystem::path& source, const std::filesystem::pat
 // the result as Excel would, then copies it to a temporary file in the target's folder and
 // moves it to the target's name unless another file has taken that name meanwhile. Throws
 // platform::AutomationError 1004 when the package is incomplete or faulty or the target
-// cannot be written; nothing half-written remains either way.
-void FinishPackage(const FinishRequest& request);
+// cannot be written; nothing half-written remains either way. Returns what the steps
+// changed or could not keep.
+report::ConversionReport FinishPackage(const FinishRequest& request);
 
 }  // namespace tabrook::calcserver::finish

@@ -26,18 +26,6 @@ fs::path FinishProgram() {
     return error ? fs::path() : self.parent_path() / kFinishProgram;
 }
 
-// The hidden temporaries (".NAME.tabrook-RANDOM") a stopped step may have left beside the
-// target; only this program makes names of that form.
-void RemoveTemporariesOf(const fs::path& target) {
-    const std::string prefix = "." + target.filename().string() + ".tabrook-";
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(target.parent_path(), error)) {
-        if (entry.path().filename().string().starts_with(prefix)) {
-            fs::remove(entry.path(), error);
-        }
-    }
-}
-
 // "NUMBER\nDESCRIPTION", as the finishing program writes a refusal.
 AutomationError RefusalFrom(const std::string& output, const fs::path& target) {
     const auto newline = output.find('\n');
@@ -51,7 +39,18 @@ AutomationError RefusalFrom(const std::string& output, const fs::path& target) {
 
 }  // namespace
 
-void FinishPackageInOwnProcess(const FinishRequest& request, std::chrono::milliseconds timeLimit) {
+void RemoveTemporariesOf(const fs::path& target) {
+    const std::string prefix = "." + target.filename().string() + ".tabrook-";
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(target.parent_path(), error)) {
+        if (entry.path().filename().string().starts_with(prefix)) {
+            fs::remove(entry.path(), error);
+        }
+    }
+}
+
+report::ConversionReport FinishPackageInOwnProcess(const FinishRequest& request,
+                                                   std::chrono::milliseconds timeLimit) {
     const fs::path program = FinishProgram();
     if (program.empty() || ::access(program.c_str(), X_OK) != 0) {
         throw SaveRefused(request.target, "the program " + std::string(kFinishProgram) +
@@ -64,7 +63,13 @@ void FinishPackageInOwnProcess(const FinishRequest& request, std::chrono::millis
                         timeLimit);
     using Ending = StepOutcome::Ending;
     if (outcome.ending == Ending::kExited && outcome.exitCode == 0) {
-        return;
+        // The target is placed; a report that did not arrive whole costs only the report.
+        if (auto report = report::ConversionReport::Parse(outcome.output)) {
+            return *std::move(report);
+        }
+        report::ConversionReport unreadable;
+        unreadable.Add("report", "the finishing step's report could not be read");
+        return unreadable;
     }
     if (outcome.ending == Ending::kExited && outcome.exitCode == 1) {
         throw RefusalFrom(outcome.output, request.target);

@@ -10,10 +10,14 @@
 
 namespace tabrook::calcserver::finish {
 
-// As FinishPackage. Throws platform::AutomationError: what the steps refused, or 1004 naming
-// the target when they crashed, ran past `timeLimit` or could not be started. A step that
-// was stopped leaves neither the target nor a temporary beside it.
-void FinishPackageInOwnProcess(const FinishRequest& request,
-                               std::chrono::milliseconds timeLimit = kFinishTimeLimit);
+// As FinishPackage, and returns its report. Throws platform::AutomationError: what the steps
+// refused, or 1004 naming the target when they crashed, ran past `timeLimit` or could not be
+// started. A step that was stopped leaves neither the target nor a temporary beside it.
+report::ConversionReport FinishPackageInOwnProcess(
+    const FinishRequest& request, std::chrono::milliseconds timeLimit = kFinishTimeLimit);
+
+// Removes the hidden temporaries (".NAME.tabrook-RANDOM") a stopped step may have left
+// beside `target`; only this program makes names of that form.
+void RemoveTemporariesOf(const std::filesystem::path& target);
 
 }  // namespace tabrook::calcserver::finish

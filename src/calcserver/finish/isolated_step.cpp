@@ -46,8 +46,17 @@ pid_t Spawn(const std::vector<std::string>& argv, int outputFd) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+    // A caller may block signals to wait for them on a thread of its own; the step must
+    // still end on them.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t child = -1;
-    const int error = ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
+    const int error = ::posix_spawn(&child, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return error == 0 ? child : -1;
 }

@@ -68,14 +68,37 @@ bool OwnedBy(const std::filesystem::path& path, bool directory) {
            S_ISDIR(status.st_mode) == directory;
 }
 
-template <typename Owner, typename Remove>
-void Sweep(const std::filesystem::path& folder, Owner owner, Remove remove) {
+template <typename Owner, typename Remove, typename Whose>
+void Sweep(const std::filesystem::path& folder, Owner owner, Remove remove, Whose whose) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const auto pid = owner(entry.path().filename().string());
-        if (pid && Ended(*pid)) {
+        if (pid && whose(*pid)) {
             remove(entry.path());
         }
+    }
+}
+
+template <typename Whose>
+void RemoveLeftovers(const std::filesystem::path& temporary, Whose whose) {
+    Sweep(
+        temporary, FolderOwner,
+        [](const std::filesystem::path& path) {
+            std::error_code ignored;
+            if (OwnedBy(path, true)) {
+                std::filesystem::remove_all(path, ignored);
+            }
+        },
+        whose);
+    for (const char* folder : kPipeFolders) {
+        Sweep(
+            folder, PipeOwner,
+            [](const std::filesystem::path& path) {
+                if (OwnedBy(path, false)) {
+                    ::unlink(path.c_str());
+                }
+            },
+            whose);
     }
 }
 
@@ -86,19 +109,12 @@ std::string OwnedPipePrefix() {
 }
 
 void RemoveLeftoversOfEndedRuns(const std::filesystem::path& temporary) {
-    Sweep(temporary, FolderOwner, [](const std::filesystem::path& path) {
-        std::error_code ignored;
-        if (OwnedBy(path, true)) {
-            std::filesystem::remove_all(path, ignored);
-        }
-    });
-    for (const char* folder : kPipeFolders) {
-        Sweep(folder, PipeOwner, [](const std::filesystem::path& path) {
-            if (OwnedBy(path, false)) {
-                ::unlink(path.c_str());
-            }
-        });
-    }
+    RemoveLeftovers(temporary, Ended);
+}
+
+void RemoveLeftoversOfThisRun(const std::filesystem::path& temporary) {
+    const pid_t self = ::getpid();
+    RemoveLeftovers(temporary, [self](pid_t pid) { return pid == self; });
 }
 
 }  // namespace tabrook::calcserver::office

@@ -19,4 +19,8 @@ std::string OwnedPipePrefix();
 // Removes the folders in `temporary` and the office pipes whose run has ended.
 void RemoveLeftoversOfEndedRuns(const std::filesystem::path& temporary);
 
+// Removes this run's own folders and pipes, for a run that stops at once: its offices must
+// have ended first.
+void RemoveLeftoversOfThisRun(const std::filesystem::path& temporary);
+
 }  // namespace tabrook::calcserver::office

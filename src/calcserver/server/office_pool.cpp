@@ -1,13 +1,12 @@
 #include "calcserver/server/office_pool.h"
 
-#include <utility>
-
 #include "calcserver/office/office_environment.h"
 #include "calcserver/office/office_session.h"
 
 namespace tabrook::calcserver::server {
 
-OfficePool::OfficePool(office::OfficeLimits limits) : limits_(limits) {}
+OfficePool::OfficePool(office::OfficeLimits limits, std::size_t maxIdle)
+    : limits_(limits), maxIdle_(maxIdle) {}
 
 OfficePool::~OfficePool() = default;
 
@@ -16,7 +15,10 @@ std::unique_ptr<office::OfficeSession> OfficePool::Acquire() {
     std::shared_ptr<office::OfficeEnvironment> environment;
     {
         std::lock_guard lock(mutex_);
-        session = std::move(idle_);
+        if (!idle_.empty()) {
+            session = std::move(idle_.back());
+            idle_.pop_back();
+        }
         if (!environment_) {
             environment_ = office::OfficeEnvironment::Create();
         }
@@ -33,9 +35,11 @@ void OfficePool::GiveBack(std::unique_ptr<office::OfficeSession> session) {
     if (!session || !session->MakeClean()) {
         return;
     }
-    std::unique_ptr<office::OfficeSession> surplus;
     std::lock_guard lock(mutex_);
-    surplus = std::exchange(idle_, std::move(session));
+    if (idle_.size() < maxIdle_) {
+        idle_.push_back(std::move(session));
+    }
+    // else the surplus session ends here, with its process
 }
 
 }  // namespace tabrook::calcserver::server

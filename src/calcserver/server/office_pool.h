@@ -1,9 +1,11 @@
 #pragma once
-// Keeps at most one idle office process, left by an instance that ended with a clean
-// Quit, so that the next instance need not wait for LibreOffice to start.
+// Keeps idle office processes (at most `maxIdle`, one for the window), left by instances
+// that ended with a clean Quit, so that the next instance need not wait for LibreOffice to
+// start. A caller converting N workbooks at once keeps N.
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "calcserver/office/office_limits.h"
 
@@ -16,7 +18,7 @@ namespace tabrook::calcserver::server {
 
 class OfficePool {
   public:
-    explicit OfficePool(office::OfficeLimits limits);
+    OfficePool(office::OfficeLimits limits, std::size_t maxIdle);
     ~OfficePool();
     OfficePool(const OfficePool&) = delete;
     OfficePool& operator=(const OfficePool&) = delete;
@@ -30,7 +32,8 @@ class OfficePool {
     std::mutex mutex_;
     office::OfficeLimits limits_;
     std::shared_ptr<office::OfficeEnvironment> environment_;
-    std::unique_ptr<office::OfficeSession> idle_;
+    std::size_t maxIdle_;
+    std::vector<std::unique_ptr<office::OfficeSession>> idle_;
 };
 
 }  // namespace tabrook::calcserver::server

@@ -17,7 +17,7 @@ void RegisterCalcServer(platform::AutomationRegistry& registry) {
 void RegisterCalcServer(platform::AutomationRegistry& registry, const CalcServerOptions& options) {
     // The pool lives in the factory, and with every instance it made, so an idle process
     // is shared across CreateObject calls without any global.
-    auto pool = std::make_shared<server::OfficePool>(options.limits);
+    auto pool = std::make_shared<server::OfficePool>(options.limits, options.idleOffices);
     registry.Register("Excel.Application", [pool]() -> platform::ObjectRef {
         try {
             auto instance = std::make_shared<server::CalcInstance>(pool, pool->Acquire());

@@ -17,7 +17,10 @@ WorkbookObject::WorkbookObject(std::shared_ptr<CalcInstance> instance,
                                std::filesystem::path source)
     : instance_(std::move(instance)), document_(document), source_(std::move(source)) {}
 
-Variant WorkbookObject::Get(std::string_view) {
+Variant WorkbookObject::Get(std::string_view member) {
+    if (SameName(member, "ConversionReport")) {
+        return lastReport_.Serialize();
+    }
     ThrowMemberNotSupported();
 }
 
@@ -62,8 +65,9 @@ void WorkbookObject::SaveAs(const platform::Arguments& arguments) {
             std::filesystem::remove(file, ignored);
         }
     } removeOutput{output};
+    lastReport_ = {};
     session.Store(document_, format.filter, output, target);
-    finish::FinishPackageInOwnProcess({source_, output, code, target});
+    lastReport_ = finish::FinishPackageInOwnProcess({source_, output, code, target});
 }
 
 void WorkbookObject::Close() {

@@ -1,10 +1,13 @@
 #pragma once
-// A workbook opened by Workbooks.Open: SaveAs and Close.
+// A workbook opened by Workbooks.Open: SaveAs and Close, and ConversionReport (get): what
+// the finishing steps of the last SaveAs changed or could not keep, as the report's text.
+// The last member is the server's own; a caller that wants it tolerates 438 elsewhere.
 
 #include <filesystem>
 #include <memory>
 
 #include "calcserver/office/office_session.h"
+#include "calcserver/report/conversion_report.h"
 #include "platform/automation.h"
 
 namespace tabrook::calcserver::server {
@@ -29,6 +32,7 @@ class WorkbookObject : public platform::AutomationObject {
     std::filesystem::path source_;
     bool closed_ = false;
     int saves_ = 0;
+    report::ConversionReport lastReport_;
 };
 
 }  // namespace tabrook::calcserver::server

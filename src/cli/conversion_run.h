@@ -1,0 +1,52 @@
+#pragma once
+// Converts a list of workbooks with N workers at once, each through its own instance of
+// the automation server, and hands each outcome on in list order.
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/source_list.h"
+#include "cli/target_names.h"
+#include "cli/workbook_outcome.h"
+#include "convert/format_table.h"
+
+namespace tabrook::platform {
+class AutomationRegistry;
+class FileSystem;
+}  // namespace tabrook::platform
+
+namespace tabrook::cli {
+
+struct RunPlan {
+    const std::vector<SourceWorkbook>* workbooks = nullptr;  // the whole sorted list
+    const std::vector<std::string>* planned = nullptr;       // PlanTargets of that list
+    SliceBounds slice;                                       // the part this run converts
+    const convert::OutputFormat* format = nullptr;
+    std::size_t jobs = 1;
+    bool skipExisting = false;
+};
+
+// The results being written now, for a run that must stop at once and clean up after them.
+class TargetsInFlight {
+  public:
+    void Add(const std::string& target);
+    void Remove(const std::string& target);
+    std::vector<std::filesystem::path> Snapshot();
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> targets_;
+};
+
+// Calls `report(index, outcome)` on the calling thread for every workbook of the slice, in
+// list order, as soon as it and all before it are done.
+void RunConversions(const RunPlan& plan, platform::FileSystem& fileSystem,
+                    const platform::AutomationRegistry& automation, TargetsInFlight& inFlight,
+                    const std::function<void(std::size_t, const WorkbookOutcome&)>& report);
+
+}  // namespace tabrook::cli
