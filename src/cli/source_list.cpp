@@ -43,6 +43,9 @@ class FolderWalk {
         }
         for (const std::string& name :
              fileSystem_.Search(Joined(folder, ""), SearchKinds::FilesAndFolders).names) {
+            if (name == "." || name == "..") {
+                continue;  // a folder search lists the folder itself and its parent
+            }
             const std::string path = Joined(folder, name);
             if (app::ProbePath(fileSystem_, path) == app::kProbeFolder) {
                 Walk(path, below.empty() ? name : below + "/" + name, depth + 1);

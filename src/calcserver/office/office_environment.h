@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "calcserver/office/profile_cache.h"
+
 namespace tabrook::calcserver::office {
 
 class ProcessLauncher;
@@ -20,6 +22,8 @@ class OfficeEnvironment {
     ProcessLauncher& Launcher() { return *launcher_; }
     // A new private folder for one office process.
     std::filesystem::path NewProcessFolder() const;
+    // The profile prepared once per user and build, for every office to start from.
+    const ProfileCache& Profiles() const { return profiles_; }
 
     // The local component context, as an opaque pointer for the UNO-side code.
     struct Uno;
@@ -29,6 +33,7 @@ class OfficeEnvironment {
     OfficeEnvironment();
 
     std::filesystem::path folder_;
+    ProfileCache profiles_ = ProfileCache::ForThisUser();
     std::unique_ptr<ProcessLauncher> launcher_;
     std::unique_ptr<Uno> uno_;
 };

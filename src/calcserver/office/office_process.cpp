@@ -10,6 +10,7 @@
 #include "calcserver/office/file_url.h"
 #include "calcserver/office/leftovers.h"
 #include "calcserver/office/process_launcher.h"
+#include "calcserver/office/profile_cache.h"
 
 namespace tabrook::calcserver::office {
 namespace {
@@ -31,14 +32,10 @@ constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"
 // A new profile makes LibreOffice clear its extension cache and exit with 81 to be started
 // again, unless the profile already names the installed build; naming it saves that round.
 void SeedBuildId(const std::filesystem::path& profile) {
-    std::ifstream version("/usr/lib/libreoffice/program/versionrc");
-    std::string line;
-    while (std::getline(version, line)) {
-        if (line.rfind("buildid=", 0) == 0) {
-            std::filesystem::create_directories(profile / "user" / "extensions");
-            std::ofstream(profile / "user" / "extensions" / "buildid") << line.substr(8);
-            return;
-        }
+    const std::string buildId = InstalledBuildId();
+    if (!buildId.empty()) {
+        std::filesystem::create_directories(profile / "user" / "extensions");
+        std::ofstream(profile / "user" / "extensions" / "buildid") << buildId;
     }
 }
 
@@ -50,15 +47,20 @@ std::string UniquePart(const std::filesystem::path& folder) {
 
 }  // namespace
 
-OfficeProcess::OfficeProcess(ProcessLauncher& launcher, std::filesystem::path folder)
+OfficeProcess::OfficeProcess(ProcessLauncher& launcher, std::filesystem::path folder,
+                             const ProfileCache* profiles)
     : launcher_(launcher), folder_(std::move(folder)) {
     // Unique on this machine (the program's folder, then the process's), and made of letters
     // and digits whatever the temporary folder is called.
     pipeName_ = OwnedPipePrefix() + UniquePart(folder_.parent_path()) + UniquePart(folder_);
     std::filesystem::create_directories(folder_ / "profile" / "user");
     std::filesystem::create_directories(OutputFolder());
-    std::ofstream(folder_ / "profile" / "user" / "registrymodifications.xcu") << kProfileSettings;
-    SeedBuildId(folder_ / "profile");
+    profileFromCache_ = profiles != nullptr && profiles->CopyInto(Profile());
+    if (!profileFromCache_) {
+        SeedBuildId(Profile());
+    }
+    // Always ours, also over a prepared profile: macros off, links never updated.
+    std::ofstream(Profile() / "user" / "registrymodifications.xcu") << kProfileSettings;
 }
 
 OfficeProcess::~OfficeProcess() {

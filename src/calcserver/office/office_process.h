@@ -12,11 +12,14 @@
 namespace tabrook::calcserver::office {
 
 class ProcessLauncher;
+class ProfileCache;
 
 class OfficeProcess {
   public:
     // `folder` is private to this process: the profile and the office's output live there.
-    OfficeProcess(ProcessLauncher& launcher, std::filesystem::path folder);
+    // The profile is copied from `profiles` when it holds a prepared one, else made fresh.
+    OfficeProcess(ProcessLauncher& launcher, std::filesystem::path folder,
+                  const ProfileCache* profiles);
     ~OfficeProcess();
     OfficeProcess(const OfficeProcess&) = delete;
     OfficeProcess& operator=(const OfficeProcess&) = delete;
@@ -32,6 +35,8 @@ class OfficeProcess {
     pid_t Pid();
     const std::string& PipeName() const { return pipeName_; }
     const std::filesystem::path& Folder() const { return folder_; }
+    std::filesystem::path Profile() const { return folder_ / "profile"; }
+    bool ProfileFromCache() const { return profileFromCache_; }
     std::filesystem::path OutputFolder() const { return folder_ / "out"; }
 
   private:
@@ -42,6 +47,7 @@ class OfficeProcess {
     ProcessLauncher& launcher_;
     std::filesystem::path folder_;
     std::string pipeName_;
+    bool profileFromCache_ = false;
     pid_t pid_ = -1;
     std::optional<int> exitCode_;
 };

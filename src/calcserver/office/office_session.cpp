@@ -151,8 +151,9 @@ struct OfficeSession::Impl {
     Impl(std::shared_ptr<OfficeEnvironment> env, OfficeLimits limitsIn)
         : environment(std::move(env)),
           limits(limitsIn),
-          process(std::make_shared<OfficeProcess>(environment->Launcher(),
-                                                  environment->NewProcessFolder())) {}
+          process(std::make_shared<OfficeProcess>(
+              environment->Launcher(), environment->NewProcessFolder(), &environment->Profiles())) {
+    }
 
     ~Impl() {
         process->Kill();
@@ -162,7 +163,10 @@ struct OfficeSession::Impl {
         desktop.clear();
     }
 
+    // Starts the office; one that would not start from the prepared profile is started
+    // again from a fresh one, and one that started fresh leaves its profile prepared.
     void Start();
+    void StartProcess();
     // Runs `body` on the worker under `limit`; `body` must own all it touches, since a
     // stuck call is abandoned and may run on after this returns. A lost connection, a dead
     // process or an over-long call kill the process and become negative errors; any other
@@ -217,7 +221,7 @@ void OfficeSession::Impl::Call(std::function<void()> body, std::chrono::millisec
     throw refused(failure.reason);
 }
 
-void OfficeSession::Impl::Start() {
+void OfficeSession::Impl::StartProcess() {
     struct Outcome {
         Reference<css::frame::XDesktop2> desktop;
         std::string failure;
@@ -267,6 +271,25 @@ void OfficeSession::Impl::Start() {
                               "ActiveX component can't create object: " + failure + ".");
     }
     desktop = outcome->desktop;
+}
+
+void OfficeSession::Impl::Start() {
+    try {
+        StartProcess();
+    } catch (const AutomationError&) {
+        if (!process->ProfileFromCache()) {
+            throw;
+        }
+        environment->Profiles().Forget();
+        process = std::make_shared<OfficeProcess>(environment->Launcher(),
+                                                  environment->NewProcessFolder(), nullptr);
+        runner = std::make_unique<CallRunner>();  // the old one may still wait on a dead call
+        broken = false;
+        StartProcess();
+    }
+    if (!process->ProfileFromCache()) {
+        environment->Profiles().Keep(process->Profile());
+    }
 }
 
 OfficeSession::OfficeSession(std::shared_ptr<OfficeEnvironment> environment, OfficeLimits limits)
