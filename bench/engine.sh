@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The conversion engine against LibreOffice's own command line, in one run on one machine:
-# 20 copies of a small workbook through bench/convert, through one
+# 20 copies of a small workbook through tabrook-convert (one at a time), through one
 # `soffice --convert-to xlsx` call for all of them, and through one call per file.
 # Last line: ratio_vs_soffice_batch=R ratio_vs_soffice_per_file=P (ours / theirs).
 set -euo pipefail
@@ -32,14 +32,14 @@ mkdir -p "$work/src"
 for i in $(seq 1 "$copies"); do cp "$work/book.xls" "$work/src/book$i.xls"; done
 files=("$work"/src/*.xls)
 
-# bench/convert builds its binary when needed; that check is not part of the timing, so
-# the binary it runs is timed directly. Every contender starts from a new private profile,
-# as each server process does; the per-file runs share theirs after the first call.
-"$root/bench/convert" >/dev/null 2>&1 || true
-convert="${TABROOK_BUILD_DIR:-$root/build}/bin/convert"
+# Building is not part of the timing. Every contender starts from a new private profile;
+# the per-file runs share theirs after the first call.
+build="${TABROOK_BUILD_DIR:-$root/build}"
+ninja -C "$build" -j2 tabrook-convert >/dev/null
+export XDG_CACHE_HOME="$work/cache"
 
 start=$(now)
-"$convert" --format xlsx --out "$work/ours" "${files[@]}" | tail -n 1
+"$build/bin/tabrook-convert" --quiet --jobs 1 --format xlsx --out "$work/ours" "${files[@]}"
 ours=$(elapsed "$start" "$(now)")
 
 start=$(now)
@@ -54,5 +54,5 @@ for dir in ours batch each; do
     count=$(find "$work/$dir" -name '*.xlsx' | wc -l)
     [ "$count" -eq "$copies" ] || { echo "$dir wrote $count of $copies files" >&2; exit 1; }
 done
-printf 'bench/convert: %.2f s  soffice batch: %.2f s  soffice per file: %.2f s\n' "$ours" "$batch" "$each"
+printf 'tabrook-convert: %.2f s  soffice batch: %.2f s  soffice per file: %.2f s\n' "$ours" "$batch" "$each"
 echo "ratio_vs_soffice_batch=$(ratio "$ours" "$batch") ratio_vs_soffice_per_file=$(ratio "$ours" "$each")"

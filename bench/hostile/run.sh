@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The hostile batch: the crafted workbooks of make_hostile mixed with ten corpus files,
-# through bench/convert in all three formats. Prints each file's result, the peak memory of
+# through tabrook-convert (one workbook at a time) in all three formats. Prints each file's result, the peak memory of
 # the largest process (the converter, a finishing process or the office), whether any
 # package has a fault (bench/packages_check.py), and what was left behind.
 # Usage: bench/hostile/run.sh [BUILD_DIR] [CORPUS_DIR]
@@ -23,7 +23,7 @@ left_before=$(find "$tmp" -maxdepth 1 -name 'tabrook-*' 2>/dev/null | wc -l)
 for format in xlsx xlsm xlsb; do
     echo "== $format"
     /usr/bin/time -f "peak memory of the largest process: %M KiB" \
-        "$build/bin/convert" --format "$format" --out "$work/$format" "${sources[@]}" 2>&1 |
+        "$build/bin/tabrook-convert" --jobs 1 --format "$format" --out "$work/$format" "${sources[@]}" 2>&1 |
         grep -v -e 'WARNING' -e '^$' | sed "s|$work/in/||"
     /usr/bin/python3 bench/packages_check.py "$work/$format" | tail -n 1
 done

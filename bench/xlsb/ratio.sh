@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The cost of the binary workbook format through the whole server: the same workbooks
-# through bench/convert as .xlsx and as .xlsb, alternating, best of three runs each.
+# through tabrook-convert (one workbook at a time) as .xlsx and as .xlsb, alternating, best of three runs each.
 # Usage: bench/xlsb/ratio.sh [FILE...]   (default: the shared corpus beside the checkout)
 # Last line: ratio_xlsb_vs_xlsx=R
 set -euo pipefail
@@ -12,14 +12,17 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/tabrook-xlsb-ratio-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-"$root/bench/convert" >/dev/null 2>&1 || true
-convert="${TABROOK_BUILD_DIR:-$root/build}/bin/convert"
+build="${TABROOK_BUILD_DIR:-$root/build}"
+ninja -C "$build" -j2 tabrook-convert >/dev/null
+convert="$build/bin/tabrook-convert"
 
 seconds_for() {
-    local format=$1 run=$2
-    # Its exit status counts the files it could not convert; only the time matters here.
-    { "$convert" --format "$format" --out "$work/$format-$run" "${files[@]}" 2>/dev/null || true; } |
-        awk '/^converted/ { print $(NF-1) }'
+    local format=$1 run=$2 start
+    start=$(date +%s.%N)
+    # Its exit status says whether some file failed; only the time matters here.
+    "$convert" --quiet --jobs 1 --format "$format" --out "$work/$format-$run" "${files[@]}" \
+        2>/dev/null || true
+    awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f", b - a }'
 }
 
 best_xlsx=""
