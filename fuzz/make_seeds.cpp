@@ -56,11 +56,17 @@ std::vector<std::string> FormulaSeeds() {
     return seeds;
 }
 
+// Report texts as the finishing process writes them.
+std::vector<std::string> ReportSeeds() {
+    return {"count\tvalues.cellsChanged\t12\nitem\txlsb\tformula kept: =A1\\tB\tSheet1!B7\n",
+            "item\tvba\tleft as rebuilt\t\nleft\t3\n", ""};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_seeds xlsb|cellexact|formula <folder>\n");
+        std::fprintf(stderr, "usage: make_seeds xlsb|cellexact|formula|report <folder>\n");
         return 2;
     }
     const std::string target = argv[1];
@@ -70,6 +76,8 @@ int main(int argc, char** argv) {
         WriteSeeds(argv[2], tabrook::fuzz::SampleWorksheets());
     } else if (target == "formula") {
         WriteSeeds(argv[2], FormulaSeeds());
+    } else if (target == "report") {
+        WriteSeeds(argv[2], ReportSeeds());
     } else {
         std::fprintf(stderr, "make_seeds: no seeds for %s\n", argv[1]);
         return 2;

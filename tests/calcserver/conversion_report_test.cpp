@@ -45,6 +45,10 @@ TEST(ConversionReport, RefusesTextThatIsNotAWholeReport) {
         EXPECT_FALSE(ConversionReport::Parse(damaged).has_value()) << damaged;
     }
     EXPECT_TRUE(ConversionReport::Parse("").has_value());
+    // A count past its range stops at the largest value rather than wrapping round.
+    const auto huge = ConversionReport::Parse("count\tx\t18446744073709551615\ncount\tx\t2\n");
+    ASSERT_TRUE(huge.has_value());
+    EXPECT_EQ(huge->Counts().at("x"), 18446744073709551615u);
 }
 
 }  // namespace

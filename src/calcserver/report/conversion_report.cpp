@@ -1,6 +1,7 @@
 #include "calcserver/report/conversion_report.h"
 
 #include <charconv>
+#include <limits>
 
 namespace tabrook::calcserver::report {
 namespace {
@@ -85,6 +86,13 @@ std::vector<std::string_view> Fields(std::string_view line) {
     return fields;
 }
 
+// Counts stop at their largest value instead of wrapping round to a small one.
+std::uint64_t SaturatingSum(std::uint64_t a, std::uint64_t b) {
+    return a > std::numeric_limits<std::uint64_t>::max() - b
+               ? std::numeric_limits<std::uint64_t>::max()
+               : a + b;
+}
+
 std::optional<std::uint64_t> Number(std::string_view text) {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -101,13 +109,13 @@ void ConversionReport::Count(std::string_view name, std::uint64_t amount) {
     if (found == counts_.end()) {
         counts_.emplace(Bounded(name), amount);
     } else {
-        found->second += amount;
+        found->second = SaturatingSum(found->second, amount);
     }
 }
 
 void ConversionReport::Add(std::string_view step, std::string_view what, std::string_view where) {
     if (items_.size() >= kMaxItems) {
-        ++itemsLeftOut_;
+        itemsLeftOut_ = SaturatingSum(itemsLeftOut_, 1);
         return;
     }
     items_.push_back({Bounded(step), Bounded(what), Bounded(where)});
@@ -157,7 +165,7 @@ std::optional<ConversionReport> ConversionReport::Parse(std::string_view text) {
             if (!amount) {
                 return std::nullopt;
             }
-            parsed.itemsLeftOut_ += *amount;
+            parsed.itemsLeftOut_ = SaturatingSum(parsed.itemsLeftOut_, *amount);
         } else {
             return std::nullopt;
         }
