@@ -8,6 +8,7 @@
 
 #include "app/probe_path.h"
 #include "convert/convert_file.h"
+#include "platform/automation.h"
 #include "platform/file_system.h"
 
 namespace tabrook::cli {
@@ -27,6 +28,8 @@ bool MakeFolders(platform::FileSystem& fileSystem, const std::string& folder) {
     return fileSystem.MakeFolder(folder) ||
            app::ProbePath(fileSystem, folder) == app::kProbeFolder;  // another worker made it
 }
+
+constexpr int kStartAttempts = 3;
 
 class Worker {
   public:
@@ -65,9 +68,16 @@ class Worker {
         outcome.target = claims_.Claim(index);
         inFlight_.Add(outcome.target);
         const auto started = std::chrono::steady_clock::now();
-        const convert::FileConversion converted =
-            convert::ConvertFile(automation_, workbook.path, outcome.target,
-                                 plan_.format->fileFormat, /*wantReport=*/true);
+        convert::FileConversion converted;
+        // An office that could not start says nothing about the workbook (a machine busy
+        // past the start limit); a night's run must not lose files to it.
+        for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+            converted = convert::ConvertFile(automation_, workbook.path, outcome.target,
+                                             plan_.format->fileFormat, /*wantReport=*/true);
+            if (converted.errorNumber != platform::kErrCannotCreateObject) {
+                break;
+            }
+        }
         outcome.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         inFlight_.Remove(outcome.target);
@@ -125,7 +135,7 @@ void RunConversions(const RunPlan& plan, platform::FileSystem& fileSystem,
 
     const auto work = [&] {
         Worker worker(plan, fileSystem, automation, claims, inFlight, foldersMutex);
-        for (std::size_t i = next++; i < count; i = next++) {
+        for (std::size_t i = next++; i < count && !inFlight.Stopped(); i = next++) {
             WorkbookOutcome outcome = worker.Convert(first + i);
             std::lock_guard lock(mutex);
             outcomes[i] = std::move(outcome);

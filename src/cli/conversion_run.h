@@ -38,9 +38,20 @@ class TargetsInFlight {
     void Remove(const std::string& target);
     std::vector<std::filesystem::path> Snapshot();
 
+    // Results are shown and reported under this lock. An interrupt takes it for good, so
+    // that no workbook it stopped is reported as failed, and no worker starts another.
+    std::unique_lock<std::mutex> LockOutput() { return std::unique_lock(output_); }
+    void Stop() {
+        stopped_ = true;
+        output_.lock();
+    }
+    bool Stopped() const { return stopped_; }
+
   private:
     std::mutex mutex_;
     std::vector<std::string> targets_;
+    std::mutex output_;
+    std::atomic<bool> stopped_{false};
 };
 
 // Calls `report(index, outcome)` on the calling thread for every workbook of the slice, in

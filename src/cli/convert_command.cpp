@@ -94,6 +94,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, TargetsInFlight
                        options.format, options.jobs, options.skipExisting};
     RunConversions(plan, fileSystem, automation, inFlight,
                    [&](std::size_t index, const WorkbookOutcome& outcome) {
+                       const auto output = inFlight.LockOutput();
                        display.Show(workbooks[index], outcome);
                        if (report.is_open()) {
                            // One write a line, so that runs appending at once keep whole lines.

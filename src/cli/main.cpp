@@ -12,8 +12,10 @@
 int main(int argc, char** argv) {
     tabrook::cli::TargetsInFlight inFlight;
     // Before any other thread, so that every thread leaves the interrupt to the watch.
-    const tabrook::platform::InterruptWatch watch(
-        [&inFlight] { tabrook::calcserver::AbandonRun(inFlight.Snapshot()); });
+    const tabrook::platform::InterruptWatch watch([&inFlight] {
+        inFlight.Stop();
+        tabrook::calcserver::AbandonRun(inFlight.Snapshot());
+    });
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return tabrook::cli::RunConvertCommand(arguments, inFlight, std::cin, std::cout, std::cerr);
 }

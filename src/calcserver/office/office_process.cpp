@@ -55,6 +55,7 @@ OfficeProcess::OfficeProcess(ProcessLauncher& launcher, std::filesystem::path fo
     pipeName_ = OwnedPipePrefix() + UniquePart(folder_.parent_path()) + UniquePart(folder_);
     std::filesystem::create_directories(folder_ / "profile" / "user");
     std::filesystem::create_directories(OutputFolder());
+    std::filesystem::create_directories(folder_ / "tmp");
     profileFromCache_ = profiles != nullptr && profiles->CopyInto(Profile());
     if (!profileFromCache_) {
         SeedBuildId(Profile());
@@ -78,7 +79,10 @@ void OfficeProcess::Start() {
     pid_ = launcher_.Spawn({kOfficeBinary, "--headless", "--invisible", "--nologo", "--norestore",
                             "--nodefault", "--nolockcheck", "--nofirststartwizard",
                             "-env:UserInstallation=" + FileUrl(folder_ / "profile"),
-                            "--accept=pipe,name=" + pipeName_ + ";urp;"});
+                            "--accept=pipe,name=" + pipeName_ + ";urp;"},
+                           // The office's own temporary folders ("lu*.tmp") go with its
+                           // private folder; a killed office cannot remove them itself.
+                           {"TMPDIR=" + (folder_ / "tmp").string()});
 }
 
 pid_t OfficeProcess::Pid() {

@@ -24,8 +24,10 @@ class ProcessLauncher {
     ProcessLauncher& operator=(const ProcessLauncher&) = delete;
 
     // Runs argv[0] (a full path) with stdin, stdout and stderr on /dev/null and no other
-    // inherited descriptors. Returns the process id; throws std::runtime_error on failure.
-    pid_t Spawn(const std::vector<std::string>& argv);
+    // inherited descriptors, in this process's environment with `environment` ("NAME=value")
+    // in place of the same names. Returns the process id; throws std::runtime_error.
+    pid_t Spawn(const std::vector<std::string>& argv,
+                const std::vector<std::string>& environment = {});
 
   private:
     void Loop();

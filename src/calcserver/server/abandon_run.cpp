@@ -63,9 +63,8 @@ bool Ended(pid_t pid) {
     return !ReadStat(pid, stat) || stat.state == 'Z' || stat.parent != ::getpid();
 }
 
-}  // namespace
-
-void AbandonRun(const std::vector<fs::path>& targetsInFlight) {
+// Kills the children there are now and waits until the kernel has taken them down.
+void KillChildren() {
     const std::vector<pid_t> children = ChildProcesses();
     for (const pid_t child : children) {
         ::kill(child, SIGKILL);
@@ -76,6 +75,17 @@ void AbandonRun(const std::vector<fs::path>& targetsInFlight) {
         while (!Ended(child) && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+    }
+}
+
+}  // namespace
+
+void AbandonRun(const std::vector<fs::path>& targetsInFlight) {
+    // A worker that was starting an office as the run stopped may still start it: a few
+    // rounds, apart, end what came after the first.
+    for (int round = 0; round < 3; ++round) {
+        KillChildren();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     for (const fs::path& target : targetsInFlight) {
         finish::RemoveTemporariesOf(target);
