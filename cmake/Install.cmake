@@ -3,6 +3,8 @@
 # runs it), commands on the PATH, and the desktop entry, icon and manual page where a
 # Linux desktop looks for them.
 include(GNUInstallDirs)
+# Packing installs what a build made; it does not build the tests and benchmarks first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(TABROOK_INSTALL_APPDIR ${CMAKE_INSTALL_LIBDIR}/tabrook)
 install(TARGETS Tabrook tabrook-convert tabrook-finish
@@ -28,23 +30,37 @@ install(FILES ${CMAKE_BINARY_DIR}/install-desktop/tabrook.desktop
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/application.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME tabrook.svg)
 
-# Manual pages are installed compressed, without a time stamp (-n), so that builds agree.
+# Manual pages and the changelog are installed compressed, without a time stamp (-n), so
+# that builds agree.
 find_program(TABROOK_GZIP gzip REQUIRED)
-set(tabrook_man ${CMAKE_BINARY_DIR}/man/tabrook-convert.1.gz)
-add_custom_command(OUTPUT ${tabrook_man}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND ${TABROOK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/resources/tabrook-convert.1 > ${tabrook_man}
-    DEPENDS ${PROJECT_SOURCE_DIR}/resources/tabrook-convert.1
-    VERBATIM)
-add_custom_target(tabrook_man ALL DEPENDS ${tabrook_man})
-install(FILES ${tabrook_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(tabrook_compressed)
+foreach(source tabrook.1 tabrook-convert.1 changelog)
+    set(compressed ${CMAKE_BINARY_DIR}/install-docs/${source}.gz)
+    add_custom_command(OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/install-docs
+        COMMAND ${TABROOK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/resources/${source} > ${compressed}
+        DEPENDS ${PROJECT_SOURCE_DIR}/resources/${source}
+        VERBATIM)
+    list(APPEND tabrook_compressed ${compressed})
+endforeach()
+add_custom_target(tabrook_docs ALL DEPENDS ${tabrook_compressed})
+install(FILES ${CMAKE_BINARY_DIR}/install-docs/tabrook.1.gz
+              ${CMAKE_BINARY_DIR}/install-docs/tabrook-convert.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/install-docs/changelog.gz
+              ${PROJECT_SOURCE_DIR}/resources/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tabrook)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tabrook)
 
 set(CPACK_PACKAGE_NAME tabrook)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_VENDOR "${TABROOK_COMPANY_NAME}")
 set(CPACK_PACKAGE_CONTACT "${TABROOK_COMPANY_NAME} <${TABROOK_SUPPORT_EMAIL}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert legacy .xls workbooks to .xlsx, .xlsm or .xlsb")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tabrook converts legacy Excel workbooks, a file, a folder or a whole archive at a\ntime, through a private headless LibreOffice, and puts back what the engine loses:\nstored cell values, the original VBA project and code names. It writes .xlsb\nfiles with its own writer. The window converts what a person picks;\ntabrook-convert converts archives from the command line with several offices\nat once, in shards over several machines, with a JSON report of every change.")
+    "Tabrook converts legacy Excel workbooks, a file, a folder or a whole\narchive at a time, through a private headless LibreOffice, and puts back\nwhat the engine loses: stored cell values, the original VBA project and\ncode names. It writes .xlsb files with its own writer. The window converts\nwhat a person picks; tabrook-convert converts archives from the command\nline with several offices at once, in shards over several machines, with\na JSON report of every change.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${TABROOK_HOME_PAGE}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
