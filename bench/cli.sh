@@ -5,7 +5,7 @@
 # as a user's second run would. Wall time, time to the first converted file and the peak
 # of the summed memory of the whole process tree (bench/run_measured.py).
 # usage: bench/cli.sh [BUILD_DIR] [CORPUS_DIR]
-# Last line: jobs2_vs_jobs1=R jobs2_vs_soffice=S first_file_s=F peak_mib_jobs2=M
+# Last line: jobs2_vs_jobs1=R jobs2_vs_soffice=S first_file_cached_s=F peak_mib_jobs2=M
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
@@ -37,6 +37,19 @@ echo "soffice --convert-to (one call): $office converted=$(ls "$work/soffice" 2>
 left="$(pgrep -f "$work" || true)"
 echo "processes left: ${left:-none}"
 
+# Time to the first converted file, one small workbook, three times each way, alternating:
+# from a fresh profile (an empty cache) and from the cached one.
+small="$corpus/Simple.xls"
+cold=() warm=()
+for round in 1 2 3; do
+    rm -rf "$work/cold-cache" "$work/first"
+    c="$(XDG_CACHE_HOME="$work/cold-cache" measure converted: -- "$program" -o "$work/first/c$round" "$small")"
+    w="$(measure converted: -- "$program" -o "$work/first/w$round" "$small")"
+    cold+=("$(field first "$c")") warm+=("$(field first "$w")")
+done
+echo "first file, fresh profile: ${cold[*]} s; cached profile: ${warm[*]} s"
+best_warm="$(printf '%s\n' "${warm[@]}" | sort -n | head -n 1)"
+
 echo "jobs2_vs_jobs1=$(ratio "$(field wall "$jobs2")" "$(field wall "$jobs1")")" \
      "jobs2_vs_soffice=$(ratio "$(field wall "$jobs2")" "$(field wall "$office")")" \
-     "first_file_s=$(field first "$jobs1")" "peak_mib_jobs2=$(field peak_mib "$jobs2")"
+     "first_file_cached_s=$best_warm" "peak_mib_jobs2=$(field peak_mib "$jobs2")"

@@ -11,7 +11,7 @@ packages=(
     libgtest-dev libgmock-dev
     libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev
     fp-utils  # chmcmd, which compiles help.chm
-    lintian  # scripts/package-check.sh checks the .deb with it
+    lintian debootstrap  # scripts/package-check.sh and deb-install-check.sh check the .deb
     # the spreadsheet engine behind the conversion server
     libreoffice-calc-nogui libreoffice-dev
     # fonts the window is laid out with (metric twins of Arial)

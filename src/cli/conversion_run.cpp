@@ -6,10 +6,10 @@
 #include <optional>
 #include <thread>
 
-#include "app/probe_path.h"
 #include "convert/convert_file.h"
 #include "platform/automation.h"
 #include "platform/file_system.h"
+#include "platform/probe_path.h"
 
 namespace tabrook::cli {
 namespace {
@@ -17,7 +17,7 @@ namespace {
 // Makes `folder` and what is missing above it inside `outDir`, one level at a time, as the
 // window makes the output folder.
 bool MakeFolders(platform::FileSystem& fileSystem, const std::string& folder) {
-    if (folder.empty() || app::ProbePath(fileSystem, folder) == app::kProbeFolder) {
+    if (folder.empty() || platform::ProbePath(fileSystem, folder) == platform::PathKind::Folder) {
         return true;
     }
     const auto slash = folder.rfind('/');
@@ -26,7 +26,8 @@ bool MakeFolders(platform::FileSystem& fileSystem, const std::string& folder) {
         return false;
     }
     return fileSystem.MakeFolder(folder) ||
-           app::ProbePath(fileSystem, folder) == app::kProbeFolder;  // another worker made it
+           platform::ProbePath(fileSystem, folder) ==
+               platform::PathKind::Folder;  // another worker made it
 }
 
 constexpr int kStartAttempts = 3;
@@ -51,7 +52,8 @@ class Worker {
             outcome.message = "no such workbook or folder";
             return outcome;
         }
-        if (plan_.skipExisting && app::ProbePath(fileSystem_, planned) == app::kProbeFile) {
+        if (plan_.skipExisting &&
+            platform::ProbePath(fileSystem_, planned) == platform::PathKind::File) {
             outcome.result = Result::kSkipped;
             outcome.target = planned;
             outcome.message = "the result is already there";

@@ -4,7 +4,6 @@
 #include <iostream>
 #include <thread>
 
-#include "app/probe_path.h"
 #include "calcserver/server/register_calc_server.h"
 #include "cli/cli_options.h"
 #include "cli/progress_display.h"
@@ -14,6 +13,7 @@
 #include "platform/automation.h"
 #include "platform/interrupt_watch.h"
 #include "platform/posix_file_system.h"
+#include "platform/probe_path.h"
 
 namespace tabrook::cli {
 namespace {
@@ -65,7 +65,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, TargetsInFlight
 
     platform::PosixFileSystem fileSystem;
     // As the window prepares its output folder: a missing last folder is made.
-    if (app::ProbePath(fileSystem, options.outDir) != app::kProbeFolder &&
+    if (platform::ProbePath(fileSystem, options.outDir) != platform::PathKind::Folder &&
         !fileSystem.MakeFolder(options.outDir)) {
         return CannotStart(err, "cannot make the output folder '" + options.outDir + "'");
     }

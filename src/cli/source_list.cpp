@@ -5,8 +5,8 @@
 #include <set>
 #include <system_error>
 
-#include "app/probe_path.h"
 #include "platform/file_system.h"
+#include "platform/probe_path.h"
 
 namespace tabrook::cli {
 namespace {
@@ -47,7 +47,7 @@ class FolderWalk {
                 continue;  // a folder search lists the folder itself and its parent
             }
             const std::string path = Joined(folder, name);
-            if (app::ProbePath(fileSystem_, path) == app::kProbeFolder) {
+            if (platform::ProbePath(fileSystem_, path) == platform::PathKind::Folder) {
                 Walk(path, below.empty() ? name : below + "/" + name, depth + 1);
             }
         }
@@ -81,11 +81,11 @@ std::vector<SourceWorkbook> ListSources(const platform::FileSystem& fileSystem,
     std::vector<SourceWorkbook> found;
     FolderWalk walk(fileSystem, recursive, found);
     for (const std::string& source : sources) {
-        switch (app::ProbePath(fileSystem, source)) {
-            case app::kProbeFile:
+        switch (platform::ProbePath(fileSystem, source)) {
+            case platform::PathKind::File:
                 found.push_back({source, MirrorFolderOf(source), false});
                 break;
-            case app::kProbeFolder:
+            case platform::PathKind::Folder:
                 walk.Walk(source, "", 0);
                 break;
             default:

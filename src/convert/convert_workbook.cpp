@@ -10,26 +10,26 @@
 
 namespace tabrook::convert {
 
-int ConvertWorkbook(app::Form1& form, int row) {
+ConvertResult ConvertWorkbook(app::Form1& form, int row) {
     const std::string sourcePath = sources::ResolveSourcePath(form, row);
     if (sourcePath.empty()) {
-        return kConvertSourceMissing;
+        return ConvertResult::SourceMissing;
     }
-    app::Services& services = form.Svc();
+    platform::Services& services = form.Svc();
     const OutputFormat& format = FormatForListIndex(form.Combo1().ListIndex());
     const FileConversion outcome =
         ConvertFile(services.automation, sourcePath,
                     form.Paths().TargetPath + std::string(format.extension), format.fileFormat);
     switch (outcome.result) {
         case FileConversionResult::kDone:
-            return kConvertDone;
+            return ConvertResult::Done;
         case FileConversionResult::kServerError:
             services.messageBoxes.Show(&form, outcome.description, platform::MessageIcon::None);
-            return kConvertServerError;
+            return ConvertResult::ServerError;
         case FileConversionResult::kTransportFailure:
             break;
     }
-    return kConvertTransportFailure;
+    return ConvertResult::TransportFailure;
 }
 
 }  // namespace tabrook::convert

@@ -183,6 +183,7 @@ struct OfficeSession::Impl {
     std::map<DocumentId, Reference<css::lang::XComponent>> documents;
     DocumentId nextDocument = 1;
     std::atomic<bool> broken{false};
+    std::size_t served = 0;
 };
 
 void OfficeSession::Impl::ThrowBroken(std::int32_t number, const std::string& description) {
@@ -416,6 +417,10 @@ bool OfficeSession::MakeClean() {
         return false;
     }
     return *clean && Usable();
+}
+
+std::size_t OfficeSession::CountServed() {
+    return ++impl_->served;
 }
 
 bool OfficeSession::Usable() {

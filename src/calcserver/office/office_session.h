@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -42,6 +43,8 @@ class OfficeSession {
     bool MakeClean();
     // False once the process has ended or a call broke it.
     bool Usable();
+    // Counts one more instance this process has served and returns the count.
+    std::size_t CountServed();
 
     pid_t ProcessId() const;
     // A private folder for the office's output files, removed with the session.

@@ -4,6 +4,11 @@
 #include "calcserver/office/office_session.h"
 
 namespace tabrook::calcserver::server {
+namespace {
+
+constexpr std::size_t kMaxInstancesPerOffice = 100;
+
+}  // namespace
 
 OfficePool::OfficePool(office::OfficeLimits limits, std::size_t maxIdle)
     : limits_(limits), maxIdle_(maxIdle) {}
@@ -32,7 +37,8 @@ std::unique_ptr<office::OfficeSession> OfficePool::Acquire() {
 }
 
 void OfficePool::GiveBack(std::unique_ptr<office::OfficeSession> session) {
-    if (!session || !session->MakeClean()) {
+    // An office grows with every workbook it has loaded; a fresh one costs a start.
+    if (!session || session->CountServed() >= kMaxInstancesPerOffice || !session->MakeClean()) {
         return;
     }
     std::lock_guard lock(mutex_);
