@@ -26,7 +26,7 @@ TEST(ConversionReport, BoundsItemsAndTextsButCountsWhatItLeavesOut) {
     }
     EXPECT_EQ(report.Items().size(), ConversionReport::kMaxItems);
     EXPECT_EQ(report.ItemsLeftOut(), 5u);
-    EXPECT_LE(report.Items()[0].what.size(), ConversionReport::kMaxText + 3);
+    EXPECT_LE(report.Items()[0].what.size(), ConversionReport::kMaxText);
     // The worst case still fits the finishing process's 64 KiB of output.
     EXPECT_LT(report.Serialize().size(), 64u * 1024u);
     EXPECT_EQ(ConversionReport::Parse(report.Serialize()), report);

@@ -6,17 +6,19 @@
 namespace tabrook::calcserver::report {
 namespace {
 
-// Cuts at kMaxText bytes, backing off to the start of a UTF-8 sequence so that the cut
-// never splits a character.
+// Cuts to at most kMaxText bytes, "..." included, backing off to the start of a UTF-8
+// sequence so that the cut never splits a character. A text it returns passes it again
+// unchanged, so that a report reads back as it was written.
 std::string Bounded(std::string_view text) {
+    constexpr std::string_view kCut = "...";
     if (text.size() <= ConversionReport::kMaxText) {
         return std::string(text);
     }
-    std::size_t end = ConversionReport::kMaxText;
+    std::size_t end = ConversionReport::kMaxText - kCut.size();
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
         --end;
     }
-    return std::string(text.substr(0, end)) + "...";
+    return std::string(text.substr(0, end)) + std::string(kCut);
 }
 
 std::string Escaped(std::string_view text) {
