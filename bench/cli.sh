@@ -43,6 +43,7 @@ small="$corpus/Simple.xls"
 cold=() warm=()
 for round in 1 2 3; do
     rm -rf "$work/cold-cache" "$work/first"
+    mkdir -p "$work/first"
     c="$(XDG_CACHE_HOME="$work/cold-cache" measure converted: -- "$program" -o "$work/first/c$round" "$small")"
     w="$(measure converted: -- "$program" -o "$work/first/w$round" "$small")"
     cold+=("$(field first "$c")") warm+=("$(field first "$w")")
