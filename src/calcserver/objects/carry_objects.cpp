@@ -1,0 +1,563 @@
+#include "calcserver/objects/carry_objects.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <pugixml.hpp>
+#include <set>
+#include <string_view>
+
+#include "calcserver/biff/biff_workbook.h"
+#include "calcserver/biff/compound_stream.h"
+#include "calcserver/cellexact/package_parts.h"
+#include "calcserver/cellexact/xml_names.h"
+#include "calcserver/objects/embedded_storages.h"
+#include "calcserver/objects/sheet_geometry.h"
+#include "calcserver/objects/source_objects.h"
+#include "calcserver/package/part_names.h"
+#include "calcserver/package/zip_package.h"
+#include "calcserver/vba/package_xml.h"
+#include "calcserver/vba/storage_copy.h"
+#include "calcserver/vba/vba_error.h"
+#include "calcserver/xlsb/package_map.h"
+#include "calcserver/xlsb/xlsb_error.h"
+
+namespace tabrook::calcserver::objects {
+namespace {
+
+namespace fs = std::filesystem;
+using cellexact::AttributeNamed;
+using cellexact::ChildNamed;
+using cellexact::LocalName;
+
+constexpr std::string_view kRelationshipsNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr std::string_view kOleObjectRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/oleObject";
+constexpr std::string_view kVmlDrawingRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing";
+constexpr std::string_view kImageRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
+constexpr std::string_view kOleObjectType =
+    "application/vnd.openxmlformats-officedocument.oleObject";
+constexpr std::string_view kVmlType = "application/vnd.openxmlformats-officedocument.vmlDrawing";
+constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
+// The first id Excel gives a shape of a sheet's legacy drawing.
+constexpr unsigned kFirstShapeId = 1025;
+
+// The parts of a package as read, with the ones this step replaces or adds.
+class PackageEdit {
+  public:
+    explicit PackageEdit(const package::ZipReader& zip) : zip_(zip) {}
+
+    bool Has(const std::string& name) const { return edited_.count(name) != 0 || zip_.Has(name); }
+    std::string Read(const std::string& name) const {
+        const auto found = edited_.find(name);
+        if (found != edited_.end()) {
+            return found->second;
+        }
+        return zip_.Has(name) ? zip_.Read(name) : std::string();
+    }
+    void Put(const std::string& name, std::string content) { edited_[name] = std::move(content); }
+    bool Changed() const { return !edited_.empty(); }
+
+    // "xl/embeddings/oleObject3.bin": the first such name no part has.
+    std::string FreeName(const std::string& stem, const std::string& extension) const {
+        for (unsigned n = 1;; ++n) {
+            std::string name = stem + std::to_string(n) + extension;
+            if (!Has(name)) {
+                return name;
+            }
+        }
+    }
+
+    void Write(const fs::path& target) const {
+        package::ZipWriter writer(target);
+        for (const std::string& name : zip_.EntryNames()) {
+            const auto found = edited_.find(name);
+            if (found == edited_.end()) {
+                writer.CopyFrom(zip_, name);
+            }
+        }
+        for (const auto& [name, content] : edited_) {
+            writer.Add(name, content);
+        }
+        writer.Commit();
+    }
+
+  private:
+    const package::ZipReader& zip_;
+    std::map<std::string, std::string> edited_;
+};
+
+// A target for a relationship of `from` to `to`, relative to `from`'s folder.
+std::string RelativeTarget(std::string_view from, std::string_view to) {
+    std::string_view folder = from.substr(0, from.rfind('/') + 1);
+    std::string up;
+    while (!folder.empty() && to.substr(0, folder.size()) != folder) {
+        folder.remove_suffix(1);
+        folder = folder.substr(0, folder.rfind('/') + 1);
+        up += "../";
+    }
+    return up + std::string(to.substr(folder.size()));
+}
+
+std::string AddRelationship(std::vector<xlsb::Relationship>& relationships, std::string_view type,
+                            std::string target) {
+    std::set<std::string> taken;
+    for (const auto& relationship : relationships) {
+        taken.insert(relationship.id);
+    }
+    std::string id;
+    for (unsigned n = 1; id.empty() || taken.count(id) != 0; ++n) {
+        id = "rId" + std::to_string(n);
+    }
+    relationships.push_back({id, std::string(type), std::move(target), false});
+    return id;
+}
+
+// The prefix the element's document binds to the namespace, declaring "r" on the root when
+// none is bound.
+std::string PrefixOf(pugi::xml_node root, std::string_view ns, const char* fallback) {
+    for (const pugi::xml_attribute attribute : root.attributes()) {
+        const std::string_view name = attribute.name();
+        if (name.substr(0, 6) == "xmlns:" && attribute.value() == ns) {
+            return std::string(name.substr(6));
+        }
+    }
+    root.append_attribute((std::string("xmlns:") + fallback).c_str()) = std::string(ns).c_str();
+    return fallback;
+}
+
+// The element's name with the prefix its root uses for the main namespace.
+std::string Qualified(pugi::xml_node root, std::string_view local) {
+    const std::string_view name = root.name();
+    const auto colon = name.find(':');
+    return colon == std::string_view::npos
+               ? std::string(local)
+               : std::string(name.substr(0, colon + 1)) + std::string(local);
+}
+
+// A new child of the worksheet, put before the first of `followers` the schema orders
+// after it.
+pugi::xml_node InsertInOrder(pugi::xml_node root, std::string_view local,
+                             std::initializer_list<std::string_view> followers) {
+    const std::string name = Qualified(root, local);
+    for (pugi::xml_node child : root.children()) {
+        for (const std::string_view follower : followers) {
+            if (LocalName(child) == follower) {
+                return root.insert_child_before(name.c_str(), child);
+            }
+        }
+    }
+    return root.append_child(name.c_str());
+}
+
+std::string Points(double pixels) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2fpt", pixels * 0.75);
+    return text;
+}
+
+const char* ExtensionOf(PictureKind kind) {
+    switch (kind) {
+        case PictureKind::Emf:
+            return ".emf";
+        case PictureKind::Png:
+            return ".png";
+        case PictureKind::Jpeg:
+            return ".jpeg";
+        case PictureKind::Unsupported:
+            break;
+    }
+    return "";
+}
+
+const char* ContentTypeOf(PictureKind kind) {
+    switch (kind) {
+        case PictureKind::Emf:
+            return "image/x-emf";
+        case PictureKind::Png:
+            return "image/png";
+        case PictureKind::Jpeg:
+            return "image/jpeg";
+        case PictureKind::Unsupported:
+            break;
+    }
+    return "";
+}
+
+// Where a sheet's legacy drawing adds its objects, and what it holds already.
+struct LegacyDrawing {
+    std::string part;
+    pugi::xml_document document;
+    std::vector<xlsb::Relationship> relationships;
+    unsigned nextShapeId = kFirstShapeId;
+};
+
+constexpr const char* kEmptyVml =
+    "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+    "xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
+    "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"/>";
+
+// The highest shape number "_x0000_sNNNN" that a text names.
+unsigned HighestShapeNumber(std::string_view text) {
+    unsigned highest = 0;
+    constexpr std::string_view kMark = "_x0000_s";
+    for (auto at = text.find(kMark); at != std::string_view::npos; at = text.find(kMark, at + 1)) {
+        unsigned number = 0;
+        for (std::size_t i = at + kMark.size();
+             i < text.size() && i < at + kMark.size() + 9 && text[i] >= '0' && text[i] <= '9';
+             ++i) {
+            number = number * 10 + static_cast<unsigned>(text[i] - '0');
+        }
+        highest = std::max(highest, number);
+    }
+    return highest;
+}
+
+void EnsureShapeType(pugi::xml_node root) {
+    for (const pugi::xml_node child : root.children()) {
+        if (LocalName(child) == "shapetype" &&
+            std::string_view(child.attribute("id").value()) == "_x0000_t75") {
+            return;
+        }
+    }
+    pugi::xml_node type = root.prepend_child("v:shapetype");
+    type.append_attribute("id") = "_x0000_t75";
+    type.append_attribute("coordsize") = "21600,21600";
+    type.append_attribute("o:spt") = "75";
+    type.append_attribute("o:preferrelative") = "t";
+    type.append_attribute("path") = "m,l,21600r21600,l21600,xe";
+    type.append_attribute("filled") = "f";
+    type.append_attribute("stroked") = "f";
+    pugi::xml_node path = type.append_child("v:path");
+    path.append_attribute("o:extrusionok") = "f";
+    path.append_attribute("o:connecttype") = "rect";
+    pugi::xml_node lock = type.append_child("o:lock");
+    lock.append_attribute("v:ext") = "edit";
+    lock.append_attribute("aspectratio") = "t";
+}
+
+void EnsureVmlNamespaces(pugi::xml_node root) {
+    const std::pair<const char*, const char*> spaces[] = {
+        {"xmlns:v", "urn:schemas-microsoft-com:vml"},
+        {"xmlns:o", "urn:schemas-microsoft-com:office:office"},
+        {"xmlns:x", "urn:schemas-microsoft-com:office:excel"}};
+    for (const auto& [name, value] : spaces) {
+        if (!root.attribute(name)) {
+            root.append_attribute(name) = value;
+        }
+    }
+}
+
+// The object's frame in the legacy drawing: the preview picture, placed by cell.
+void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& box,
+                       const CellAnchor& anchor, const std::string& pictureId) {
+    const std::string id = "_x0000_s" + std::to_string(shapeId);
+    pugi::xml_node shape = root.append_child("v:shape");
+    shape.append_attribute("id") = id.c_str();
+    shape.append_attribute("type") = "#_x0000_t75";
+    const std::string style = "position:absolute;margin-left:" + Points(box.left) +
+                              ";margin-top:" + Points(box.top) + ";width:" + Points(box.width) +
+                              ";height:" + Points(box.height) + ";z-index:1";
+    shape.append_attribute("style") = style.c_str();
+    shape.append_attribute("filled") = "t";
+    shape.append_attribute("fillcolor") = "window [65]";
+    shape.append_attribute("stroked") = "t";
+    shape.append_attribute("strokecolor") = "windowText [64]";
+    shape.append_attribute("o:insetmode") = "auto";
+    if (!pictureId.empty()) {
+        pugi::xml_node image = shape.append_child("v:imagedata");
+        image.append_attribute("o:relid") = pictureId.c_str();
+        image.append_attribute("o:title") = "";
+    }
+    pugi::xml_node data = shape.append_child("x:ClientData");
+    data.append_attribute("ObjectType") = "Pict";
+    data.append_child("x:SizeWithCells");
+    const std::string cells =
+        std::to_string(anchor.firstColumn) + ", " + std::to_string(box.firstColumnOffset) + ", " +
+        std::to_string(anchor.firstRow) + ", " + std::to_string(box.firstRowOffset) + ", " +
+        std::to_string(anchor.lastColumn) + ", " + std::to_string(box.lastColumnOffset) + ", " +
+        std::to_string(anchor.lastRow) + ", " + std::to_string(box.lastRowOffset);
+    data.append_child("x:Anchor").text() = cells.c_str();
+    data.append_child("x:CF").text() = "Pict";
+    data.append_child("x:AutoPict");
+}
+
+class ObjectCarrier {
+  public:
+    ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
+                  std::map<std::uint32_t, EmbeddedStorage>& storages, ObjectsReport& report)
+        : edit_(zip),
+          source_(source),
+          storages_(storages),
+          report_(report),
+          types_(xlsb::ParseContentTypes(zip.Read(std::string(kContentTypesPart)))) {}
+
+    void Sheet(const std::string& sheetName, const std::string& sheetPart,
+               const std::vector<EmbeddedObject>& objects) {
+        pugi::xml_document worksheet;
+        vba::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
+        pugi::xml_node root = worksheet.document_element();
+        const std::string relsPart = package::RelationshipsPartOf(sheetPart);
+        std::vector<xlsb::Relationship> relationships =
+            edit_.Has(relsPart) ? xlsb::ParseRelationships(edit_.Read(relsPart))
+                                : std::vector<xlsb::Relationship>{};
+        const std::string r = PrefixOf(root, kRelationshipsNs, "r");
+        LegacyDrawing drawing = OpenLegacyDrawing(root, sheetPart, relationships, r);
+        const SheetGeometry geometry(worksheet);
+
+        pugi::xml_node list = ChildNamed(root, "oleObjects");
+        for (const EmbeddedObject& object : objects) {
+            const auto storage = storages_.find(object.storageId);
+            const std::string what = "the embedded object " + StorageName(object.storageId) +
+                                     " on sheet '" + sheetName + "'";
+            if (storage == storages_.end()) {
+                report_.notes.push_back(what + " is missing from the workbook's file");
+                continue;
+            }
+            if (!object.anchor) {
+                report_.notes.push_back(what + " has no placement and was left out");
+                continue;
+            }
+            const std::string embedding = edit_.FreeName("xl/embeddings/oleObject", ".bin");
+            edit_.Put(embedding, storage->second.compoundFile);
+            types_.overrides[embedding] = kOleObjectType;
+            const std::string objectId =
+                AddRelationship(relationships, kOleObjectRel, RelativeTarget(sheetPart, embedding));
+            const std::string pictureId = AddPreview(object, drawing);
+            const unsigned shapeId = drawing.nextShapeId++;
+            AppendObjectShape(drawing.document.document_element(), shapeId,
+                              geometry.Place(*object.anchor), *object.anchor, pictureId);
+            if (!list) {
+                list = InsertInOrder(
+                    root, "oleObjects",
+                    {"controls", "AlternateContent", "webPublishItems", "tableParts", "extLst"});
+            }
+            pugi::xml_node element = list.append_child(Qualified(root, "oleObject").c_str());
+            if (!storage->second.progId.empty()) {
+                element.append_attribute("progId") = storage->second.progId.c_str();
+            }
+            element.append_attribute("shapeId") = shapeId;
+            element.append_attribute((r + ":id").c_str()) = objectId.c_str();
+            ++report_.embeddedCarried;
+        }
+        if (drawing.nextShapeId == FirstShapeIdOf(drawing)) {
+            return;  // nothing was added to this sheet
+        }
+        edit_.Put(sheetPart, vba::SavePart(worksheet));
+        edit_.Put(relsPart, xlsb::WriteRelationships(relationships));
+        edit_.Put(drawing.part, vba::SavePart(drawing.document));
+        if (!drawing.relationships.empty()) {
+            edit_.Put(package::RelationshipsPartOf(drawing.part),
+                      xlsb::WriteRelationships(drawing.relationships));
+        }
+    }
+
+    void Finish(const fs::path& target) {
+        if (!edit_.Changed()) {
+            return;
+        }
+        edit_.Put(std::string(kContentTypesPart), xlsb::WriteContentTypes(types_));
+        edit_.Write(target);
+    }
+
+    bool Changed() const { return edit_.Changed(); }
+
+  private:
+    unsigned FirstShapeIdOf(const LegacyDrawing& drawing) const {
+        return firstShapeIds_.at(drawing.part);
+    }
+
+    LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
+                                    std::vector<xlsb::Relationship>& relationships,
+                                    const std::string& r) {
+        LegacyDrawing drawing;
+        const pugi::xml_node legacy = ChildNamed(root, "legacyDrawing");
+        const std::string legacyId = AttributeNamed(legacy, "id").value();
+        for (const auto& relationship : relationships) {
+            if (legacy && relationship.id == legacyId && !relationship.external) {
+                drawing.part = package::ResolvePartTarget(sheetPart, relationship.target);
+            }
+        }
+        std::string text;
+        if (!drawing.part.empty() && edit_.Has(drawing.part)) {
+            text = edit_.Read(drawing.part);
+        } else {
+            drawing.part = edit_.FreeName("xl/drawings/vmlDrawing", ".vml");
+            text = kEmptyVml;
+            const std::string id = AddRelationship(relationships, kVmlDrawingRel,
+                                                   RelativeTarget(sheetPart, drawing.part));
+            pugi::xml_node element = legacy;
+            if (!element) {
+                element = InsertInOrder(
+                    root, "legacyDrawing",
+                    {"legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
+                     "AlternateContent", "webPublishItems", "tableParts", "extLst"});
+            }
+            element.remove_attribute(AttributeNamed(element, "id"));
+            element.append_attribute((r + ":id").c_str()) = id.c_str();
+            if (types_.TypeOf(drawing.part).empty()) {
+                types_.defaults["vml"] = kVmlType;
+            }
+        }
+        vba::LoadPart(drawing.document, text, drawing.part);
+        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
+        if (edit_.Has(relsPart)) {
+            drawing.relationships = xlsb::ParseRelationships(edit_.Read(relsPart));
+        }
+        // Shape numbers are unique within the sheet: above any its drawing or controls use.
+        drawing.nextShapeId = std::max(
+            {kFirstShapeId, HighestShapeNumber(text) + 1, HighestShapeIdAttribute(root) + 1});
+        firstShapeIds_[drawing.part] = drawing.nextShapeId;
+        pugi::xml_node vml = drawing.document.document_element();
+        EnsureVmlNamespaces(vml);
+        EnsureShapeType(vml);
+        return drawing;
+    }
+
+    static unsigned HighestShapeIdAttribute(pugi::xml_node root) {
+        unsigned highest = 0;
+        for (const pugi::xpath_node node : root.select_nodes("//*[@shapeId]")) {
+            highest = std::max(highest, node.node().attribute("shapeId").as_uint());
+        }
+        return highest;
+    }
+
+    // The preview picture as a part related from the legacy drawing; its id, or empty when
+    // the source holds none this step can place.
+    std::string AddPreview(const EmbeddedObject& object, LegacyDrawing& drawing) {
+        if (object.previewPicture == 0 || object.previewPicture > source_.pictures.size()) {
+            return {};
+        }
+        const StoredPicture& picture = source_.pictures[object.previewPicture - 1];
+        if (picture.kind == PictureKind::Unsupported) {
+            return {};
+        }
+        const std::string extension = ExtensionOf(picture.kind);
+        const std::string part = edit_.FreeName("xl/media/image", extension);
+        edit_.Put(part, picture.bytes);
+        if (types_.TypeOf(part).empty()) {
+            types_.defaults[extension.substr(1)] = ContentTypeOf(picture.kind);
+        }
+        return AddRelationship(drawing.relationships, kImageRel,
+                               RelativeTarget(drawing.part, part));
+    }
+
+    PackageEdit edit_;
+    const SourceObjects& source_;
+    std::map<std::uint32_t, EmbeddedStorage>& storages_;
+    ObjectsReport& report_;
+    xlsb::ContentTypes types_;
+    std::map<std::string, unsigned> firstShapeIds_;
+};
+
+// Charts in the package: a chart frame in any drawing (chart sheets have one too).
+std::size_t ChartsInPackage(const package::ZipReader& zip) {
+    std::size_t charts = 0;
+    for (const std::string& name : zip.EntryNames()) {
+        if (name.rfind("xl/drawings/", 0) != 0 || name.size() < 4 ||
+            name.compare(name.size() - 4, 4, ".xml") != 0) {
+            continue;
+        }
+        pugi::xml_document drawing;
+        const std::string xml = zip.Read(name);
+        if (!drawing.load_buffer(xml.data(), xml.size())) {
+            continue;
+        }
+        for (const pugi::xpath_node frame : drawing.select_nodes("//*[@uri]")) {
+            const std::string_view uri = frame.node().attribute("uri").value();
+            if (LocalName(frame.node()) == "graphicData" && uri.size() >= 6 &&
+                uri.substr(uri.size() - 6) == "/chart") {
+                ++charts;
+            }
+        }
+    }
+    return charts;
+}
+
+void KeepPackage(const fs::path& packageIn, const fs::path& packageOut) {
+    std::error_code error;
+    if (!fs::equivalent(packageIn, packageOut, error)) {
+        fs::copy_file(packageIn, packageOut, fs::copy_options::overwrite_existing);
+    }
+}
+
+}  // namespace
+
+ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
+                           const fs::path& packageOut) {
+    ObjectsReport report;
+    std::vector<std::uint8_t> stream;
+    SourceObjects source;
+    std::vector<biff::Sheet> sheets;
+    try {
+        stream = biff::ReadWorkbookStreamFromFile(xls);
+        source = ReadSourceObjects(stream);
+        sheets = biff::ReadWorkbookStream(stream, biff::ReadOptions{false}).sheets;
+    } catch (const biff::BiffError& error) {
+        report.notes.push_back(std::string("the workbook's objects cannot be read: ") +
+                               error.what());
+        KeepPackage(packageIn, packageOut);
+        return report;
+    }
+    report.notes = source.notes;
+    std::vector<std::uint32_t> ids;
+    for (const SheetObjects& sheet : source.sheets) {
+        report.chartsInSource += sheet.charts;
+        report.embeddedInSource += sheet.embedded.size();
+        for (const EmbeddedObject& object : sheet.embedded) {
+            ids.push_back(object.storageId);
+        }
+    }
+    const package::ZipReader zip(packageIn);
+    report.chartsInResult = ChartsInPackage(zip);
+    if (report.chartsInResult < report.chartsInSource) {
+        const std::size_t lost = report.chartsInSource - report.chartsInResult;
+        report.notes.push_back(std::to_string(lost) + " of the workbook's " +
+                               std::to_string(report.chartsInSource) +
+                               " charts could not be converted and are missing");
+    }
+    std::map<std::uint32_t, EmbeddedStorage> storages;
+    try {
+        storages = ReadEmbeddedStorages(xls, ids);
+    } catch (const vba::VbaError& error) {
+        report.notes.push_back(std::string("the embedded objects cannot be read: ") + error.what());
+    }
+    std::map<std::string, std::string> partOfSheet;
+    for (const auto& sheet : cellexact::WorksheetParts(zip)) {
+        partOfSheet.emplace(sheet.name, sheet.part);
+    }
+    ObjectCarrier carrier(zip, source, storages, report);
+    for (std::size_t i = 0; i < source.sheets.size(); ++i) {
+        const auto& objects = source.sheets[i].embedded;
+        if (objects.empty()) {
+            continue;
+        }
+        const std::string name = i < sheets.size() ? sheets[i].name : std::to_string(i + 1);
+        const auto part = partOfSheet.find(name);
+        if (part == partOfSheet.end()) {
+            report.notes.push_back(std::to_string(objects.size()) + " embedded objects of sheet '" +
+                                   name + "' have no sheet to go to");
+            continue;
+        }
+        try {
+            carrier.Sheet(name, part->second, objects);
+        } catch (const vba::VbaError& error) {
+            report.notes.push_back("the embedded objects of sheet '" + name +
+                                   "' cannot be added: " + error.what());
+        } catch (const xlsb::XlsbError& error) {
+            report.notes.push_back("the embedded objects of sheet '" + name +
+                                   "' cannot be added: " + error.what());
+        }
+    }
+    if (!carrier.Changed()) {
+        KeepPackage(packageIn, packageOut);
+        return report;
+    }
+    carrier.Finish(packageOut);
+    return report;
+}
+
+}  // namespace tabrook::calcserver::objects
