@@ -160,6 +160,19 @@ TEST(CarryObjects, AnEmbeddedObjectBecomesAnEmbeddingWithItsShapeAndPreview) {
     EXPECT_STREQ(shape.child("x:ClientData").child_value("x:Anchor"), "1, 70, 2, 10, 3, 0, 6, 0");
     EXPECT_TRUE(shape.child("v:imagedata").attribute("o:relid"));
 
+    // LibreOffice reads the object from the drawing's frame, which Excel passes over.
+    const auto drawing = Xml(zip, "xl/drawings/drawing1.xml");
+    const pugi::xml_node choice =
+        drawing.document_element().child("mc:AlternateContent").child("mc:Choice");
+    EXPECT_STREQ(choice.attribute("Requires").value(), "p14");
+    const pugi::xml_node frame = choice.child("xdr:twoCellAnchor").child("xdr:graphicFrame");
+    EXPECT_STREQ(frame.child("xdr:nvGraphicFramePr").child("xdr:cNvPr").attribute("id").value(),
+                 "1025");
+    const pugi::xml_node ole = frame.child("a:graphic").child("a:graphicData").child("p:oleObj");
+    EXPECT_STREQ(ole.attribute("progId").value(), "Word.Document.8");
+    EXPECT_NE(zip.Read("xl/drawings/_rels/drawing1.xml.rels").find("../embeddings/oleObject1.bin"),
+              std::string::npos);
+
     // Every relationship resolves and every part has a type: Excel opens it unrepaired.
     EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
 }

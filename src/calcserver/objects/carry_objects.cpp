@@ -41,6 +41,13 @@ constexpr std::string_view kImageRel =
 constexpr std::string_view kOleObjectType =
     "application/vnd.openxmlformats-officedocument.oleObject";
 constexpr std::string_view kVmlType = "application/vnd.openxmlformats-officedocument.vmlDrawing";
+constexpr std::string_view kDrawingRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/drawing";
+constexpr std::string_view kDrawingType =
+    "application/vnd.openxmlformats-officedocument.drawing+xml";
+constexpr std::string_view kSpreadsheetDrawingNs =
+    "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
+constexpr std::string_view kDrawingMainNs = "http://schemas.openxmlformats.org/drawingml/2006/main";
 constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
 // The first id Excel gives a shape of a sheet's legacy drawing.
 constexpr unsigned kFirstShapeId = 1025;
@@ -285,6 +292,83 @@ void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     data.append_child("x:AutoPict");
 }
 
+// A sheet's drawing part, where the object gets an anchor of its own.
+struct DrawingPart {
+    std::string part;
+    pugi::xml_document document;
+    std::vector<xlsb::Relationship> relationships;
+};
+
+constexpr const char* kEmptyDrawing =
+    "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"/>";
+
+constexpr long kEmuPerPixel = 9525;
+
+void AppendCell(pugi::xml_node parent, const std::string& xdr, const char* name,
+                std::uint16_t column, int columnOffset, std::uint16_t row, int rowOffset) {
+    pugi::xml_node cell = parent.append_child((xdr + name).c_str());
+    cell.append_child((xdr + "col").c_str()).text() = column;
+    cell.append_child((xdr + "colOff").c_str()).text() =
+        static_cast<long long>(columnOffset) * kEmuPerPixel;
+    cell.append_child((xdr + "row").c_str()).text() = row;
+    cell.append_child((xdr + "rowOff").c_str()).text() =
+        static_cast<long long>(rowOffset) * kEmuPerPixel;
+}
+
+// The object as a frame of the drawing. The frame names the embedding the way presentation
+// drawings do, which LibreOffice reads as an OLE object and Excel does not; so it stands in
+// a choice that requires a PowerPoint namespace: Excel takes the empty fallback and shows
+// the object through the legacy drawing and the sheet's oleObject element.
+void AppendObjectFrame(pugi::xml_node root, unsigned shapeId, const PixelBox& box,
+                       const CellAnchor& anchor, const std::string& progId,
+                       const std::string& embeddingId) {
+    const std::string xdr = PrefixOf(root, kSpreadsheetDrawingNs, "xdr") + ":";
+    const std::string a = PrefixOf(root, kDrawingMainNs, "a") + ":";
+    const std::string r = PrefixOf(root, kRelationshipsNs, "r");
+    pugi::xml_node alternate = root.append_child("mc:AlternateContent");
+    alternate.append_attribute("xmlns:mc") =
+        "http://schemas.openxmlformats.org/markup-compatibility/2006";
+    pugi::xml_node choice = alternate.append_child("mc:Choice");
+    choice.append_attribute("xmlns:p14") =
+        "http://schemas.microsoft.com/office/powerpoint/2010/main";
+    choice.append_attribute("Requires") = "p14";
+    alternate.append_child("mc:Fallback");
+
+    pugi::xml_node cells = choice.append_child((xdr + "twoCellAnchor").c_str());
+    cells.append_attribute("editAs") = "oneCell";
+    AppendCell(cells, xdr, "from", anchor.firstColumn, box.firstColumnOffset, anchor.firstRow,
+               box.firstRowOffset);
+    AppendCell(cells, xdr, "to", anchor.lastColumn, box.lastColumnOffset, anchor.lastRow,
+               box.lastRowOffset);
+    pugi::xml_node frame = cells.append_child((xdr + "graphicFrame").c_str());
+    frame.append_attribute("macro") = "";
+    pugi::xml_node properties = frame.append_child((xdr + "nvGraphicFramePr").c_str());
+    pugi::xml_node names = properties.append_child((xdr + "cNvPr").c_str());
+    names.append_attribute("id") = shapeId;
+    names.append_attribute("name") = ("Object " + std::to_string(shapeId)).c_str();
+    properties.append_child((xdr + "cNvGraphicFramePr").c_str());
+    pugi::xml_node transform = frame.append_child((xdr + "xfrm").c_str());
+    pugi::xml_node offset = transform.append_child((a + "off").c_str());
+    offset.append_attribute("x") = static_cast<long long>(box.left * kEmuPerPixel);
+    offset.append_attribute("y") = static_cast<long long>(box.top * kEmuPerPixel);
+    pugi::xml_node extent = transform.append_child((a + "ext").c_str());
+    extent.append_attribute("cx") = static_cast<long long>(box.width * kEmuPerPixel);
+    extent.append_attribute("cy") = static_cast<long long>(box.height * kEmuPerPixel);
+    pugi::xml_node data =
+        frame.append_child((a + "graphic").c_str()).append_child((a + "graphicData").c_str());
+    data.append_attribute("uri") = "http://schemas.openxmlformats.org/presentationml/2006/ole";
+    pugi::xml_node object = data.append_child("p:oleObj");
+    object.append_attribute("xmlns:p") =
+        "http://schemas.openxmlformats.org/presentationml/2006/main";
+    if (!progId.empty()) {
+        object.append_attribute("progId") = progId.c_str();
+    }
+    object.append_attribute((r + ":id").c_str()) = embeddingId.c_str();
+    object.append_child("p:embed");
+    cells.append_child((xdr + "clientData").c_str());
+}
+
 class ObjectCarrier {
   public:
     ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
@@ -306,6 +390,15 @@ class ObjectCarrier {
                                 : std::vector<xlsb::Relationship>{};
         const std::string r = PrefixOf(root, kRelationshipsNs, "r");
         LegacyDrawing drawing = OpenLegacyDrawing(root, sheetPart, relationships, r);
+        DrawingPart frames = OpenDrawing(root, sheetPart, relationships, r);
+        // Shape numbers are unique within the sheet: above any its drawings use already.
+        for (const pugi::xpath_node node : frames.document.select_nodes("//*[@id]")) {
+            if (LocalName(node.node()) == "cNvPr") {
+                drawing.nextShapeId =
+                    std::max(drawing.nextShapeId, node.node().attribute("id").as_uint() + 1);
+            }
+        }
+        const unsigned firstShapeId = drawing.nextShapeId;
         const SheetGeometry geometry(worksheet);
 
         pugi::xml_node list = ChildNamed(root, "oleObjects");
@@ -328,8 +421,13 @@ class ObjectCarrier {
                 AddRelationship(relationships, kOleObjectRel, RelativeTarget(sheetPart, embedding));
             const std::string pictureId = AddPreview(object, drawing);
             const unsigned shapeId = drawing.nextShapeId++;
-            AppendObjectShape(drawing.document.document_element(), shapeId,
-                              geometry.Place(*object.anchor), *object.anchor, pictureId);
+            const PixelBox box = geometry.Place(*object.anchor);
+            AppendObjectShape(drawing.document.document_element(), shapeId, box, *object.anchor,
+                              pictureId);
+            AppendObjectFrame(frames.document.document_element(), shapeId, box, *object.anchor,
+                              storage->second.progId,
+                              AddRelationship(frames.relationships, kOleObjectRel,
+                                              RelativeTarget(frames.part, embedding)));
             if (!list) {
                 list = InsertInOrder(
                     root, "oleObjects",
@@ -343,7 +441,7 @@ class ObjectCarrier {
             element.append_attribute((r + ":id").c_str()) = objectId.c_str();
             ++report_.embeddedCarried;
         }
-        if (drawing.nextShapeId == FirstShapeIdOf(drawing)) {
+        if (drawing.nextShapeId == firstShapeId) {
             return;  // nothing was added to this sheet
         }
         edit_.Put(sheetPart, vba::SavePart(worksheet));
@@ -353,6 +451,9 @@ class ObjectCarrier {
             edit_.Put(package::RelationshipsPartOf(drawing.part),
                       xlsb::WriteRelationships(drawing.relationships));
         }
+        edit_.Put(frames.part, vba::SavePart(frames.document));
+        edit_.Put(package::RelationshipsPartOf(frames.part),
+                  xlsb::WriteRelationships(frames.relationships));
     }
 
     void Finish(const fs::path& target) {
@@ -366,10 +467,6 @@ class ObjectCarrier {
     bool Changed() const { return edit_.Changed(); }
 
   private:
-    unsigned FirstShapeIdOf(const LegacyDrawing& drawing) const {
-        return firstShapeIds_.at(drawing.part);
-    }
-
     LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
                                     std::vector<xlsb::Relationship>& relationships,
                                     const std::string& r) {
@@ -407,13 +504,48 @@ class ObjectCarrier {
         if (edit_.Has(relsPart)) {
             drawing.relationships = xlsb::ParseRelationships(edit_.Read(relsPart));
         }
-        // Shape numbers are unique within the sheet: above any its drawing or controls use.
         drawing.nextShapeId = std::max(
             {kFirstShapeId, HighestShapeNumber(text) + 1, HighestShapeIdAttribute(root) + 1});
-        firstShapeIds_[drawing.part] = drawing.nextShapeId;
         pugi::xml_node vml = drawing.document.document_element();
         EnsureVmlNamespaces(vml);
         EnsureShapeType(vml);
+        return drawing;
+    }
+
+    DrawingPart OpenDrawing(pugi::xml_node root, const std::string& sheetPart,
+                            std::vector<xlsb::Relationship>& relationships, const std::string& r) {
+        DrawingPart drawing;
+        const pugi::xml_node element = ChildNamed(root, "drawing");
+        const std::string id = AttributeNamed(element, "id").value();
+        for (const auto& relationship : relationships) {
+            if (element && relationship.id == id && !relationship.external) {
+                drawing.part = package::ResolvePartTarget(sheetPart, relationship.target);
+            }
+        }
+        std::string text;
+        if (!drawing.part.empty() && edit_.Has(drawing.part)) {
+            text = edit_.Read(drawing.part);
+        } else {
+            drawing.part = edit_.FreeName("xl/drawings/drawing", ".xml");
+            text = kEmptyDrawing;
+            const std::string newId = AddRelationship(relationships, kDrawingRel,
+                                                      RelativeTarget(sheetPart, drawing.part));
+            pugi::xml_node added = element;
+            if (!added) {
+                added = InsertInOrder(
+                    root, "drawing",
+                    {"legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects",
+                     "controls", "AlternateContent", "webPublishItems", "tableParts", "extLst"});
+            }
+            added.remove_attribute(AttributeNamed(added, "id"));
+            added.append_attribute((r + ":id").c_str()) = newId.c_str();
+            types_.overrides[drawing.part] = kDrawingType;
+        }
+        vba::LoadPart(drawing.document, text, drawing.part);
+        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
+        if (edit_.Has(relsPart)) {
+            drawing.relationships = xlsb::ParseRelationships(edit_.Read(relsPart));
+        }
         return drawing;
     }
 
@@ -450,7 +582,6 @@ class ObjectCarrier {
     std::map<std::uint32_t, EmbeddedStorage>& storages_;
     ObjectsReport& report_;
     xlsb::ContentTypes types_;
-    std::map<std::string, unsigned> firstShapeIds_;
 };
 
 // Charts in the package: a chart frame in any drawing (chart sheets have one too).
