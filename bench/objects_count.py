@@ -66,6 +66,9 @@ def obj_kind(data, counts):
     if len(data) < 6 or struct.unpack_from("<H", data, 0)[0] != 0x15:
         return
     object_type = struct.unpack_from("<H", data, 4)[0]
+    # The drop-down arrows of autofilters and validations are objects the application made
+    # for its own use, not controls.
+    made_by_application = struct.unpack_from("<H", data, 8)[0] & 0x0100 if len(data) >= 10 else 0
     subrecords = {}
     position = 4 + struct.unpack_from("<H", data, 2)[0]
     while position + 4 <= len(data):
@@ -86,7 +89,7 @@ def obj_kind(data, counts):
             counts["embedded"] += 1
         else:
             counts["pictures"] += 1
-    elif object_type in FORM_CONTROL_TYPES:
+    elif object_type in FORM_CONTROL_TYPES and not made_by_application:
         counts["formcontrols"] += 1
         for ft in (FT_CBLS_FMLA, FT_SBS_FMLA):
             link = subrecords.get(ft)
@@ -266,7 +269,7 @@ def xlsb_records(data):
 
 
 BRT_HLINK, BRT_MERGE, BRT_CF_RULE, BRT_DVAL, BRT_AFILTER, BRT_PANE, BRT_OLE, BRT_ACTIVEX = (
-    0x01EE, 0x00B0, 0x01CF, 0x0040, 0x00A1, 0x0097, 0x027F, 0x0232)
+    0x01EE, 0x00B0, 0x01CF, 0x0040, 0x00A1, 0x0097, 0x027F, 0x0284)
 BRT_BEGIN_COMMENT = 0x027B
 
 

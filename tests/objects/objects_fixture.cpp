@@ -13,21 +13,29 @@ Bytes Art(std::uint16_t version, std::uint16_t instance, std::uint16_t type, con
 }
 
 Bytes ShapeDrawing(std::uint32_t picture) {
+    return Record(0x00EC, ShapeRecords(picture));
+}
+
+Bytes ShapeRecords(std::uint32_t picture) {
     const Bytes shape = Art(2, 75, 0xF00A, Le32(1025) + Le32(0x0A00));
     const Bytes properties = Art(3, 1, 0xF00B, Le16(0x4104) + Le32(picture));
     const Bytes anchor = Art(0, 0, 0xF010,
                              Le16(0) + Le16(1) + Le16(512) + Le16(2) + Le16(128) + Le16(3) +
                                  Le16(0) + Le16(6) + Le16(0));
-    const Bytes container = Art(0xF, 0, 0xF004, shape + properties + anchor);
-    return Record(0x00EC, container);
+    return Art(0xF, 0, 0xF004, shape + properties + anchor);
 }
 
-Bytes EmbeddedObj(std::uint16_t objectId, std::uint32_t storageId, bool control) {
+Bytes EmbeddedObj(std::uint16_t objectId, std::uint32_t storageId, bool control,
+                  const std::string& className) {
     const Bytes common =
         Le16(0x15) + Le16(18) + Le16(8) + Le16(objectId) + Le16(0x6011) + Bytes(12, 0);
     const Bytes format = Le16(0x07) + Le16(2) + Le16(0xFFFF);
     const Bytes flags = Le16(0x08) + Le16(2) + Le16(control ? 0x0010 : 0x0001);
-    const Bytes formula = Le16(5) + Bytes(4, 0) + Bytes{0x02, 0, 0, 0, 0};
+    Bytes formula = Le16(5) + Bytes(4, 0) + Bytes{0x02, 0, 0, 0, 0};
+    if (!className.empty()) {
+        formula = formula + Bytes{0x03, static_cast<std::uint8_t>(className.size()), 0, 0} +
+                  Bytes(className.begin(), className.end());
+    }
     const Bytes pictFormula =
         Le16(0x09) + Le16(static_cast<std::uint16_t>(2 + formula.size() + 4)) +
         Le16(static_cast<std::uint16_t>(formula.size())) + formula + Le32(storageId);

@@ -18,10 +18,14 @@ Bytes Art(std::uint16_t version, std::uint16_t instance, std::uint16_t type, con
 // The drawing records of one shape placed at columns 1..3, rows 2..6 (offsets 512/1024 of
 // a column, 128/256 of a row at the start), its picture the store's entry `picture`.
 Bytes ShapeDrawing(std::uint32_t picture);
+// The same drawing records without the record around them.
+Bytes ShapeRecords(std::uint32_t picture);
 
 // An OBJ record of an embedded object in storage `storageId`; `control` marks an ActiveX
 // control, whose data lives elsewhere.
-Bytes EmbeddedObj(std::uint16_t objectId, std::uint32_t storageId, bool control = false);
+// `className` goes into the embedding information after the formula, when not empty.
+Bytes EmbeddedObj(std::uint16_t objectId, std::uint32_t storageId, bool control = false,
+                  const std::string& className = "");
 
 // The drawing group with a picture store of one PNG entry holding `png`.
 Bytes PictureGroup(const std::string& png);

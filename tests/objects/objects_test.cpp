@@ -82,6 +82,16 @@ TEST(SourceObjects, OnlyEmbeddedObjectsOfTheSheetItselfCount) {
     }
 }
 
+TEST(SourceObjects, ADrawingThatGoesOnAfterATextBoxStillPlacesItsObject) {
+    const SourceObjects read =
+        Read({}, {Record(0x01B6, Bytes(18, 0)), Record(0x003C, Bytes{0, 'T', 'e', 'x', 't'}),
+                  Record(0x003C, Bytes(16, 0)), Record(0x003C, testing::ShapeRecords(0)),
+                  EmbeddedObj(3, 5, false, "Word.Document.12")});
+    ASSERT_EQ(read.sheets.at(0).embedded.size(), 1u);
+    EXPECT_TRUE(read.sheets[0].embedded[0].anchor);
+    EXPECT_EQ(read.sheets[0].embedded[0].className, "Word.Document.12");
+}
+
 TEST(SourceObjects, AMetafilePreviewIsInflated) {
     const std::string emf(3000, 'E');
     std::string packed(compressBound(emf.size()), '\0');

@@ -414,6 +414,12 @@ class ObjectCarrier {
                 report_.notes.push_back(what + " has no placement and was left out");
                 continue;
             }
+            // The storage's own identifier; else the record's class name when it is one.
+            const std::string progId =
+                !storage->second.progId.empty() ? storage->second.progId
+                : IsProgId(object.className) && object.className.find('.') != std::string::npos
+                    ? object.className
+                    : std::string();
             const std::string embedding = edit_.FreeName("xl/embeddings/oleObject", ".bin");
             edit_.Put(embedding, storage->second.compoundFile);
             types_.overrides[embedding] = kOleObjectType;
@@ -425,7 +431,7 @@ class ObjectCarrier {
             AppendObjectShape(drawing.document.document_element(), shapeId, box, *object.anchor,
                               pictureId);
             AppendObjectFrame(frames.document.document_element(), shapeId, box, *object.anchor,
-                              storage->second.progId,
+                              progId,
                               AddRelationship(frames.relationships, kOleObjectRel,
                                               RelativeTarget(frames.part, embedding)));
             if (!list) {
@@ -434,8 +440,8 @@ class ObjectCarrier {
                     {"controls", "AlternateContent", "webPublishItems", "tableParts", "extLst"});
             }
             pugi::xml_node element = list.append_child(Qualified(root, "oleObject").c_str());
-            if (!storage->second.progId.empty()) {
-                element.append_attribute("progId") = storage->second.progId.c_str();
+            if (!progId.empty()) {
+                element.append_attribute("progId") = progId.c_str();
             }
             element.append_attribute("shapeId") = shapeId;
             element.append_attribute((r + ":id").c_str()) = objectId.c_str();

@@ -35,20 +35,6 @@ std::string LengthPrefixedText(biff::FieldReader& reader) {
     return text;
 }
 
-bool IsPlainIdentifier(const std::string& text) {
-    if (text.empty() || text.size() > kMaxProgIdLength) {
-        return false;
-    }
-    for (const char c : text) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
-        if (!plain) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string ReadProgId(GsfInfile* storage) {
     GsfPtr<GsfInput> stream = vba::ChildByName(storage,
                                                "\x01"
@@ -72,6 +58,20 @@ std::string StorageName(std::uint32_t id) {
     return name;
 }
 
+bool IsProgId(std::string_view text) {
+    if (text.empty() || text.size() > kMaxProgIdLength) {
+        return false;
+    }
+    for (const char c : text) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        if (!plain) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string ProgIdOfCompObj(std::span<const std::uint8_t> stream) {
     try {
         biff::FieldReader reader(stream);
@@ -84,7 +84,7 @@ std::string ProgIdOfCompObj(std::span<const std::uint8_t> stream) {
             reader.Skip(format);  // a registered format's name
         }
         std::string progId = LengthPrefixedText(reader);
-        return IsPlainIdentifier(progId) ? progId : std::string();
+        return IsProgId(progId) ? progId : std::string();
     } catch (const biff::BiffError&) {
         return {};
     }

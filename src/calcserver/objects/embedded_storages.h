@@ -8,6 +8,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabrook::calcserver::objects {
@@ -25,6 +26,10 @@ std::map<std::uint32_t, EmbeddedStorage> ReadEmbeddedStorages(
 // The programmatic identifier a CompObj stream names ("Word.Document.8"), or empty when the
 // stream is malformed or names none that is plain ASCII.
 std::string ProgIdOfCompObj(std::span<const std::uint8_t> stream);
+
+// Whether a name can be a programmatic identifier: ASCII letters, digits, ".", "_", "-",
+// at most 39 characters.
+bool IsProgId(std::string_view name);
 
 // "MBD0435D8BE" for 0x0435D8BE.
 std::string StorageName(std::uint32_t id);

@@ -106,16 +106,42 @@ void ReadShapeRecords(Bytes bytes, PendingShape& shape, int depth) {
     }
 }
 
-// The storage id of an embedded OLE object's OBJ record; nothing for other objects (and
-// for ActiveX controls, whose data is in the control stream).
-std::optional<std::pair<std::uint16_t, std::uint32_t>> EmbeddedStorageOf(Bytes data) {
+// The class name in the embedding information after an object's formula tokens, when it
+// is plain ASCII.
+std::string ClassNameOf(Bytes formula) {
+    FieldReader reader(formula);
+    const std::size_t tokens = reader.U16() & 0x7FFF;
+    reader.Skip(4);
+    reader.Skip(std::min(tokens, reader.Remaining()));
+    if (reader.Remaining() < 4 || reader.U8() != 0x03) {
+        return {};
+    }
+    const std::size_t length = reader.U8();
+    reader.Skip(1);
+    if (reader.U8() != 0 || reader.Remaining() < length) {
+        return {};
+    }
+    const Bytes chars = reader.Bytes(length);
+    std::string name(chars.begin(), chars.end());
+    for (const char c : name) {
+        if (c < 0x20 || c > 0x7E) {
+            return {};
+        }
+    }
+    return name;
+}
+
+// An embedded OLE object's OBJ record; nothing for other objects (and for ActiveX controls,
+// whose data is in the control stream).
+std::optional<EmbeddedObject> EmbeddedObjectOf(Bytes data) {
     FieldReader reader(data);
     if (reader.U16() != kFtCmo) {
         return std::nullopt;
     }
     FieldReader common(reader.Bytes(reader.U16()));
     const std::uint16_t objectType = common.U16();
-    const std::uint16_t objectId = common.U16();
+    EmbeddedObject object;
+    object.objectId = common.U16();
     if (objectType != kObjectPicture) {
         return std::nullopt;
     }
@@ -134,11 +160,30 @@ std::optional<std::pair<std::uint16_t, std::uint32_t>> EmbeddedStorageOf(Bytes d
                 return std::nullopt;
             }
             // The object's formula, then the number of its storage.
-            sub.Skip(sub.U16());
-            return std::make_pair(objectId, sub.U32());
+            const Bytes formula = sub.Bytes(sub.U16());
+            try {
+                object.className = ClassNameOf(formula);
+            } catch (const BiffError&) {
+                // The name is a fallback for the storage's own; the object stays.
+            }
+            object.storageId = sub.U32();
+            return object;
         }
     }
     return std::nullopt;
+}
+
+// Excel goes on with a sheet's drawing in CONTINUE records after a text box's text; such a
+// record begins with a drawing record header, which text and formatting runs never do.
+bool ContinuesDrawing(Bytes data) {
+    if (data.size() < 8) {
+        return false;
+    }
+    const std::uint16_t versionInstance = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
+    const std::uint16_t type = static_cast<std::uint16_t>(data[2] | (data[3] << 8));
+    return type >= 0xF000 && type <= 0xF122 &&
+           ((versionInstance & 0x000F) == 0x000F || type == 0xF00D || type == 0xF010 ||
+            type == 0xF011);
 }
 
 std::string Inflate(Bytes compressed, std::size_t size) {
@@ -286,14 +331,12 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
             continue;
         }
         try {
-            if (record.id == kMsoDrawing) {
+            if (record.id == kMsoDrawing ||
+                (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
                 ReadShapeRecords(record.data, shape, 0);
             } else if (record.id == kObj) {
-                const auto embedded = EmbeddedStorageOf(record.data);
-                if (embedded) {
-                    EmbeddedObject object;
-                    object.objectId = embedded->first;
-                    object.storageId = embedded->second;
+                if (auto embedded = EmbeddedObjectOf(record.data)) {
+                    EmbeddedObject& object = *embedded;
                     object.anchor = shape.anchor;
                     object.previewPicture = shape.picture;
                     objects.sheets[sheet].embedded.push_back(object);

@@ -31,6 +31,7 @@ struct EmbeddedObject {
     std::uint16_t objectId = 0;
     std::optional<CellAnchor> anchor;
     std::size_t previewPicture = 0;  // 1-based index into SourceObjects::pictures; 0: none
+    std::string className;           // as the OBJ record names it ("Word.Document.12"), if ASCII
 };
 
 struct SheetObjects {

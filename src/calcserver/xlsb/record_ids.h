@@ -66,6 +66,9 @@ inline constexpr std::uint16_t kWsFmtInfo = 0x01E5;
 inline constexpr std::uint16_t kHLink = 0x01EE;
 inline constexpr std::uint16_t kDrawing = 0x0226;
 inline constexpr std::uint16_t kLegacyDrawing = 0x0227;
+inline constexpr std::uint16_t kBeginOleObjects = 0x027E;
+inline constexpr std::uint16_t kOleObject = 0x027F;
+inline constexpr std::uint16_t kEndOleObjects = 0x0280;
 
 // Styles.
 inline constexpr std::uint16_t kFont = 0x002B;

@@ -137,6 +137,8 @@ class Handler : public SaxHandler {
             tail_.drawing = Str(a.Get("id"));
         } else if (name == "legacyDrawing") {
             tail_.legacy_drawing = Str(a.Get("id"));
+        } else if (name == "oleObject" && a.Get("id") != nullptr) {
+            tail_.ole_objects.push_back(Keep(a, {"progId", "shapeId", "id", "dvAspect"}));
         }
     }
 
