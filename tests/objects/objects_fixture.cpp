@@ -42,6 +42,31 @@ Bytes EmbeddedObj(std::uint16_t objectId, std::uint32_t storageId, bool control,
     return Record(0x005D, common + format + flags + pictFormula + Le32(0));
 }
 
+Bytes ControlObj(std::uint16_t objectId, std::uint32_t offset, std::uint32_t size) {
+    const Bytes common =
+        Le16(0x15) + Le16(18) + Le16(8) + Le16(objectId) + Le16(0x6011) + Bytes(12, 0);
+    const Bytes flags = Le16(0x08) + Le16(2) + Le16(0x0031);
+    const Bytes formula = Le16(5) + Bytes(4, 0) + Bytes{0x02, 0, 0, 0, 0};
+    const Bytes pictFormula =
+        Le16(0x09) + Le16(static_cast<std::uint16_t>(2 + formula.size() + 8)) +
+        Le16(static_cast<std::uint16_t>(formula.size())) + formula + Le32(offset) + Le32(size);
+    return Record(0x005D, common + flags + pictFormula + Le32(0));
+}
+
+Bytes NamedShapeDrawing(const std::string& name) {
+    Bytes text;
+    for (const char c : name + '\0') {
+        text = text + Le16(static_cast<std::uint8_t>(c));
+    }
+    const Bytes shape = Art(2, 201, 0xF00A, Le32(1026) + Le32(0x0A00));
+    const Bytes properties =
+        Art(3, 1, 0xF00B, Le16(0x8380) + Le32(static_cast<std::uint32_t>(text.size())) + text);
+    const Bytes anchor = Art(
+        0, 0, 0xF010,
+        Le16(0) + Le16(1) + Le16(0) + Le16(2) + Le16(0) + Le16(2) + Le16(0) + Le16(3) + Le16(0));
+    return Record(0x00EC, Art(0xF, 0, 0xF004, shape + properties + anchor));
+}
+
 Bytes PictureGroup(const std::string& png) {
     const Bytes data(png.begin(), png.end());
     const Bytes blip = Art(0, 0x6E0, 0xF01E, Bytes(16, 0xAB) + Bytes{0xFF} + data);
@@ -82,6 +107,23 @@ void WriteWorkbookWithObject(const std::filesystem::path& file) {
                                "CompObj",
                                CompObj("Word.Document.8")),
                fixture::Stream("MBD0435D8BE/WordDocument", "the document's own bytes")});
+}
+
+void WriteWorkbookWithControl(const std::filesystem::path& file) {
+    // The check box's class id as stored: {8BD21D40-EC42-11CE-9E0D-00AA006002F3}.
+    const std::string controls = std::string(
+                                     "\x40\x1D\xD2\x8B\x42\xEC\xCE\x11\x9E\x0D\x00"
+                                     "\xAA\x00\x60\x02\xF3",
+                                     16) +
+                                 "PERSISTED";
+    const Bytes stream =
+        WorkbookStream({}, {{"Data",
+                             {NamedShapeDrawing("CheckBox1"),
+                              ControlObj(1, 0, static_cast<std::uint32_t>(controls.size()))}}});
+    namespace fixture = tabrook::calcserver::vba::testing;
+    fixture::WriteCompoundFile(
+        file, {fixture::Stream("Workbook", std::string(stream.begin(), stream.end())),
+               fixture::Stream("Ctls", controls)});
 }
 
 void WriteOfficePackage(const std::filesystem::path& file) {

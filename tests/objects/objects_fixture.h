@@ -27,6 +27,13 @@ Bytes ShapeRecords(std::uint32_t picture);
 Bytes EmbeddedObj(std::uint16_t objectId, std::uint32_t storageId, bool control = false,
                   const std::string& className = "");
 
+// An OBJ record of an ActiveX control whose class id and data are `size` bytes at `offset`
+// of the control stream.
+Bytes ControlObj(std::uint16_t objectId, std::uint32_t offset, std::uint32_t size);
+
+// The drawing records of a shape named `name` placed like ShapeDrawing's.
+Bytes NamedShapeDrawing(const std::string& name);
+
 // The drawing group with a picture store of one PNG entry holding `png`.
 Bytes PictureGroup(const std::string& png);
 
@@ -36,6 +43,10 @@ std::string CompObj(const std::string& progId);
 // An .xls holding sheet "Data" with one embedded object (storage 0x0435D8BE, its preview
 // the PNG "PNGDATA") and the storage itself.
 void WriteWorkbookWithObject(const std::filesystem::path& file);
+
+// An .xls holding sheet "Data" with the ActiveX check box "CheckBox1", its class id and
+// the data "PERSISTED" in the control stream.
+void WriteWorkbookWithControl(const std::filesystem::path& file);
 
 // The package the office writes for it: one sheet named "Data" and nothing drawn.
 void WriteOfficePackage(const std::filesystem::path& file);

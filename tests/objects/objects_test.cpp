@@ -187,6 +187,28 @@ TEST(CarryObjects, AnEmbeddedObjectBecomesAnEmbeddingWithItsShapeAndPreview) {
     EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
 }
 
+TEST(CarryObjects, AnActiveXControlKeepsItsClassDataAndCodeName) {
+    TempDir dir;
+    const auto xls = dir.Path() / "control.xls";
+    const auto package = dir.Path() / "out.xlsm";
+    testing::WriteWorkbookWithControl(xls);
+    testing::WriteOfficePackage(package);
+
+    const ObjectsReport report = CarryObjects(xls, package, package);
+    EXPECT_EQ(report.controlsCarried, 1u);
+    EXPECT_THAT(report.notes, IsEmpty());
+    const package::ZipReader zip(package);
+    const auto control = Xml(zip, "xl/activeX/activeX1.xml");
+    EXPECT_STREQ(control.document_element().attribute("ax:classid").value(),
+                 "{8BD21D40-EC42-11CE-9E0D-00AA006002F3}");
+    EXPECT_EQ(zip.Read("xl/activeX/activeX1.bin").substr(16), "PERSISTED");
+    const auto sheet = Xml(zip, "xl/worksheets/sheet1.xml");
+    const pugi::xml_node element = sheet.document_element().child("controls").child("control");
+    EXPECT_STREQ(element.attribute("name").value(), "CheckBox1");
+    EXPECT_STREQ(element.attribute("shapeId").value(), "1025");
+    EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
+}
+
 TEST(CarryObjects, AWorkbookWithoutObjectsLeavesThePackageAsItWas) {
     TempDir dir;
     const auto xls = dir.Path() / "plain.xls";

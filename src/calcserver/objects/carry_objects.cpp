@@ -48,6 +48,12 @@ constexpr std::string_view kDrawingType =
 constexpr std::string_view kSpreadsheetDrawingNs =
     "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
 constexpr std::string_view kDrawingMainNs = "http://schemas.openxmlformats.org/drawingml/2006/main";
+constexpr std::string_view kControlRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/control";
+constexpr std::string_view kControlBinaryRel =
+    "http://schemas.microsoft.com/office/2006/relationships/activeXControlBinary";
+constexpr std::string_view kControlType = "application/vnd.ms-office.activeX+xml";
+constexpr std::string_view kControlBinaryType = "application/vnd.ms-office.activeX";
 constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
 // The first id Excel gives a shape of a sheet's legacy drawing.
 constexpr unsigned kFirstShapeId = 1025;
@@ -369,18 +375,42 @@ void AppendObjectFrame(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     cells.append_child((xdr + "clientData").c_str());
 }
 
+// "{8BD21D40-EC42-11CE-9E0D-00AA006002F3}" from the 16 bytes of a class id as stored.
+std::string ClassIdText(std::string_view bytes) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    char text[40];
+    std::snprintf(text, sizeof text,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", byte(3),
+                  byte(2), byte(1), byte(0), byte(5), byte(4), byte(7), byte(6), byte(8), byte(9),
+                  byte(10), byte(11), byte(12), byte(13), byte(14), byte(15));
+    return text;
+}
+
+// The control part: its class and, in the binary part it relates, the class id followed by
+// the control's persisted data, as the control stream holds them.
+std::string ControlXml(const std::string& classId) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+           "<ax:ocx xmlns:ax=\"http://schemas.microsoft.com/office/2006/activeX\" "
+           "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+           "ax:classid=\"" +
+           classId + "\" ax:persistence=\"persistStreamInit\" r:id=\"rId1\"/>";
+}
+
 class ObjectCarrier {
   public:
     ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
-                  std::map<std::uint32_t, EmbeddedStorage>& storages, ObjectsReport& report)
+                  std::map<std::uint32_t, EmbeddedStorage>& storages, std::string controlStream,
+                  ObjectsReport& report)
         : edit_(zip),
           source_(source),
           storages_(storages),
+          controlStream_(std::move(controlStream)),
           report_(report),
           types_(xlsb::ParseContentTypes(zip.Read(std::string(kContentTypesPart)))) {}
 
     void Sheet(const std::string& sheetName, const std::string& sheetPart,
-               const std::vector<EmbeddedObject>& objects) {
+               const SheetObjects& sheet) {
+        const std::vector<EmbeddedObject>& objects = sheet.embedded;
         pugi::xml_document worksheet;
         vba::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
         pugi::xml_node root = worksheet.document_element();
@@ -390,12 +420,16 @@ class ObjectCarrier {
                                 : std::vector<xlsb::Relationship>{};
         const std::string r = PrefixOf(root, kRelationshipsNs, "r");
         LegacyDrawing drawing = OpenLegacyDrawing(root, sheetPart, relationships, r);
-        DrawingPart frames = OpenDrawing(root, sheetPart, relationships, r);
-        // Shape numbers are unique within the sheet: above any its drawings use already.
-        for (const pugi::xpath_node node : frames.document.select_nodes("//*[@id]")) {
-            if (LocalName(node.node()) == "cNvPr") {
-                drawing.nextShapeId =
-                    std::max(drawing.nextShapeId, node.node().attribute("id").as_uint() + 1);
+        // Only embedded objects get a frame in the drawing part.
+        std::optional<DrawingPart> frames;
+        if (!objects.empty()) {
+            frames.emplace(OpenDrawing(root, sheetPart, relationships, r));
+            // Shape numbers are unique within the sheet: above any its drawings use already.
+            for (const pugi::xpath_node node : frames->document.select_nodes("//*[@id]")) {
+                if (LocalName(node.node()) == "cNvPr") {
+                    drawing.nextShapeId =
+                        std::max(drawing.nextShapeId, node.node().attribute("id").as_uint() + 1);
+                }
             }
         }
         const unsigned firstShapeId = drawing.nextShapeId;
@@ -425,15 +459,15 @@ class ObjectCarrier {
             types_.overrides[embedding] = kOleObjectType;
             const std::string objectId =
                 AddRelationship(relationships, kOleObjectRel, RelativeTarget(sheetPart, embedding));
-            const std::string pictureId = AddPreview(object, drawing);
+            const std::string pictureId = AddPreview(object.previewPicture, drawing);
             const unsigned shapeId = drawing.nextShapeId++;
             const PixelBox box = geometry.Place(*object.anchor);
             AppendObjectShape(drawing.document.document_element(), shapeId, box, *object.anchor,
                               pictureId);
-            AppendObjectFrame(frames.document.document_element(), shapeId, box, *object.anchor,
+            AppendObjectFrame(frames->document.document_element(), shapeId, box, *object.anchor,
                               progId,
-                              AddRelationship(frames.relationships, kOleObjectRel,
-                                              RelativeTarget(frames.part, embedding)));
+                              AddRelationship(frames->relationships, kOleObjectRel,
+                                              RelativeTarget(frames->part, embedding)));
             if (!list) {
                 list = InsertInOrder(
                     root, "oleObjects",
@@ -447,6 +481,8 @@ class ObjectCarrier {
             element.append_attribute((r + ":id").c_str()) = objectId.c_str();
             ++report_.embeddedCarried;
         }
+        AddControls(sheetName, sheetPart, sheet.controls, root, relationships, r, geometry,
+                    drawing);
         if (drawing.nextShapeId == firstShapeId) {
             return;  // nothing was added to this sheet
         }
@@ -457,9 +493,11 @@ class ObjectCarrier {
             edit_.Put(package::RelationshipsPartOf(drawing.part),
                       xlsb::WriteRelationships(drawing.relationships));
         }
-        edit_.Put(frames.part, vba::SavePart(frames.document));
-        edit_.Put(package::RelationshipsPartOf(frames.part),
-                  xlsb::WriteRelationships(frames.relationships));
+        if (frames) {
+            edit_.Put(frames->part, vba::SavePart(frames->document));
+            edit_.Put(package::RelationshipsPartOf(frames->part),
+                      xlsb::WriteRelationships(frames->relationships));
+        }
     }
 
     void Finish(const fs::path& target) {
@@ -473,6 +511,68 @@ class ObjectCarrier {
     bool Changed() const { return edit_.Changed(); }
 
   private:
+    // ActiveX controls: each a control part with its binary part, a shape in the legacy
+    // drawing and a control element of the sheet.
+    void AddControls(const std::string& sheetName, const std::string& sheetPart,
+                     const std::vector<ControlObject>& controls, pugi::xml_node root,
+                     std::vector<xlsb::Relationship>& relationships, const std::string& r,
+                     const SheetGeometry& geometry, LegacyDrawing& drawing) {
+        pugi::xml_node list = ChildNamed(root, "controls");
+        // The office writes form controls in a compatibility block of controls; a second
+        // list beside it would break the sheet.
+        const bool formControls = root.select_node(
+                                      "./*[local-name()='AlternateContent']"
+                                      "//*[local-name()='controls']") != nullptr;
+        for (const ControlObject& control : controls) {
+            const std::string what =
+                "the ActiveX control " +
+                (control.name.empty() ? std::string() : "'" + control.name + "' ") + "on sheet '" +
+                sheetName + "'";
+            constexpr std::size_t kClassIdSize = 16;
+            if (control.streamSize < kClassIdSize || control.streamOffset > controlStream_.size() ||
+                control.streamSize > controlStream_.size() - control.streamOffset) {
+                report_.notes.push_back(what + " has no data in the workbook's control stream");
+                continue;
+            }
+            if (!control.anchor) {
+                report_.notes.push_back(what + " has no placement and was left out");
+                continue;
+            }
+            if (formControls) {
+                report_.notes.push_back(what +
+                                        " cannot be placed beside the sheet's form controls");
+                continue;
+            }
+            const std::string data =
+                controlStream_.substr(control.streamOffset, control.streamSize);
+            const std::string part = edit_.FreeName("xl/activeX/activeX", ".xml");
+            const std::string binary = part.substr(0, part.size() - 4) + ".bin";
+            edit_.Put(part, ControlXml(ClassIdText(data)));
+            edit_.Put(binary, data);
+            edit_.Put(package::RelationshipsPartOf(part),
+                      xlsb::WriteRelationships({{"rId1", std::string(kControlBinaryRel),
+                                                 RelativeTarget(part, binary), false}}));
+            types_.overrides[part] = kControlType;
+            types_.overrides[binary] = kControlBinaryType;
+            const std::string id =
+                AddRelationship(relationships, kControlRel, RelativeTarget(sheetPart, part));
+            const unsigned shapeId = drawing.nextShapeId++;
+            AppendObjectShape(drawing.document.document_element(), shapeId,
+                              geometry.Place(*control.anchor), *control.anchor,
+                              AddPreview(control.previewPicture, drawing));
+            if (!list) {
+                list = InsertInOrder(root, "controls", {"webPublishItems", "tableParts", "extLst"});
+            }
+            pugi::xml_node element = list.append_child(Qualified(root, "control").c_str());
+            element.append_attribute("shapeId") = shapeId;
+            element.append_attribute((r + ":id").c_str()) = id.c_str();
+            if (!control.name.empty()) {
+                element.append_attribute("name") = control.name.c_str();
+            }
+            ++report_.controlsCarried;
+        }
+    }
+
     LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
                                     std::vector<xlsb::Relationship>& relationships,
                                     const std::string& r) {
@@ -565,11 +665,11 @@ class ObjectCarrier {
 
     // The preview picture as a part related from the legacy drawing; its id, or empty when
     // the source holds none this step can place.
-    std::string AddPreview(const EmbeddedObject& object, LegacyDrawing& drawing) {
-        if (object.previewPicture == 0 || object.previewPicture > source_.pictures.size()) {
+    std::string AddPreview(std::size_t previewPicture, LegacyDrawing& drawing) {
+        if (previewPicture == 0 || previewPicture > source_.pictures.size()) {
             return {};
         }
-        const StoredPicture& picture = source_.pictures[object.previewPicture - 1];
+        const StoredPicture& picture = source_.pictures[previewPicture - 1];
         if (picture.kind == PictureKind::Unsupported) {
             return {};
         }
@@ -586,6 +686,7 @@ class ObjectCarrier {
     PackageEdit edit_;
     const SourceObjects& source_;
     std::map<std::uint32_t, EmbeddedStorage>& storages_;
+    std::string controlStream_;
     ObjectsReport& report_;
     xlsb::ContentTypes types_;
 };
@@ -644,6 +745,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     for (const SheetObjects& sheet : source.sheets) {
         report.chartsInSource += sheet.charts;
         report.embeddedInSource += sheet.embedded.size();
+        report.controlsInSource += sheet.controls.size();
         for (const EmbeddedObject& object : sheet.embedded) {
             ids.push_back(object.storageId);
         }
@@ -657,8 +759,12 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
                                " charts could not be converted and are missing");
     }
     std::map<std::uint32_t, EmbeddedStorage> storages;
+    std::string controlStream;
     try {
         storages = ReadEmbeddedStorages(xls, ids);
+        if (report.controlsInSource > 0) {
+            controlStream = ReadControlStream(xls);
+        }
     } catch (const vba::VbaError& error) {
         report.notes.push_back(std::string("the embedded objects cannot be read: ") + error.what());
     }
@@ -666,26 +772,27 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     for (const auto& sheet : cellexact::WorksheetParts(zip)) {
         partOfSheet.emplace(sheet.name, sheet.part);
     }
-    ObjectCarrier carrier(zip, source, storages, report);
+    ObjectCarrier carrier(zip, source, storages, std::move(controlStream), report);
     for (std::size_t i = 0; i < source.sheets.size(); ++i) {
-        const auto& objects = source.sheets[i].embedded;
-        if (objects.empty()) {
+        const SheetObjects& objects = source.sheets[i];
+        if (objects.embedded.empty() && objects.controls.empty()) {
             continue;
         }
         const std::string name = i < sheets.size() ? sheets[i].name : std::to_string(i + 1);
         const auto part = partOfSheet.find(name);
         if (part == partOfSheet.end()) {
-            report.notes.push_back(std::to_string(objects.size()) + " embedded objects of sheet '" +
-                                   name + "' have no sheet to go to");
+            report.notes.push_back(
+                std::to_string(objects.embedded.size() + objects.controls.size()) +
+                " objects of sheet '" + name + "' have no sheet to go to");
             continue;
         }
         try {
             carrier.Sheet(name, part->second, objects);
         } catch (const vba::VbaError& error) {
-            report.notes.push_back("the embedded objects of sheet '" + name +
+            report.notes.push_back("the objects of sheet '" + name +
                                    "' cannot be added: " + error.what());
         } catch (const xlsb::XlsbError& error) {
-            report.notes.push_back("the embedded objects of sheet '" + name +
+            report.notes.push_back("the objects of sheet '" + name +
                                    "' cannot be added: " + error.what());
         }
     }

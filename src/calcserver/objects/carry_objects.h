@@ -1,7 +1,8 @@
 #pragma once
 // The finishing step for what sits on the sheets: the office drops a legacy workbook's
-// embedded OLE objects, so each is put back from the source's own storage, with its
-// preview picture and placement; charts the office lost are named.
+// embedded OLE objects and ActiveX controls, so each is put back from the source's own
+// storage or control stream, with its preview picture and placement; charts the office
+// lost are named.
 
 #include <cstddef>
 #include <filesystem>
@@ -13,6 +14,8 @@ namespace tabrook::calcserver::objects {
 struct ObjectsReport {
     std::size_t embeddedInSource = 0;
     std::size_t embeddedCarried = 0;
+    std::size_t controlsInSource = 0;  // ActiveX controls
+    std::size_t controlsCarried = 0;
     std::size_t chartsInSource = 0;
     std::size_t chartsInResult = 0;
     // One plain sentence for each object that is not in the result, and why.

@@ -21,6 +21,8 @@ using vba::GsfPtr;
 // A CompObj stream is a few hundred bytes; a longer one is not read.
 constexpr gsf_off_t kMaxCompObjBytes = 4096;
 constexpr std::uint32_t kMaxProgIdLength = 39;  // COM's limit
+// Each control keeps a few hundred bytes there; a picture of one may make it larger.
+constexpr gsf_off_t kMaxControlStreamBytes = gsf_off_t{64} << 20;
 
 std::string LengthPrefixedText(biff::FieldReader& reader) {
     const std::uint32_t length = reader.U32();
@@ -88,6 +90,47 @@ std::string ProgIdOfCompObj(std::span<const std::uint8_t> stream) {
     } catch (const biff::BiffError&) {
         return {};
     }
+}
+
+namespace {
+
+GsfPtr<GsfInfile> OpenCompoundFile(const std::filesystem::path& xls, GsfPtr<GsfInput>& input) {
+    vba::GErrorSlot error;
+    input.reset(gsf_input_stdio_new(xls.c_str(), error.Out()));
+    if (input == nullptr) {
+        throw vba::VbaError("the workbook " + xls.string() + " cannot be read: " + error.Message());
+    }
+    vba::GErrorSlot oleError;
+    GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), oleError.Out()));
+    if (ole == nullptr) {
+        throw vba::VbaError("the workbook's compound file structure cannot be read (" +
+                            oleError.Message() + ")");
+    }
+    return ole;
+}
+
+}  // namespace
+
+std::string ReadControlStream(const std::filesystem::path& xls) {
+    if (!vba::IsCompoundFile(xls)) {
+        return {};
+    }
+    GsfPtr<GsfInput> input;
+    GsfPtr<GsfInfile> ole = OpenCompoundFile(xls, input);
+    GsfPtr<GsfInput> stream = vba::ChildByName(ole.get(), "Ctls");
+    if (stream == nullptr || vba::IsStorage(stream.get())) {
+        return {};
+    }
+    const gsf_off_t size = gsf_input_size(stream.get());
+    if (size < 0 || size > kMaxControlStreamBytes) {
+        throw vba::VbaError("the workbook's control stream is larger than any workbook's");
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (size > 0 && gsf_input_read(stream.get(), bytes.size(),
+                                   reinterpret_cast<guint8*>(bytes.data())) == nullptr) {
+        throw vba::VbaError("the workbook's control stream cannot be read to its end");
+    }
+    return bytes;
 }
 
 std::map<std::uint32_t, EmbeddedStorage> ReadEmbeddedStorages(

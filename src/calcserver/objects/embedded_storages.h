@@ -23,6 +23,11 @@ struct EmbeddedStorage {
 std::map<std::uint32_t, EmbeddedStorage> ReadEmbeddedStorages(
     const std::filesystem::path& xls, const std::vector<std::uint32_t>& ids);
 
+// The workbook's ActiveX control stream ("Ctls"), empty when it has none. Throws
+// vba::VbaError when the compound file is damaged or the stream is larger than any honest
+// workbook's.
+std::string ReadControlStream(const std::filesystem::path& xls);
+
 // The programmatic identifier a CompObj stream names ("Word.Document.8"), or empty when the
 // stream is malformed or names none that is plain ASCII.
 std::string ProgIdOfCompObj(std::span<const std::uint8_t> stream);

@@ -39,6 +39,8 @@ constexpr std::uint16_t kProperties = 0xF00B;
 constexpr std::uint16_t kClientAnchor = 0xF010;
 constexpr std::uint16_t kPictureEntry = 0xF007;
 constexpr std::uint16_t kPropertyPicture = 0x0104;
+constexpr std::uint16_t kPropertyName = 0x0380;
+constexpr std::uint16_t kPictureInControlStream = 0x0020;
 // Containers nest a handful of levels in real files.
 constexpr int kMaxDrawingDepth = 16;
 
@@ -64,7 +66,28 @@ ArtHeader ReadArtHeader(FieldReader& reader) {
 struct PendingShape {
     std::optional<CellAnchor> anchor;
     std::size_t picture = 0;
+    std::string name;
 };
+
+// A shape's name: UTF-16 in the properties' variable part, which holds the complex values
+// in the order of their properties. Only plain ASCII names are kept.
+std::string ShapeName(Bytes complexData, std::size_t offset, std::size_t size) {
+    if (offset > complexData.size() || size > complexData.size() - offset || size % 2 != 0) {
+        return {};
+    }
+    std::string name;
+    for (std::size_t i = offset; i + 1 < offset + size; i += 2) {
+        const unsigned unit = complexData[i] | (complexData[i + 1] << 8);
+        if (unit == 0) {
+            break;
+        }
+        if (unit < 0x20 || unit > 0x7E) {
+            return {};
+        }
+        name.push_back(static_cast<char>(unit));
+    }
+    return name;
+}
 
 void ReadShapeRecords(Bytes bytes, PendingShape& shape, int depth) {
     if (depth > kMaxDrawingDepth) {
@@ -81,12 +104,21 @@ void ReadShapeRecords(Bytes bytes, PendingShape& shape, int depth) {
         } else if (header.type == kShape) {
             shape = PendingShape{};
         } else if (header.type == kProperties) {
-            FieldReader properties(body);
-            for (std::uint16_t i = 0; i < header.instance && properties.Remaining() >= 6; ++i) {
-                const std::uint16_t id = properties.U16() & 0x3FFF;
+            const std::size_t count = std::min<std::size_t>(header.instance, body.size() / 6);
+            const Bytes complexData = body.subspan(count * 6);
+            FieldReader properties(body.first(count * 6));
+            std::size_t complexOffset = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::uint16_t word = properties.U16();
                 const std::uint32_t value = properties.U32();
+                const std::uint16_t id = word & 0x3FFF;
                 if (id == kPropertyPicture) {
                     shape.picture = value;
+                } else if (id == kPropertyName && (word & 0x8000) != 0) {
+                    shape.name = ShapeName(complexData, complexOffset, value);
+                }
+                if ((word & 0x8000) != 0) {
+                    complexOffset += value;
                 }
             }
         } else if (header.type == kClientAnchor && body.size() >= 18) {
@@ -131,17 +163,23 @@ std::string ClassNameOf(Bytes formula) {
     return name;
 }
 
-// An embedded OLE object's OBJ record; nothing for other objects (and for ActiveX controls,
-// whose data is in the control stream).
-std::optional<EmbeddedObject> EmbeddedObjectOf(Bytes data) {
+// A picture object that is an embedded OLE object or an ActiveX control.
+struct PictureObject {
+    bool control = false;
+    EmbeddedObject embedded;
+    ControlObject activeX;
+};
+
+// The embedded object or control an OBJ record holds; nothing for other objects.
+std::optional<PictureObject> PictureObjectOf(Bytes data) {
     FieldReader reader(data);
     if (reader.U16() != kFtCmo) {
         return std::nullopt;
     }
     FieldReader common(reader.Bytes(reader.U16()));
     const std::uint16_t objectType = common.U16();
-    EmbeddedObject object;
-    object.objectId = common.U16();
+    PictureObject object;
+    object.embedded.objectId = object.activeX.objectId = common.U16();
     if (objectType != kObjectPicture) {
         return std::nullopt;
     }
@@ -156,17 +194,24 @@ std::optional<EmbeddedObject> EmbeddedObjectOf(Bytes data) {
         if (ft == kFtPioGrbit && sub.Remaining() >= 2) {
             flags = sub.U16();
         } else if (ft == kFtPictFmla) {
-            if ((flags & kPictureIsControl) != 0) {
-                return std::nullopt;
-            }
-            // The object's formula, then the number of its storage.
             const Bytes formula = sub.Bytes(sub.U16());
+            object.control = (flags & kPictureIsControl) != 0;
+            if (object.control) {
+                // A control kept in a storage of its own has no run of the control stream: its
+                // size stays 0.
+                if ((flags & kPictureInControlStream) != 0) {
+                    object.activeX.streamOffset = sub.U32();
+                    object.activeX.streamSize = sub.U32();
+                }
+                return object;
+            }
             try {
-                object.className = ClassNameOf(formula);
+                object.embedded.className = ClassNameOf(formula);
             } catch (const BiffError&) {
                 // The name is a fallback for the storage's own; the object stays.
             }
-            object.storageId = sub.U32();
+            // After the formula, the number of the object's storage.
+            object.embedded.storageId = sub.U32();
             return object;
         }
     }
@@ -335,11 +380,19 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
                 ReadShapeRecords(record.data, shape, 0);
             } else if (record.id == kObj) {
-                if (auto embedded = EmbeddedObjectOf(record.data)) {
-                    EmbeddedObject& object = *embedded;
-                    object.anchor = shape.anchor;
-                    object.previewPicture = shape.picture;
-                    objects.sheets[sheet].embedded.push_back(object);
+                if (auto found = PictureObjectOf(record.data)) {
+                    if (found->control) {
+                        ControlObject& control = found->activeX;
+                        control.anchor = shape.anchor;
+                        control.previewPicture = shape.picture;
+                        control.name = shape.name;
+                        objects.sheets[sheet].controls.push_back(control);
+                    } else {
+                        EmbeddedObject& object = found->embedded;
+                        object.anchor = shape.anchor;
+                        object.previewPicture = shape.picture;
+                        objects.sheets[sheet].embedded.push_back(object);
+                    }
                 }
                 shape = PendingShape{};
             }

@@ -34,8 +34,20 @@ struct EmbeddedObject {
     std::string className;           // as the OBJ record names it ("Word.Document.12"), if ASCII
 };
 
+// An ActiveX control: its class id and persisted data are a run of the workbook's control
+// stream ("Ctls").
+struct ControlObject {
+    std::uint16_t objectId = 0;
+    std::uint32_t streamOffset = 0;
+    std::uint32_t streamSize = 0;
+    std::optional<CellAnchor> anchor;
+    std::size_t previewPicture = 0;
+    std::string name;  // the control's code name, from its shape ("CheckBox1")
+};
+
 struct SheetObjects {
     std::vector<EmbeddedObject> embedded;
+    std::vector<ControlObject> controls;
     std::size_t charts = 0;  // embedded charts, or 1 for a chart sheet
 };
 
