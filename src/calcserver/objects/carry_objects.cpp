@@ -396,6 +396,21 @@ std::string ControlXml(const std::string& classId) {
            classId + "\" ax:persistence=\"persistStreamInit\" r:id=\"rId1\"/>";
 }
 
+// Where an object lies: by its own cells, or within its group's; nothing when the source
+// placed it neither way.
+std::optional<PixelBox> Locate(const std::optional<CellAnchor>& anchor,
+                               const std::optional<GroupedAnchor>& grouped,
+                               const SheetGeometry& geometry, CellAnchor& cells) {
+    if (anchor) {
+        cells = *anchor;
+        return geometry.Place(*anchor);
+    }
+    if (grouped) {
+        return geometry.PlaceGrouped(*grouped, cells);
+    }
+    return std::nullopt;
+}
+
 class ObjectCarrier {
   public:
     ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
@@ -444,7 +459,10 @@ class ObjectCarrier {
                 report_.notes.push_back(what + " is missing from the workbook's file");
                 continue;
             }
-            if (!object.anchor) {
+            CellAnchor cells;
+            const std::optional<PixelBox> placed =
+                Locate(object.anchor, object.grouped, geometry, cells);
+            if (!placed) {
                 report_.notes.push_back(what + " has no placement and was left out");
                 continue;
             }
@@ -461,11 +479,9 @@ class ObjectCarrier {
                 AddRelationship(relationships, kOleObjectRel, RelativeTarget(sheetPart, embedding));
             const std::string pictureId = AddPreview(object.previewPicture, drawing);
             const unsigned shapeId = drawing.nextShapeId++;
-            const PixelBox box = geometry.Place(*object.anchor);
-            AppendObjectShape(drawing.document.document_element(), shapeId, box, *object.anchor,
-                              pictureId);
-            AppendObjectFrame(frames->document.document_element(), shapeId, box, *object.anchor,
-                              progId,
+            const PixelBox box = *placed;
+            AppendObjectShape(drawing.document.document_element(), shapeId, box, cells, pictureId);
+            AppendObjectFrame(frames->document.document_element(), shapeId, box, cells, progId,
                               AddRelationship(frames->relationships, kOleObjectRel,
                                               RelativeTarget(frames->part, embedding)));
             if (!list) {
@@ -534,7 +550,10 @@ class ObjectCarrier {
                 report_.notes.push_back(what + " has no data in the workbook's control stream");
                 continue;
             }
-            if (!control.anchor) {
+            CellAnchor cells;
+            const std::optional<PixelBox> placed =
+                Locate(control.anchor, control.grouped, geometry, cells);
+            if (!placed) {
                 report_.notes.push_back(what + " has no placement and was left out");
                 continue;
             }
@@ -557,8 +576,7 @@ class ObjectCarrier {
             const std::string id =
                 AddRelationship(relationships, kControlRel, RelativeTarget(sheetPart, part));
             const unsigned shapeId = drawing.nextShapeId++;
-            AppendObjectShape(drawing.document.document_element(), shapeId,
-                              geometry.Place(*control.anchor), *control.anchor,
+            AppendObjectShape(drawing.document.document_element(), shapeId, *placed, cells,
                               AddPreview(control.previewPicture, drawing));
             if (!list) {
                 list = InsertInOrder(root, "controls", {"webPublishItems", "tableParts", "extLst"});

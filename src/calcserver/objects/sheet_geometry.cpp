@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "calcserver/cellexact/xml_names.h"
 #include "calcserver/input_limits.h"
@@ -11,6 +12,43 @@ namespace {
 
 using cellexact::ChildNamed;
 using cellexact::LocalName;
+
+// The index under `position` along sizes that are `standard` except where `sizes` says.
+CellPoint PointAt(double position, int standard, const std::map<std::uint32_t, int>& sizes,
+                  std::uint32_t count) {
+    double start = 0;
+    std::uint32_t index = 0;
+    const auto within = [&](std::uint32_t upTo) -> std::optional<CellPoint> {
+        if (standard <= 0 || upTo <= index) {
+            return std::nullopt;
+        }
+        const double span = static_cast<double>(upTo - index) * standard;
+        if (position < start + span) {
+            const auto steps = static_cast<std::uint32_t>((position - start) / standard);
+            return CellPoint{
+                index + steps,
+                static_cast<int>(std::lround(position - start - double(steps) * standard))};
+        }
+        start += span;
+        index = upTo;
+        return std::nullopt;
+    };
+    for (const auto& [at, size] : sizes) {
+        if (const auto found = within(at)) {
+            return *found;
+        }
+        index = at;
+        if (position < start + size) {
+            return CellPoint{at, static_cast<int>(std::lround(position - start))};
+        }
+        start += size;
+        index = at + 1;
+    }
+    if (const auto found = within(count)) {
+        return *found;
+    }
+    return CellPoint{count - 1, 0};
+}
 
 // A width in characters of the standard font's widest digit (7 pixels) as pixels, the way
 // Excel rounds it; a height in points as pixels at 96 dpi.
@@ -89,6 +127,49 @@ double SheetGeometry::RowTop(std::uint32_t row) const {
         top += it->second - defaultRow_;
     }
     return top;
+}
+
+CellPoint SheetGeometry::ColumnAt(double x) const {
+    return PointAt(std::max(x, 0.0), defaultColumn_, columns_, kGridColumns);
+}
+
+CellPoint SheetGeometry::RowAt(double y) const {
+    return PointAt(std::max(y, 0.0), defaultRow_, rows_, kGridRows);
+}
+
+PixelBox SheetGeometry::PlaceGrouped(const GroupedAnchor& grouped, CellAnchor& cells) const {
+    const PixelBox group = Place(grouped.group);
+    const auto& space = grouped.groupSpace;
+    const double spaceWidth = std::max(1, space[2] - space[0]);
+    const double spaceHeight = std::max(1, space[3] - space[1]);
+    const auto x = [&](std::int32_t at) {
+        return group.left + (static_cast<double>(at) - space[0]) / spaceWidth * group.width;
+    };
+    const auto y = [&](std::int32_t at) {
+        return group.top + (static_cast<double>(at) - space[1]) / spaceHeight * group.height;
+    };
+    PixelBox box;
+    box.left = x(grouped.shape[0]);
+    box.top = y(grouped.shape[1]);
+    box.width = std::max(x(grouped.shape[2]) - box.left, 1.0);
+    box.height = std::max(y(grouped.shape[3]) - box.top, 1.0);
+    const CellPoint first = ColumnAt(box.left);
+    const CellPoint top = RowAt(box.top);
+    const CellPoint last = ColumnAt(box.left + box.width);
+    const CellPoint bottom = RowAt(box.top + box.height);
+    // The legacy drawing counts columns and rows as the legacy records do, in 16 bits.
+    const auto narrow = [](std::uint32_t index) {
+        return static_cast<std::uint16_t>(std::min<std::uint32_t>(index, 0xFFFF));
+    };
+    cells.firstColumn = narrow(first.index);
+    cells.firstRow = narrow(top.index);
+    cells.lastColumn = narrow(last.index);
+    cells.lastRow = narrow(bottom.index);
+    box.firstColumnOffset = first.offset;
+    box.firstRowOffset = top.offset;
+    box.lastColumnOffset = last.offset;
+    box.lastRowOffset = bottom.offset;
+    return box;
 }
 
 PixelBox SheetGeometry::Place(const CellAnchor& anchor) const {

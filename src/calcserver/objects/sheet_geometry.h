@@ -23,6 +23,12 @@ struct PixelBox {
     int lastRowOffset = 0;
 };
 
+// The column or row under a point, and the point's offset into it in pixels.
+struct CellPoint {
+    std::uint32_t index = 0;
+    int offset = 0;
+};
+
 class SheetGeometry {
   public:
     // `worksheet` is the sheet part's document.
@@ -33,6 +39,11 @@ class SheetGeometry {
     double ColumnLeft(std::uint32_t column) const;
     double RowTop(std::uint32_t row) const;
     PixelBox Place(const CellAnchor& anchor) const;
+    // A member of a group: where it lies within the group's box, and the cells it spans
+    // (written to `cells`).
+    PixelBox PlaceGrouped(const GroupedAnchor& grouped, CellAnchor& cells) const;
+    CellPoint ColumnAt(double x) const;
+    CellPoint RowAt(double y) const;
 
   private:
     int defaultColumn_ = 64;

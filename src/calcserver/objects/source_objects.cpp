@@ -34,7 +34,9 @@ constexpr std::uint16_t kObjectPicture = 0x0008;
 constexpr std::uint16_t kPictureIsControl = 0x0010;
 
 // Drawing (OfficeArt) record types.
-constexpr std::uint16_t kShape = 0xF00A;
+constexpr std::uint16_t kShapeContainer = 0xF004;
+constexpr std::uint16_t kGroupSpace = 0xF009;
+constexpr std::uint16_t kChildAnchor = 0xF00F;
 constexpr std::uint16_t kProperties = 0xF00B;
 constexpr std::uint16_t kClientAnchor = 0xF010;
 constexpr std::uint16_t kPictureEntry = 0xF007;
@@ -65,9 +67,32 @@ ArtHeader ReadArtHeader(FieldReader& reader) {
 // object.
 struct PendingShape {
     std::optional<CellAnchor> anchor;
+    std::optional<std::array<std::int32_t, 4>> groupSpace;   // the shape is a group
+    std::optional<std::array<std::int32_t, 4>> childAnchor;  // the shape is in a group
     std::size_t picture = 0;
     std::string name;
 };
+
+// The last group the drawing placed on the sheet: the shapes after it with a child anchor
+// are its members.
+struct GroupFrame {
+    CellAnchor anchor;
+    std::array<std::int32_t, 4> space{};
+};
+
+struct DrawingState {
+    PendingShape shape;
+    std::optional<GroupFrame> group;
+};
+
+std::array<std::int32_t, 4> ReadRectangle(Bytes body) {
+    FieldReader reader(body);
+    std::array<std::int32_t, 4> rectangle{};
+    for (auto& side : rectangle) {
+        side = static_cast<std::int32_t>(reader.U32());
+    }
+    return rectangle;
+}
 
 // A shape's name: UTF-16 in the properties' variable part, which holds the complex values
 // in the order of their properties. Only plain ASCII names are kept.
@@ -89,7 +114,8 @@ std::string ShapeName(Bytes complexData, std::size_t offset, std::size_t size) {
     return name;
 }
 
-void ReadShapeRecords(Bytes bytes, PendingShape& shape, int depth) {
+void ReadShapeRecords(Bytes bytes, DrawingState& state, int depth) {
+    PendingShape& shape = state.shape;
     if (depth > kMaxDrawingDepth) {
         throw BiffError("drawing containers nest too deeply");
     }
@@ -99,10 +125,15 @@ void ReadShapeRecords(Bytes bytes, PendingShape& shape, int depth) {
         // A container may go on in the next record: read what this one holds.
         const std::size_t length = std::min<std::size_t>(header.length, reader.Remaining());
         const Bytes body = reader.Bytes(length);
-        if (header.version == 0x0F) {
-            ReadShapeRecords(body, shape, depth + 1);
-        } else if (header.type == kShape) {
+        if (header.type == kShapeContainer) {
             shape = PendingShape{};
+        }
+        if (header.version == 0x0F) {
+            ReadShapeRecords(body, state, depth + 1);
+        } else if (header.type == kGroupSpace && body.size() >= 16) {
+            shape.groupSpace = ReadRectangle(body);
+        } else if (header.type == kChildAnchor && body.size() >= 16) {
+            shape.childAnchor = ReadRectangle(body);
         } else if (header.type == kProperties) {
             const std::size_t count = std::min<std::size_t>(header.instance, body.size() / 6);
             const Bytes complexData = body.subspan(count * 6);
@@ -134,6 +165,9 @@ void ReadShapeRecords(Bytes bytes, PendingShape& shape, int depth) {
             cells.lastRow = anchor.U16();
             cells.lastRowOffset = anchor.U16();
             shape.anchor = cells;
+            if (shape.groupSpace) {
+                state.group = GroupFrame{cells, *shape.groupSpace};
+            }
         }
     }
 }
@@ -216,6 +250,14 @@ std::optional<PictureObject> PictureObjectOf(Bytes data) {
         }
     }
     return std::nullopt;
+}
+
+// A member of the last group, placed in the group's coordinates.
+std::optional<GroupedAnchor> Grouped(const DrawingState& drawing) {
+    if (drawing.shape.anchor || !drawing.shape.childAnchor || !drawing.group) {
+        return std::nullopt;
+    }
+    return GroupedAnchor{drawing.group->anchor, drawing.group->space, *drawing.shape.childAnchor};
 }
 
 // Excel goes on with a sheet's drawing in CONTINUE records after a text box's text; such a
@@ -328,7 +370,7 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
     std::vector<std::uint16_t> substreams;
     std::size_t sheet = 0;
     bool inGroup = false;
-    PendingShape shape;
+    DrawingState drawing;
     while (cursor.Next(record)) {
         const bool continuesGroup = inGroup && record.id == rid::kContinue;
         inGroup = false;
@@ -348,7 +390,7 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 ++objects.sheets[sheet].charts;
             }
             substreams.push_back(kind);
-            shape = PendingShape{};
+            drawing = DrawingState{};
             continue;
         }
         if (record.id == rid::kEof) {
@@ -378,28 +420,30 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
         try {
             if (record.id == kMsoDrawing ||
                 (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
-                ReadShapeRecords(record.data, shape, 0);
+                ReadShapeRecords(record.data, drawing, 0);
             } else if (record.id == kObj) {
                 if (auto found = PictureObjectOf(record.data)) {
                     if (found->control) {
                         ControlObject& control = found->activeX;
-                        control.anchor = shape.anchor;
-                        control.previewPicture = shape.picture;
-                        control.name = shape.name;
+                        control.anchor = drawing.shape.anchor;
+                        control.grouped = Grouped(drawing);
+                        control.previewPicture = drawing.shape.picture;
+                        control.name = drawing.shape.name;
                         objects.sheets[sheet].controls.push_back(control);
                     } else {
                         EmbeddedObject& object = found->embedded;
-                        object.anchor = shape.anchor;
-                        object.previewPicture = shape.picture;
+                        object.anchor = drawing.shape.anchor;
+                        object.grouped = Grouped(drawing);
+                        object.previewPicture = drawing.shape.picture;
                         objects.sheets[sheet].embedded.push_back(object);
                     }
                 }
-                shape = PendingShape{};
+                drawing.shape = PendingShape{};
             }
         } catch (const BiffError& error) {
             objects.notes.push_back("a drawing record of sheet " + std::to_string(sheet + 1) +
                                     " is damaged (" + error.what() + ")");
-            shape = PendingShape{};
+            drawing.shape = PendingShape{};
         }
     }
     try {

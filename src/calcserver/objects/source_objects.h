@@ -3,6 +3,7 @@
 // sheet and the picture store of the workbook's drawing group: the embedded objects with
 // their placement and preview picture, and the charts.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -25,13 +26,22 @@ struct CellAnchor {
     std::uint16_t lastRowOffset = 0;
 };
 
+// A shape inside a group is placed in the group's own coordinates: left, top, right,
+// bottom of the group's space and of the shape within it.
+struct GroupedAnchor {
+    CellAnchor group;
+    std::array<std::int32_t, 4> groupSpace{};
+    std::array<std::int32_t, 4> shape{};
+};
+
 // An OLE object embedded in a sheet: its data is the root storage "MBD" + 8 hex digits.
 struct EmbeddedObject {
     std::uint32_t storageId = 0;
     std::uint16_t objectId = 0;
     std::optional<CellAnchor> anchor;
-    std::size_t previewPicture = 0;  // 1-based index into SourceObjects::pictures; 0: none
-    std::string className;           // as the OBJ record names it ("Word.Document.12"), if ASCII
+    std::optional<GroupedAnchor> grouped;  // instead of `anchor` for a member of a group
+    std::size_t previewPicture = 0;        // 1-based index into SourceObjects::pictures; 0: none
+    std::string className;  // as the OBJ record names it ("Word.Document.12"), if ASCII
 };
 
 // An ActiveX control: its class id and persisted data are a run of the workbook's control
@@ -41,6 +51,7 @@ struct ControlObject {
     std::uint32_t streamOffset = 0;
     std::uint32_t streamSize = 0;
     std::optional<CellAnchor> anchor;
+    std::optional<GroupedAnchor> grouped;
     std::size_t previewPicture = 0;
     std::string name;  // the control's code name, from its shape ("CheckBox1")
 };
