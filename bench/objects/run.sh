@@ -20,11 +20,12 @@ for format in xlsx xlsm xlsb; do
         /usr/bin/time -f "%e %M" -o "$out/$build-$format.time" \
             "$dir/bin/convert" --format "$format" --out "$out/$build-$format" "$corpus"/*.xls \
             >"$out/$build-$format.log" 2>/dev/null || true
-        read -r seconds kilobytes <"$out/$build-$format.time"
+        # The last line: /usr/bin/time puts a note of a non-zero exit status before it.
+        read -r seconds kilobytes < <(tail -1 "$out/$build-$format.time")
         echo "$format $build: $(tail -1 "$out/$build-$format.log"); wall ${seconds} s, peak ${kilobytes} KB"
     done
-    b=$(cut -d' ' -f1 "$out/before-$format.time")
-    a=$(cut -d' ' -f1 "$out/after-$format.time")
+    b=$(tail -1 "$out/before-$format.time" | cut -d' ' -f1)
+    a=$(tail -1 "$out/after-$format.time" | cut -d' ' -f1)
     echo "$format time after/before: $(echo "scale=3; $a / $b" | bc)"
 done
 for format in xlsx xlsm xlsb; do

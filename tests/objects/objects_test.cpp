@@ -9,6 +9,7 @@
 #include "calcserver/finish/package_check.h"
 #include "calcserver/objects/carry_objects.h"
 #include "calcserver/objects/embedded_storages.h"
+#include "calcserver/objects/form_control_anchors.h"
 #include "calcserver/objects/source_objects.h"
 #include "calcserver/package/zip_package.h"
 #include "objects/objects_fixture.h"
@@ -207,6 +208,61 @@ TEST(CarryObjects, AnActiveXControlKeepsItsClassDataAndCodeName) {
     EXPECT_STREQ(element.attribute("name").value(), "CheckBox1");
     EXPECT_STREQ(element.attribute("shapeId").value(), "1025");
     EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
+}
+
+// A control of the office's control list, placed nowhere unless `placed`.
+std::string FormControl(int shapeId, const std::string& name, bool placed = false) {
+    const std::string column = placed ? "4" : "0";
+    return "<control shapeId=\"" + std::to_string(shapeId) + "\"><controlPr altText=\"" + name +
+           "\"><anchor><from><xdr:col>" + column +
+           "</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row><xdr:rowOff>0</xdr:rowOff>"
+           "</from><to><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row>"
+           "<xdr:rowOff>0</xdr:rowOff></to></anchor></controlPr></control>";
+}
+
+std::string VmlControl(const std::string& name, const std::string& anchor) {
+    return "<v:shape ID=\"" + name + "\"><x:ClientData ObjectType=\"Checkbox\"><x:Anchor>" +
+           anchor + "</x:Anchor></x:ClientData></v:shape>";
+}
+
+TEST(FormControls, EachGetsThePlacementOfItsLegacyShape) {
+    pugi::xml_document sheet, vml, drawing;
+    ASSERT_TRUE(sheet.load_string(
+        ("<worksheet xmlns:xdr=\"x\"><controls>" + FormControl(1001, "Check Box 1") +
+         FormControl(1002, "Check Box 2") + FormControl(1003, "Check Box 3", true) +
+         FormControl(1004, "No Shape") + "</controls></worksheet>")
+            .c_str()));
+    ASSERT_TRUE(vml.load_string(("<xml>" + VmlControl("Check Box 2", "2, 5, 10, 3, 4, 0, 12, 7") +
+                                 VmlControl("Check Box 1", "1, 0, 3, 0, 2, 10, 4, 1") +
+                                 VmlControl("Check Box 3", "9, 9, 9, 9, 9, 9, 9, 9") + "</xml>")
+                                    .c_str()));
+    ASSERT_TRUE(drawing.load_string(
+        "<xdr:wsDr xmlns:xdr=\"x\"><xdr:twoCellAnchor><xdr:from><xdr:col>0</xdr:col>"
+        "<xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>"
+        "<xdr:to><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row>"
+        "<xdr:rowOff>0</xdr:rowOff></xdr:to><xdr:sp><xdr:nvSpPr><xdr:cNvPr id=\"1002\"/>"
+        "</xdr:nvSpPr></xdr:sp></xdr:twoCellAnchor></xdr:wsDr>"));
+
+    // The third is placed already and keeps its place; the fourth has no shape.
+    EXPECT_EQ(PlaceFormControls(sheet.document_element(), vml.document_element(),
+                                drawing.document_element()),
+              2u);
+    const auto from = [](const pugi::xml_node corner) {
+        std::string text;
+        for (const pugi::xml_node part : corner.children()) {
+            text += std::string(part.child_value()) + " ";
+        }
+        return text;
+    };
+    const pugi::xml_node second =
+        sheet.document_element().child("controls").find_child_by_attribute("shapeId", "1002");
+    EXPECT_EQ(from(second.child("controlPr").child("anchor").child("from")), "2 47625 10 28575 ");
+    EXPECT_EQ(from(second.child("controlPr").child("anchor").child("to")), "4 0 12 66675 ");
+    const pugi::xml_node third =
+        sheet.document_element().child("controls").find_child_by_attribute("shapeId", "1003");
+    EXPECT_EQ(from(third.child("controlPr").child("anchor").child("from")), "4 0 0 0 ");
+    EXPECT_EQ(from(drawing.document_element().child("xdr:twoCellAnchor").child("xdr:from")),
+              "2 47625 10 28575 ");
 }
 
 TEST(CarryObjects, AWorkbookWithoutObjectsLeavesThePackageAsItWas) {

@@ -12,6 +12,7 @@
 #include "calcserver/cellexact/package_parts.h"
 #include "calcserver/cellexact/xml_names.h"
 #include "calcserver/objects/embedded_storages.h"
+#include "calcserver/objects/form_control_anchors.h"
 #include "calcserver/objects/sheet_geometry.h"
 #include "calcserver/objects/source_objects.h"
 #include "calcserver/package/part_names.h"
@@ -396,6 +397,21 @@ std::string ControlXml(const std::string& classId) {
            classId + "\" ax:persistence=\"persistStreamInit\" r:id=\"rId1\"/>";
 }
 
+// The part a child element of the worksheet ("drawing", "legacyDrawing") relates, as a zip
+// entry name; empty when the sheet has no such element or relationship.
+std::string RelatedPart(pugi::xml_node root, const std::string& sheetPart,
+                        const std::vector<xlsb::Relationship>& relationships,
+                        std::string_view element) {
+    const pugi::xml_node child = ChildNamed(root, element);
+    const std::string id = AttributeNamed(child, "id").value();
+    for (const auto& relationship : relationships) {
+        if (child && relationship.id == id && !relationship.external) {
+            return package::ResolvePartTarget(sheetPart, relationship.target);
+        }
+    }
+    return {};
+}
+
 // Where an object lies: by its own cells, or within its group's; nothing when the source
 // placed it neither way.
 std::optional<PixelBox> Locate(const std::optional<CellAnchor>& anchor,
@@ -526,6 +542,43 @@ class ObjectCarrier {
 
     bool Changed() const { return edit_.Changed(); }
 
+    // The office's form controls get the placement their legacy drawing gives them.
+    void PlaceFormControlsOf(const std::string& sheetPart) {
+        const std::string text = edit_.Read(sheetPart);
+        if (text.find("controlPr") == std::string::npos) {
+            return;
+        }
+        pugi::xml_document worksheet;
+        vba::LoadPart(worksheet, text, sheetPart);
+        const pugi::xml_node root = worksheet.document_element();
+        const std::string relsPart = package::RelationshipsPartOf(sheetPart);
+        if (!edit_.Has(relsPart)) {
+            return;
+        }
+        const auto relationships = xlsb::ParseRelationships(edit_.Read(relsPart));
+        const std::string vmlPart = RelatedPart(root, sheetPart, relationships, "legacyDrawing");
+        if (vmlPart.empty() || !edit_.Has(vmlPart)) {
+            return;
+        }
+        pugi::xml_document vml;
+        vba::LoadPart(vml, edit_.Read(vmlPart), vmlPart);
+        const std::string drawingPart = RelatedPart(root, sheetPart, relationships, "drawing");
+        pugi::xml_document drawing;
+        if (!drawingPart.empty() && edit_.Has(drawingPart)) {
+            vba::LoadPart(drawing, edit_.Read(drawingPart), drawingPart);
+        }
+        const std::size_t placed =
+            PlaceFormControls(root, vml.document_element(), drawing.document_element());
+        if (placed == 0) {
+            return;
+        }
+        edit_.Put(sheetPart, vba::SavePart(worksheet));
+        if (drawing.document_element()) {
+            edit_.Put(drawingPart, vba::SavePart(drawing));
+        }
+        report_.formControlsPlaced += placed;
+    }
+
   private:
     // ActiveX controls: each a control part with its binary part, a shape in the legacy
     // drawing and a control element of the sheet.
@@ -596,12 +649,7 @@ class ObjectCarrier {
                                     const std::string& r) {
         LegacyDrawing drawing;
         const pugi::xml_node legacy = ChildNamed(root, "legacyDrawing");
-        const std::string legacyId = AttributeNamed(legacy, "id").value();
-        for (const auto& relationship : relationships) {
-            if (legacy && relationship.id == legacyId && !relationship.external) {
-                drawing.part = package::ResolvePartTarget(sheetPart, relationship.target);
-            }
-        }
+        drawing.part = RelatedPart(root, sheetPart, relationships, "legacyDrawing");
         std::string text;
         if (!drawing.part.empty() && edit_.Has(drawing.part)) {
             text = edit_.Read(drawing.part);
@@ -640,12 +688,7 @@ class ObjectCarrier {
                             std::vector<xlsb::Relationship>& relationships, const std::string& r) {
         DrawingPart drawing;
         const pugi::xml_node element = ChildNamed(root, "drawing");
-        const std::string id = AttributeNamed(element, "id").value();
-        for (const auto& relationship : relationships) {
-            if (element && relationship.id == id && !relationship.external) {
-                drawing.part = package::ResolvePartTarget(sheetPart, relationship.target);
-            }
-        }
+        drawing.part = RelatedPart(root, sheetPart, relationships, "drawing");
         std::string text;
         if (!drawing.part.empty() && edit_.Has(drawing.part)) {
             text = edit_.Read(drawing.part);
@@ -787,7 +830,8 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         report.notes.push_back(std::string("the embedded objects cannot be read: ") + error.what());
     }
     std::map<std::string, std::string> partOfSheet;
-    for (const auto& sheet : cellexact::WorksheetParts(zip)) {
+    const auto worksheets = cellexact::WorksheetParts(zip);
+    for (const auto& sheet : worksheets) {
         partOfSheet.emplace(sheet.name, sheet.part);
     }
     ObjectCarrier carrier(zip, source, storages, std::move(controlStream), report);
@@ -812,6 +856,17 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         } catch (const xlsb::XlsbError& error) {
             report.notes.push_back("the objects of sheet '" + name +
                                    "' cannot be added: " + error.what());
+        }
+    }
+    for (const auto& sheet : worksheets) {
+        try {
+            carrier.PlaceFormControlsOf(sheet.part);
+        } catch (const vba::VbaError& error) {
+            report.notes.push_back("the form controls of sheet '" + sheet.name +
+                                   "' cannot be placed: " + error.what());
+        } catch (const xlsb::XlsbError& error) {
+            report.notes.push_back("the form controls of sheet '" + sheet.name +
+                                   "' cannot be placed: " + error.what());
         }
     }
     if (!carrier.Changed()) {
