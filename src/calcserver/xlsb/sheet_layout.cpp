@@ -177,6 +177,30 @@ void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
     }
 }
 
+// ActiveX controls, each drawn by its shape in the legacy drawing; its state is the part
+// its relationship names. A repeated shape id (an alternate form of the same control) is
+// left out.
+void WriteControls(RecordSink& sink, const std::vector<AttrMap>& controls) {
+    std::set<std::uint32_t> written;
+    for (const AttrMap& control : controls) {
+        const auto shapeId = static_cast<std::uint32_t>(
+            std::strtoul(Str(Get(control, "shapeId")).c_str(), nullptr, 10));
+        if (shapeId == 0 || !written.insert(shapeId).second) {
+            continue;
+        }
+        if (written.size() == 1) {
+            sink.Write(rec::kBeginActiveXControls);
+        }
+        sink.Write(rec::kActiveX, Body()
+                                      .U32(shapeId)
+                                      .NullableWideString(Str(Get(control, "id")))
+                                      .WideString(Str(Get(control, "name"))));
+    }
+    if (!written.empty()) {
+        sink.Write(rec::kEndActiveXControls);
+    }
+}
+
 }  // namespace
 
 std::string Str(const char* text) {
@@ -349,6 +373,7 @@ void WriteSheetTail(RecordSink& sink, const SheetTail& tail) {
         sink.Write(rec::kLegacyDrawing, Body().WideString(tail.legacy_drawing));
     }
     WriteOleObjects(sink, tail.ole_objects);
+    WriteControls(sink, tail.controls);
 }
 
 }  // namespace tabrook::calcserver::xlsb
