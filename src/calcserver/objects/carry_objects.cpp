@@ -10,26 +10,26 @@
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/biff/compound_stream.h"
 #include "calcserver/cellexact/package_parts.h"
-#include "calcserver/cellexact/xml_names.h"
 #include "calcserver/objects/embedded_storages.h"
 #include "calcserver/objects/form_control_anchors.h"
 #include "calcserver/objects/sheet_geometry.h"
 #include "calcserver/objects/source_objects.h"
+#include "calcserver/package/content_types.h"
+#include "calcserver/package/package_xml.h"
 #include "calcserver/package/part_names.h"
+#include "calcserver/package/relationships.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
-#include "calcserver/vba/package_xml.h"
 #include "calcserver/vba/storage_copy.h"
 #include "calcserver/vba/vba_error.h"
-#include "calcserver/xlsb/package_map.h"
-#include "calcserver/xlsb/xlsb_error.h"
 
 namespace tabrook::calcserver::objects {
 namespace {
 
 namespace fs = std::filesystem;
-using cellexact::AttributeNamed;
-using cellexact::ChildNamed;
-using cellexact::LocalName;
+using package::AttributeNamed;
+using package::ChildNamed;
+using package::LocalName;
 
 constexpr std::string_view kRelationshipsNs =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -116,20 +116,6 @@ std::string RelativeTarget(std::string_view from, std::string_view to) {
     return up + std::string(to.substr(folder.size()));
 }
 
-std::string AddRelationship(std::vector<xlsb::Relationship>& relationships, std::string_view type,
-                            std::string target) {
-    std::set<std::string> taken;
-    for (const auto& relationship : relationships) {
-        taken.insert(relationship.id);
-    }
-    std::string id;
-    for (unsigned n = 1; id.empty() || taken.count(id) != 0; ++n) {
-        id = "rId" + std::to_string(n);
-    }
-    relationships.push_back({id, std::string(type), std::move(target), false});
-    return id;
-}
-
 // The prefix the element's document binds to the namespace, declaring "r" on the root when
 // none is bound.
 std::string PrefixOf(pugi::xml_node root, std::string_view ns, const char* fallback) {
@@ -143,20 +129,11 @@ std::string PrefixOf(pugi::xml_node root, std::string_view ns, const char* fallb
     return fallback;
 }
 
-// The element's name with the prefix its root uses for the main namespace.
-std::string Qualified(pugi::xml_node root, std::string_view local) {
-    const std::string_view name = root.name();
-    const auto colon = name.find(':');
-    return colon == std::string_view::npos
-               ? std::string(local)
-               : std::string(name.substr(0, colon + 1)) + std::string(local);
-}
-
 // A new child of the worksheet, put before the first of `followers` the schema orders
 // after it.
 pugi::xml_node InsertInOrder(pugi::xml_node root, std::string_view local,
                              std::initializer_list<std::string_view> followers) {
-    const std::string name = Qualified(root, local);
+    const std::string name = package::WithPrefixOf(root, local);
     for (pugi::xml_node child : root.children()) {
         for (const std::string_view follower : followers) {
             if (LocalName(child) == follower) {
@@ -205,7 +182,7 @@ const char* ContentTypeOf(PictureKind kind) {
 struct LegacyDrawing {
     std::string part;
     pugi::xml_document document;
-    std::vector<xlsb::Relationship> relationships;
+    std::vector<package::Relationship> relationships;
     unsigned nextShapeId = kFirstShapeId;
 };
 
@@ -303,7 +280,7 @@ void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
 struct DrawingPart {
     std::string part;
     pugi::xml_document document;
-    std::vector<xlsb::Relationship> relationships;
+    std::vector<package::Relationship> relationships;
 };
 
 constexpr const char* kEmptyDrawing =
@@ -400,7 +377,7 @@ std::string ControlXml(const std::string& classId) {
 // The part a child element of the worksheet ("drawing", "legacyDrawing") relates, as a zip
 // entry name; empty when the sheet has no such element or relationship.
 std::string RelatedPart(pugi::xml_node root, const std::string& sheetPart,
-                        const std::vector<xlsb::Relationship>& relationships,
+                        const std::vector<package::Relationship>& relationships,
                         std::string_view element) {
     const pugi::xml_node child = ChildNamed(root, element);
     const std::string id = AttributeNamed(child, "id").value();
@@ -437,18 +414,18 @@ class ObjectCarrier {
           storages_(storages),
           controlStream_(std::move(controlStream)),
           report_(report),
-          types_(xlsb::ParseContentTypes(zip.Read(std::string(kContentTypesPart)))) {}
+          types_(package::ParseContentTypes(zip.Read(std::string(kContentTypesPart)))) {}
 
     void Sheet(const std::string& sheetName, const std::string& sheetPart,
                const SheetObjects& sheet) {
         const std::vector<EmbeddedObject>& objects = sheet.embedded;
         pugi::xml_document worksheet;
-        vba::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
+        package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
         pugi::xml_node root = worksheet.document_element();
         const std::string relsPart = package::RelationshipsPartOf(sheetPart);
-        std::vector<xlsb::Relationship> relationships =
-            edit_.Has(relsPart) ? xlsb::ParseRelationships(edit_.Read(relsPart))
-                                : std::vector<xlsb::Relationship>{};
+        std::vector<package::Relationship> relationships =
+            edit_.Has(relsPart) ? package::ParseRelationships(edit_.Read(relsPart))
+                                : std::vector<package::Relationship>{};
         const std::string r = PrefixOf(root, kRelationshipsNs, "r");
         LegacyDrawing drawing = OpenLegacyDrawing(root, sheetPart, relationships, r);
         // Only embedded objects get a frame in the drawing part.
@@ -491,21 +468,22 @@ class ObjectCarrier {
             const std::string embedding = edit_.FreeName("xl/embeddings/oleObject", ".bin");
             edit_.Put(embedding, storage->second.compoundFile);
             types_.overrides[embedding] = kOleObjectType;
-            const std::string objectId =
-                AddRelationship(relationships, kOleObjectRel, RelativeTarget(sheetPart, embedding));
+            const std::string objectId = package::AddRelationship(
+                relationships, kOleObjectRel, RelativeTarget(sheetPart, embedding));
             const std::string pictureId = AddPreview(object.previewPicture, drawing);
             const unsigned shapeId = drawing.nextShapeId++;
             const PixelBox box = *placed;
             AppendObjectShape(drawing.document.document_element(), shapeId, box, cells, pictureId);
             AppendObjectFrame(frames->document.document_element(), shapeId, box, cells, progId,
-                              AddRelationship(frames->relationships, kOleObjectRel,
-                                              RelativeTarget(frames->part, embedding)));
+                              package::AddRelationship(frames->relationships, kOleObjectRel,
+                                                       RelativeTarget(frames->part, embedding)));
             if (!list) {
                 list = InsertInOrder(
                     root, "oleObjects",
                     {"controls", "AlternateContent", "webPublishItems", "tableParts", "extLst"});
             }
-            pugi::xml_node element = list.append_child(Qualified(root, "oleObject").c_str());
+            pugi::xml_node element =
+                list.append_child(package::WithPrefixOf(root, "oleObject").c_str());
             if (!progId.empty()) {
                 element.append_attribute("progId") = progId.c_str();
             }
@@ -518,17 +496,17 @@ class ObjectCarrier {
         if (drawing.nextShapeId == firstShapeId) {
             return;  // nothing was added to this sheet
         }
-        edit_.Put(sheetPart, vba::SavePart(worksheet));
-        edit_.Put(relsPart, xlsb::WriteRelationships(relationships));
-        edit_.Put(drawing.part, vba::SavePart(drawing.document));
+        edit_.Put(sheetPart, package::SavePart(worksheet));
+        edit_.Put(relsPart, package::WriteRelationships(relationships));
+        edit_.Put(drawing.part, package::SavePart(drawing.document));
         if (!drawing.relationships.empty()) {
             edit_.Put(package::RelationshipsPartOf(drawing.part),
-                      xlsb::WriteRelationships(drawing.relationships));
+                      package::WriteRelationships(drawing.relationships));
         }
         if (frames) {
-            edit_.Put(frames->part, vba::SavePart(frames->document));
+            edit_.Put(frames->part, package::SavePart(frames->document));
             edit_.Put(package::RelationshipsPartOf(frames->part),
-                      xlsb::WriteRelationships(frames->relationships));
+                      package::WriteRelationships(frames->relationships));
         }
     }
 
@@ -536,7 +514,7 @@ class ObjectCarrier {
         if (!edit_.Changed()) {
             return;
         }
-        edit_.Put(std::string(kContentTypesPart), xlsb::WriteContentTypes(types_));
+        edit_.Put(std::string(kContentTypesPart), package::WriteContentTypes(types_));
         edit_.Write(target);
     }
 
@@ -549,32 +527,32 @@ class ObjectCarrier {
             return;
         }
         pugi::xml_document worksheet;
-        vba::LoadPart(worksheet, text, sheetPart);
+        package::LoadPart(worksheet, text, sheetPart);
         const pugi::xml_node root = worksheet.document_element();
         const std::string relsPart = package::RelationshipsPartOf(sheetPart);
         if (!edit_.Has(relsPart)) {
             return;
         }
-        const auto relationships = xlsb::ParseRelationships(edit_.Read(relsPart));
+        const auto relationships = package::ParseRelationships(edit_.Read(relsPart));
         const std::string vmlPart = RelatedPart(root, sheetPart, relationships, "legacyDrawing");
         if (vmlPart.empty() || !edit_.Has(vmlPart)) {
             return;
         }
         pugi::xml_document vml;
-        vba::LoadPart(vml, edit_.Read(vmlPart), vmlPart);
+        package::LoadPart(vml, edit_.Read(vmlPart), vmlPart);
         const std::string drawingPart = RelatedPart(root, sheetPart, relationships, "drawing");
         pugi::xml_document drawing;
         if (!drawingPart.empty() && edit_.Has(drawingPart)) {
-            vba::LoadPart(drawing, edit_.Read(drawingPart), drawingPart);
+            package::LoadPart(drawing, edit_.Read(drawingPart), drawingPart);
         }
         const std::size_t placed =
             PlaceFormControls(root, vml.document_element(), drawing.document_element());
         if (placed == 0) {
             return;
         }
-        edit_.Put(sheetPart, vba::SavePart(worksheet));
+        edit_.Put(sheetPart, package::SavePart(worksheet));
         if (drawing.document_element()) {
-            edit_.Put(drawingPart, vba::SavePart(drawing));
+            edit_.Put(drawingPart, package::SavePart(drawing));
         }
         report_.formControlsPlaced += placed;
     }
@@ -584,7 +562,7 @@ class ObjectCarrier {
     // drawing and a control element of the sheet.
     void AddControls(const std::string& sheetName, const std::string& sheetPart,
                      const std::vector<ControlObject>& controls, pugi::xml_node root,
-                     std::vector<xlsb::Relationship>& relationships, const std::string& r,
+                     std::vector<package::Relationship>& relationships, const std::string& r,
                      const SheetGeometry& geometry, LegacyDrawing& drawing) {
         pugi::xml_node list = ChildNamed(root, "controls");
         // The office writes form controls in a compatibility block of controls; a second
@@ -622,19 +600,20 @@ class ObjectCarrier {
             edit_.Put(part, ControlXml(ClassIdText(data)));
             edit_.Put(binary, data);
             edit_.Put(package::RelationshipsPartOf(part),
-                      xlsb::WriteRelationships({{"rId1", std::string(kControlBinaryRel),
-                                                 RelativeTarget(part, binary), false}}));
+                      package::WriteRelationships({{"rId1", std::string(kControlBinaryRel),
+                                                    RelativeTarget(part, binary), false}}));
             types_.overrides[part] = kControlType;
             types_.overrides[binary] = kControlBinaryType;
-            const std::string id =
-                AddRelationship(relationships, kControlRel, RelativeTarget(sheetPart, part));
+            const std::string id = package::AddRelationship(relationships, kControlRel,
+                                                            RelativeTarget(sheetPart, part));
             const unsigned shapeId = drawing.nextShapeId++;
             AppendObjectShape(drawing.document.document_element(), shapeId, *placed, cells,
                               AddPreview(control.previewPicture, drawing));
             if (!list) {
                 list = InsertInOrder(root, "controls", {"webPublishItems", "tableParts", "extLst"});
             }
-            pugi::xml_node element = list.append_child(Qualified(root, "control").c_str());
+            pugi::xml_node element =
+                list.append_child(package::WithPrefixOf(root, "control").c_str());
             element.append_attribute("shapeId") = shapeId;
             element.append_attribute((r + ":id").c_str()) = id.c_str();
             if (!control.name.empty()) {
@@ -645,7 +624,7 @@ class ObjectCarrier {
     }
 
     LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
-                                    std::vector<xlsb::Relationship>& relationships,
+                                    std::vector<package::Relationship>& relationships,
                                     const std::string& r) {
         LegacyDrawing drawing;
         const pugi::xml_node legacy = ChildNamed(root, "legacyDrawing");
@@ -656,8 +635,8 @@ class ObjectCarrier {
         } else {
             drawing.part = edit_.FreeName("xl/drawings/vmlDrawing", ".vml");
             text = kEmptyVml;
-            const std::string id = AddRelationship(relationships, kVmlDrawingRel,
-                                                   RelativeTarget(sheetPart, drawing.part));
+            const std::string id = package::AddRelationship(
+                relationships, kVmlDrawingRel, RelativeTarget(sheetPart, drawing.part));
             pugi::xml_node element = legacy;
             if (!element) {
                 element = InsertInOrder(
@@ -671,10 +650,10 @@ class ObjectCarrier {
                 types_.defaults["vml"] = kVmlType;
             }
         }
-        vba::LoadPart(drawing.document, text, drawing.part);
+        package::LoadPart(drawing.document, text, drawing.part);
         const std::string relsPart = package::RelationshipsPartOf(drawing.part);
         if (edit_.Has(relsPart)) {
-            drawing.relationships = xlsb::ParseRelationships(edit_.Read(relsPart));
+            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
         }
         drawing.nextShapeId = std::max(
             {kFirstShapeId, HighestShapeNumber(text) + 1, HighestShapeIdAttribute(root) + 1});
@@ -685,7 +664,8 @@ class ObjectCarrier {
     }
 
     DrawingPart OpenDrawing(pugi::xml_node root, const std::string& sheetPart,
-                            std::vector<xlsb::Relationship>& relationships, const std::string& r) {
+                            std::vector<package::Relationship>& relationships,
+                            const std::string& r) {
         DrawingPart drawing;
         const pugi::xml_node element = ChildNamed(root, "drawing");
         drawing.part = RelatedPart(root, sheetPart, relationships, "drawing");
@@ -695,8 +675,8 @@ class ObjectCarrier {
         } else {
             drawing.part = edit_.FreeName("xl/drawings/drawing", ".xml");
             text = kEmptyDrawing;
-            const std::string newId = AddRelationship(relationships, kDrawingRel,
-                                                      RelativeTarget(sheetPart, drawing.part));
+            const std::string newId = package::AddRelationship(
+                relationships, kDrawingRel, RelativeTarget(sheetPart, drawing.part));
             pugi::xml_node added = element;
             if (!added) {
                 added = InsertInOrder(
@@ -708,10 +688,10 @@ class ObjectCarrier {
             added.append_attribute((r + ":id").c_str()) = newId.c_str();
             types_.overrides[drawing.part] = kDrawingType;
         }
-        vba::LoadPart(drawing.document, text, drawing.part);
+        package::LoadPart(drawing.document, text, drawing.part);
         const std::string relsPart = package::RelationshipsPartOf(drawing.part);
         if (edit_.Has(relsPart)) {
-            drawing.relationships = xlsb::ParseRelationships(edit_.Read(relsPart));
+            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
         }
         return drawing;
     }
@@ -740,8 +720,8 @@ class ObjectCarrier {
         if (types_.TypeOf(part).empty()) {
             types_.defaults[extension.substr(1)] = ContentTypeOf(picture.kind);
         }
-        return AddRelationship(drawing.relationships, kImageRel,
-                               RelativeTarget(drawing.part, part));
+        return package::AddRelationship(drawing.relationships, kImageRel,
+                                        RelativeTarget(drawing.part, part));
     }
 
     PackageEdit edit_;
@@ -749,7 +729,7 @@ class ObjectCarrier {
     std::map<std::uint32_t, EmbeddedStorage>& storages_;
     std::string controlStream_;
     ObjectsReport& report_;
-    xlsb::ContentTypes types_;
+    package::ContentTypes types_;
 };
 
 // Charts in the package: a chart frame in any drawing (chart sheets have one too).
@@ -853,7 +833,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         } catch (const vba::VbaError& error) {
             report.notes.push_back("the objects of sheet '" + name +
                                    "' cannot be added: " + error.what());
-        } catch (const xlsb::XlsbError& error) {
+        } catch (const package::PackageError& error) {
             report.notes.push_back("the objects of sheet '" + name +
                                    "' cannot be added: " + error.what());
         }
@@ -864,7 +844,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         } catch (const vba::VbaError& error) {
             report.notes.push_back("the form controls of sheet '" + sheet.name +
                                    "' cannot be placed: " + error.what());
-        } catch (const xlsb::XlsbError& error) {
+        } catch (const package::PackageError& error) {
             report.notes.push_back("the form controls of sheet '" + sheet.name +
                                    "' cannot be placed: " + error.what());
         }

@@ -139,17 +139,8 @@ std::map<std::uint32_t, EmbeddedStorage> ReadEmbeddedStorages(
     if (ids.empty() || !vba::IsCompoundFile(xls)) {
         return storages;
     }
-    vba::GErrorSlot error;
-    GsfPtr<GsfInput> input(gsf_input_stdio_new(xls.c_str(), error.Out()));
-    if (input == nullptr) {
-        throw vba::VbaError("the workbook " + xls.string() + " cannot be read: " + error.Message());
-    }
-    vba::GErrorSlot oleError;
-    GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), oleError.Out()));
-    if (ole == nullptr) {
-        throw vba::VbaError("the workbook's compound file structure cannot be read (" +
-                            oleError.Message() + ")");
-    }
+    GsfPtr<GsfInput> input;
+    GsfPtr<GsfInfile> ole = OpenCompoundFile(xls, input);
     for (const std::uint32_t id : ids) {
         const std::string name = StorageName(id);
         if (storages.count(id) != 0) {

@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/xml_names.h"
 
 namespace tabrook::calcserver::objects {
 namespace {
 
-using cellexact::ChildNamed;
-using cellexact::LocalName;
+using package::ChildNamed;
+using package::LocalName;
 
 // Column, offset, row, offset of the top-left and bottom-right corners; offsets in pixels.
 using VmlAnchor = std::array<long, 8>;

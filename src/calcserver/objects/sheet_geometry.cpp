@@ -4,14 +4,14 @@
 #include <cmath>
 #include <optional>
 
-#include "calcserver/cellexact/xml_names.h"
 #include "calcserver/input_limits.h"
+#include "calcserver/package/xml_names.h"
 
 namespace tabrook::calcserver::objects {
 namespace {
 
-using cellexact::ChildNamed;
-using cellexact::LocalName;
+using package::ChildNamed;
+using package::LocalName;
 
 // The index under `position` along sizes that are `standard` except where `sizes` says.
 CellPoint PointAt(double position, int standard, const std::map<std::uint32_t, int>& sizes,
