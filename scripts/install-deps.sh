@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev  # the fuzz build: clang with libFuzzer and its sanitizers
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
     libgtest-dev libgmock-dev
-    libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev
+    libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev zlib1g-dev
     fp-utils  # chmcmd, which compiles help.chm
     # the spreadsheet engine behind the conversion server
     libreoffice-calc-nogui libreoffice-dev

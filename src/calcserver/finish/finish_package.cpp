@@ -13,6 +13,7 @@
 
 #include "calcserver/cellexact/cell_exact.h"
 #include "calcserver/finish/package_check.h"
+#include "calcserver/objects/carry_objects.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/vba/carry_vba_project.h"
 #include "calcserver/xlsb/transcoder.h"
@@ -151,6 +152,7 @@ void FinishPackage(const FinishRequest& request) {
         MendPackage(request.officeOutput);
         RestoreStoredValues(request);
         CarryMacros(request);
+        objects::CarryObjects(request.source, request.officeOutput, request.officeOutput);
         if (request.formatCode == kBinaryWorkbook) {
             finished = fs::path(request.officeOutput).replace_extension(".xlsb");
             removeBinary.file = finished;
