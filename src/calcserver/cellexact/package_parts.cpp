@@ -113,13 +113,17 @@ bool HasCalcChain(const package::ZipReader& zip) {
     return false;
 }
 
-std::string SharedStringsPart(const package::ZipReader& zip) {
+std::string WorkbookRelatedPart(const package::ZipReader& zip, std::string_view kind) {
     for (const auto& [id, relationship] : Relationships(zip, WorkbookPartOf(zip))) {
-        if (EndsWith(relationship.first, kSharedStringsType) && zip.Has(relationship.second)) {
+        if (EndsWith(relationship.first, kind) && zip.Has(relationship.second)) {
             return relationship.second;
         }
     }
     return {};
+}
+
+std::string SharedStringsPart(const package::ZipReader& zip) {
+    return WorkbookRelatedPart(zip, kSharedStringsType);
 }
 
 std::vector<std::string> SharedStrings(const package::ZipReader& zip) {

@@ -15,6 +15,7 @@
 #include "calcserver/finish/package_check.h"
 #include "calcserver/package/file_placement.h"
 #include "calcserver/package/zip_package.h"
+#include "calcserver/styles/source_formatting.h"
 #include "calcserver/vba/carry_vba_project.h"
 #include "calcserver/xlsb/transcoder.h"
 #include "platform/automation.h"
@@ -137,6 +138,12 @@ void RestoreStoredValues(const FinishRequest& request) {
     cellexact::ApplyStoredValues(request.source, request.officeOutput, request.officeOutput);
 }
 
+// LibreOffice rewrote the formatting in its own terms; every cell gets back the format the
+// source gave it. A source it cannot read keeps the office's formatting.
+void RestoreFormatting(const FinishRequest& request) {
+    styles::ApplySourceFormatting(request.source, request.officeOutput, request.officeOutput);
+}
+
 // The workbook's own VBA project and code names, in place of the office's rebuild.
 void CarryMacros(const FinishRequest& request) {
     const bool macroEnabled =
@@ -207,6 +214,7 @@ void FinishPackage(const FinishRequest& request) {
     try {
         MendPackage(request.officeOutput);
         RestoreStoredValues(request);
+        RestoreFormatting(request);
         CarryMacros(request);
         if (request.formatCode == kBinaryWorkbook) {
             finished = fs::path(request.officeOutput).replace_extension(".xlsb");
