@@ -145,6 +145,18 @@ void ReadRow(FieldReader& fields, SheetFormats& formats) {
     formats.rows[index] = row;
 }
 
+void ReadMerged(FieldReader& fields, SheetFormats& formats) {
+    const std::uint16_t count = fields.U16();
+    for (std::uint16_t i = 0; i < count; ++i) {
+        MergedRange range;
+        range.firstRow = fields.U16();
+        range.lastRow = fields.U16();
+        range.firstColumn = fields.U16();
+        range.lastColumn = fields.U16();
+        formats.merged.push_back(range);
+    }
+}
+
 void ReadCellXfs(const Record& record, FieldReader& fields, SheetFormats& formats) {
     const std::uint32_t row = fields.U16();
     std::uint16_t column = fields.U16();
@@ -219,6 +231,9 @@ bool TakeSheetFormatRecord(const Record& record, SheetFormats& formats) {
                 return true;
             case ids::kRow:
                 ReadRow(fields, formats);
+                return true;
+            case ids::kMergeCells:
+                ReadMerged(fields, formats);
                 return true;
             case ids::kDefColWidth:
                 formats.defaultColumnChars = fields.U16();

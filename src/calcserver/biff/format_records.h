@@ -97,6 +97,13 @@ struct RowRecord {
     std::optional<std::uint16_t> xfIndex;  // when the row has a format of its own
 };
 
+struct MergedRange {
+    std::uint16_t firstRow = 0;
+    std::uint16_t lastRow = 0;
+    std::uint16_t firstColumn = 0;
+    std::uint16_t lastColumn = 0;
+};
+
 struct SheetFormats {
     std::optional<std::uint16_t> defaultColumnChars;  // DEFCOLWIDTH
     std::optional<std::uint16_t> standardWidth256;    // STANDARDWIDTH
@@ -105,6 +112,7 @@ struct SheetFormats {
     bool defaultRowHidden = false;
     std::vector<ColumnRecord> columns;
     std::map<std::uint32_t, RowRecord> rows;
+    std::vector<MergedRange> merged;
     // Each cell record's XF, blank cells included.
     std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint16_t> cellXfs;
     std::size_t damagedRecords = 0;

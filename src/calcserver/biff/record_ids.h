@@ -24,6 +24,7 @@ inline constexpr std::uint16_t kStyle = 0x0293;
 inline constexpr std::uint16_t kPalette = 0x0092;
 inline constexpr std::uint16_t kColInfo = 0x007D;
 inline constexpr std::uint16_t kRow = 0x0208;
+inline constexpr std::uint16_t kMergeCells = 0x00E5;
 inline constexpr std::uint16_t kDefColWidth = 0x0055;
 inline constexpr std::uint16_t kStandardWidth = 0x0099;
 inline constexpr std::uint16_t kDefaultRowHeight = 0x0225;

@@ -21,6 +21,17 @@ using cellexact::LocalName;
 using Address = std::pair<std::uint32_t, std::uint16_t>;
 
 constexpr std::uint16_t kDefaultCellXf = 15;
+// Merged ranges are checked pairwise for overlap; past this many the office's list stays.
+constexpr std::size_t kMaxMergedRanges = 8192;
+// Elements that come before mergeCells in a worksheet, after the cell table.
+constexpr std::string_view kBeforeMergeCells[] = {
+    "sheetData",  "sheetCalcPr", "sheetProtection", "protectedRanges", "scenarios",
+    "autoFilter", "sortState",   "dataConsolidate", "customSheetViews"};
+
+bool Overlap(const biff::MergedRange& a, const biff::MergedRange& b) {
+    return a.firstRow <= b.lastRow && b.firstRow <= a.lastRow && a.firstColumn <= b.lastColumn &&
+           b.firstColumn <= a.lastColumn;
+}
 
 std::string Decimal(double value) {
     char buffer[32];
@@ -166,6 +177,55 @@ class Layout {
         if (!format.attribute("defaultRowHeight")) {
             // The attribute is required; keep the office's own when the source has none.
             format.append_attribute("defaultRowHeight").set_value("12.75");
+        }
+    }
+
+    // The source's merged ranges in place of the office's, which merges the cells a
+    // "centre across selection" spans.
+    void WriteMerged(pugi::xml_node worksheet) const {
+        if (source_.merged.size() > kMaxMergedRanges) {
+            return;
+        }
+        std::vector<biff::MergedRange> kept;
+        for (const biff::MergedRange& range : source_.merged) {
+            const bool single =
+                range.firstRow == range.lastRow && range.firstColumn == range.lastColumn;
+            if (single || range.firstRow > range.lastRow || range.firstColumn > range.lastColumn ||
+                range.lastColumn >= kGridColumns ||
+                std::any_of(kept.begin(), kept.end(),
+                            [&range](const auto& other) { return Overlap(range, other); })) {
+                continue;
+            }
+            kept.push_back(range);
+        }
+        pugi::xml_node list = ChildNamed(worksheet, "mergeCells");
+        if (!list) {
+            if (kept.empty()) {
+                return;
+            }
+            pugi::xml_node after;
+            for (pugi::xml_node child : worksheet.children()) {
+                if (std::find(std::begin(kBeforeMergeCells), std::end(kBeforeMergeCells),
+                              LocalName(child)) != std::end(kBeforeMergeCells)) {
+                    after = child;
+                }
+            }
+            list = worksheet.insert_child_after((prefix_ + "mergeCells").c_str(), after);
+        }
+        list.remove_children();
+        list.remove_attributes();
+        if (kept.empty()) {
+            worksheet.remove_child(list);
+            return;
+        }
+        list.append_attribute("count").set_value(kept.size());
+        for (const biff::MergedRange& range : kept) {
+            const std::string ref = cellexact::CellReference({range.firstRow, range.firstColumn}) +
+                                    ":" +
+                                    cellexact::CellReference({range.lastRow, range.lastColumn});
+            list.append_child((prefix_ + "mergeCell").c_str())
+                .append_attribute("ref")
+                .set_value(ref.c_str());
         }
     }
 
@@ -320,6 +380,7 @@ SheetLayoutOutcome RestoreSheetLayout(std::string& worksheetXml, const biff::She
     layout.WriteColumns(worksheet, sheetData, outcome);
     layout.WriteDefaults(worksheet, sheetData);
     layout.WriteCells(sheetData, outcome);
+    layout.WriteMerged(worksheet);
     std::ostringstream out;
     document.save(out, "", pugi::format_raw, pugi::encoding_utf8);
     worksheetXml = out.str();
