@@ -5,6 +5,7 @@
 
 #include "calcserver/biff/cell_records.h"
 #include "calcserver/biff/compound_stream.h"
+#include "calcserver/biff/format_reader.h"
 #include "calcserver/biff/record_cursor.h"
 #include "calcserver/biff/record_ids.h"
 

@@ -1,8 +1,7 @@
-#include "calcserver/biff/format_records.h"
-
 #include <limits>
 
 #include "calcserver/biff/biff_workbook.h"
+#include "calcserver/biff/format_reader.h"
 #include "calcserver/biff/record_ids.h"
 
 namespace tabrook::calcserver::biff {

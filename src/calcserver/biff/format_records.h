@@ -4,14 +4,13 @@
 // widths, row heights and default sizes.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "calcserver/biff/record_cursor.h"
 
 namespace tabrook::calcserver::biff {
 
@@ -117,10 +116,5 @@ struct SheetFormats {
     std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint16_t> cellXfs;
     std::size_t damagedRecords = 0;
 };
-
-// Takes one record of the globals; false when it is not a formatting record.
-bool TakeGlobalFormatRecord(const Record& record, WorkbookFormats& formats);
-// Takes one record of a worksheet substream; false when it holds no formatting.
-bool TakeSheetFormatRecord(const Record& record, SheetFormats& formats);
 
 }  // namespace tabrook::calcserver::biff
