@@ -21,6 +21,9 @@ using cellexact::LocalName;
 using Address = std::pair<std::uint32_t, std::uint16_t>;
 
 constexpr std::uint16_t kDefaultCellXf = 15;
+// Excel's widest column (characters) and tallest row (points); a source may claim more.
+constexpr double kMaxColumnWidth = 255;
+constexpr double kMaxRowHeight = 409.5;
 // Merged ranges are checked pairwise for overlap; past this many the office's list stays.
 constexpr std::size_t kMaxMergedRanges = 8192;
 // Elements that come before mergeCells in a worksheet, after the cell table.
@@ -124,7 +127,7 @@ class Layout {
             pugi::xml_node col = cols.append_child((prefix_ + "col").c_str());
             col.append_attribute("min").set_value(column.first + 1);
             col.append_attribute("max").set_value(column.last + 1);
-            col.append_attribute("width").set_value(Decimal(column.width256 / 256.0).c_str());
+            col.append_attribute("width").set_value(Decimal(std::min(column.width256 / 256.0, kMaxColumnWidth)).c_str());
             SetStyle(col, "style", Format(column.xfIndex).value_or(0));
             SetFlag(col, "hidden", column.hidden);
             SetFlag(col, "customWidth", true);
@@ -147,14 +150,14 @@ class Layout {
             SetAttribute(format, "baseColWidth", std::to_string(*source_.defaultColumnChars));
         }
         if (source_.standardWidth256) {
-            SetAttribute(format, "defaultColWidth", Decimal(*source_.standardWidth256 / 256.0));
+            SetAttribute(format, "defaultColWidth", Decimal(std::min(*source_.standardWidth256 / 256.0, kMaxColumnWidth)));
         } else if (source_.defaultColumnChars) {
             // Without a width of its own, the default follows from the base width and the
             // reader's font, as it did in the source.
             format.remove_attribute("defaultColWidth");
         }
         if (source_.defaultRowTwips) {
-            SetAttribute(format, "defaultRowHeight", Decimal(*source_.defaultRowTwips / 20.0));
+            SetAttribute(format, "defaultRowHeight", Decimal(std::min(*source_.defaultRowTwips / 20.0, kMaxRowHeight)));
             SetFlag(format, "customHeight", source_.defaultRowCustom);
             SetFlag(format, "zeroHeight", source_.defaultRowHidden);
         }
@@ -237,7 +240,7 @@ class Layout {
             return;
         }
         const biff::RowRecord& record = found->second;
-        SetAttribute(row, "ht", Decimal(record.heightTwips / 20.0));
+        SetAttribute(row, "ht", Decimal(std::min(record.heightTwips / 20.0, kMaxRowHeight)));
         SetFlag(row, "customHeight", record.customHeight);
         SetFlag(row, "hidden", record.hidden);
         if (record.outlineLevel != 0) {
