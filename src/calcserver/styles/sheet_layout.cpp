@@ -127,7 +127,8 @@ class Layout {
             pugi::xml_node col = cols.append_child((prefix_ + "col").c_str());
             col.append_attribute("min").set_value(column.first + 1);
             col.append_attribute("max").set_value(column.last + 1);
-            col.append_attribute("width").set_value(Decimal(std::min(column.width256 / 256.0, kMaxColumnWidth)).c_str());
+            col.append_attribute("width").set_value(
+                Decimal(std::min(column.width256 / 256.0, kMaxColumnWidth)).c_str());
             SetStyle(col, "style", Format(column.xfIndex).value_or(0));
             SetFlag(col, "hidden", column.hidden);
             SetFlag(col, "customWidth", true);
@@ -150,14 +151,16 @@ class Layout {
             SetAttribute(format, "baseColWidth", std::to_string(*source_.defaultColumnChars));
         }
         if (source_.standardWidth256) {
-            SetAttribute(format, "defaultColWidth", Decimal(std::min(*source_.standardWidth256 / 256.0, kMaxColumnWidth)));
+            SetAttribute(format, "defaultColWidth",
+                         Decimal(std::min(*source_.standardWidth256 / 256.0, kMaxColumnWidth)));
         } else if (source_.defaultColumnChars) {
             // Without a width of its own, the default follows from the base width and the
             // reader's font, as it did in the source.
             format.remove_attribute("defaultColWidth");
         }
         if (source_.defaultRowTwips) {
-            SetAttribute(format, "defaultRowHeight", Decimal(std::min(*source_.defaultRowTwips / 20.0, kMaxRowHeight)));
+            SetAttribute(format, "defaultRowHeight",
+                         Decimal(std::min(*source_.defaultRowTwips / 20.0, kMaxRowHeight)));
             SetFlag(format, "customHeight", source_.defaultRowCustom);
             SetFlag(format, "zeroHeight", source_.defaultRowHidden);
         }
