@@ -35,6 +35,8 @@ import xlrd
 from openpyxl.styles.colors import COLOR_INDEX
 from openpyxl.worksheet.merge import MergedCellRange
 
+from cells_compare import pairs_from_arguments
+
 warnings.simplefilter("ignore")
 # openpyxl draws a merged range's outer border onto its first cell when it loads a sheet;
 # the comparison wants each cell's format as stored.
@@ -375,18 +377,6 @@ def compare_workbook(source_path, result_path, details, differences):
     book.release_resources()
     result.close()
     return Totals(cells, cells_equal, items, items_equal)
-
-
-def pairs_from_arguments(paths, extension):
-    if len(paths) == 2 and all(os.path.isdir(p) for p in paths):
-        source_dir, result_dir = paths
-        return [(os.path.join(source_dir, name),
-                 os.path.join(result_dir, f"{os.path.splitext(name)[0]}.{extension}"))
-                for name in sorted(os.listdir(source_dir))
-                if os.path.splitext(name)[1].lower() == ".xls"]
-    if len(paths) % 2 != 0 or not paths:
-        sys.exit("give two folders or pairs of source and result files")
-    return list(zip(paths[0::2], paths[1::2]))
 
 
 def percent(part, whole):

@@ -103,12 +103,6 @@ Match Compare(const pugi::xml_node cell, const biff::CellValue& value, std::stri
                : Match::Differs;
 }
 
-std::string PrefixOf(const pugi::xml_node node) {
-    const std::string_view name = node.name();
-    const auto colon = name.find(':');
-    return colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
-}
-
 void WriteValue(pugi::xml_node cell, const Target& target) {
     for (pugi::xml_node child = cell.first_child(); child;) {
         const pugi::xml_node next = child.next_sibling();

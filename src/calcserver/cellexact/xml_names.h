@@ -2,6 +2,7 @@
 // Namespace prefixes vary between producers; these match elements by local name.
 
 #include <pugixml.hpp>
+#include <string>
 #include <string_view>
 
 namespace tabrook::calcserver::cellexact {
@@ -10,6 +11,14 @@ inline std::string_view LocalName(const pugi::xml_node node) {
     const std::string_view name = node.name();
     const auto colon = name.find(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// The namespace prefix of an element with its colon ("x:"), empty when it has none; new
+// elements take their parent's.
+inline std::string PrefixOf(const pugi::xml_node node) {
+    const std::string_view name = node.name();
+    const auto colon = name.find(':');
+    return colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
 }
 
 inline pugi::xml_node ChildNamed(const pugi::xml_node parent, std::string_view local) {

@@ -18,6 +18,7 @@ namespace {
 
 using cellexact::ChildNamed;
 using cellexact::LocalName;
+using cellexact::PrefixOf;
 using Address = std::pair<std::uint32_t, std::uint16_t>;
 
 constexpr std::uint16_t kDefaultCellXf = 15;
@@ -360,12 +361,6 @@ class Layout {
     std::string prefix_;
     std::vector<biff::ColumnRecord> columns_;
 };
-
-std::string PrefixOf(const pugi::xml_node node) {
-    const std::string_view name = node.name();
-    const auto colon = name.find(':');
-    return colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
-}
 
 }  // namespace
 

@@ -19,7 +19,6 @@ using cellexact::ChildNamed;
 using cellexact::LocalName;
 using package::PackageError;
 using package::ZipReader;
-using package::ZipWriter;
 
 void AddReason(FormattingReport& report, const std::string& reason) {
     report.reason += (report.reason.empty() ? "" : "; ") + reason;
@@ -156,15 +155,7 @@ FormattingReport ApplySourceFormatting(const std::filesystem::path& sourceXls,
     if (rewritten.empty() && packageIn == packageOut) {
         return report;
     }
-    ZipWriter writer(packageOut);
-    for (const std::string& name : zip.EntryNames()) {
-        if (auto part = rewritten.find(name); part != rewritten.end()) {
-            writer.Add(name, std::move(part->second));
-        } else {
-            writer.CopyFrom(zip, name);
-        }
-    }
-    writer.Commit();
+    package::WriteWithParts(zip, packageOut, std::move(rewritten));
     return report;
 }
 
