@@ -396,6 +396,7 @@ def main():
     totals = [0, 0, 0, 0]
     workbooks = 0
     differences = collections.Counter()
+    unreadable = 0
     for source, result in pairs_from_arguments(args.paths, args.ext):
         name = os.path.basename(source)
         try:
@@ -408,8 +409,9 @@ def main():
             continue
         try:
             outcome = compare_workbook(source, result, args.details, differences)
-        except Exception as error:
-            print(f"{name}: result unreadable ({error.__class__.__name__}: {error}), skipped")
+        except Exception as error:  # a result its reader refuses is a fault, not a skip
+            print(f"{name}: result unreadable ({error.__class__.__name__}: {error})")
+            unreadable += 1
             continue
         workbooks += 1
         totals = [a + b for a, b in zip(totals, outcome)]
@@ -421,6 +423,10 @@ def main():
     cell_share, item_share = percent(cells_equal, cells), percent(items_equal, items)
     print(f"workbooks {workbooks}, cells {cells}, formatting equal {cells_equal} "
           f"({cell_share:.2f}%), items {items}, equal {items_equal} ({item_share:.2f}%)")
+    if unreadable:
+        print(f"results unreadable: {unreadable}")
+    if (args.min_cells is not None or args.min_items is not None) and unreadable:
+        return 1
     if args.min_cells is not None and cell_share < args.min_cells:
         return 1
     if args.min_items is not None and item_share < args.min_items:

@@ -30,6 +30,8 @@ biff::WorkbookFormats Formats() {
         formats.fonts.push_back({.heightTwips = static_cast<std::uint16_t>(200 + 20 * i),
                                  .name = "Font" + std::to_string(i)});
     }
+    formats.fonts[0].heightTwips = 0;  // as some writers leave it
+    formats.fonts[0].family = 77;
     formats.fonts[4].name = "ＭＳ Ｐゴシック";
     formats.fonts[4].colorIndex = 10;  // red in the default palette, changed below
     formats.palette = std::vector<biff::Rgb>(56, biff::Rgb{1, 2, 3});
@@ -90,6 +92,10 @@ TEST(Stylesheet, HoldsTheSourcesFormatsFontsFillsBordersAndStyles) {
     const pugi::xml_node font = *std::next(fonts.begin(), date.attribute("fontId").as_int());
     EXPECT_STREQ(font.child("name").attribute("val").value(), "ＭＳ Ｐゴシック");
     EXPECT_STREQ(font.child("color").attribute("rgb").value(), "FF123456");
+
+    // A size of 0 and a family past the formats' 14 would make the part invalid.
+    EXPECT_STREQ(fonts.begin()->child("sz").attribute("val").value(), "1");
+    EXPECT_FALSE(fonts.begin()->child("family"));
 
     const pugi::xml_node patterned = date.next_sibling();
     const auto fills = root.child("fills").children("fill");

@@ -1,5 +1,6 @@
 #include "calcserver/styles/stylesheet_builder.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <pugixml.hpp>
@@ -46,6 +47,10 @@ constexpr std::array<const char*, 14> kLineStyles{"none",
 constexpr std::array<const char*, 8> kHorizontal{
     "general", "left", "center", "right", "fill", "justify", "centerContinuous", "distributed"};
 constexpr std::array<const char*, 5> kVertical{"top", "center", "bottom", "justify", "distributed"};
+constexpr double kMinFontSize = 1;
+constexpr double kMaxFontSize = 409;
+constexpr std::uint8_t kMaxFontFamily = 14;
+
 constexpr std::array<const char*, 4> kSides{"left", "right", "top", "bottom"};
 
 // Names of the built-in cell styles by their id; the outline levels (1, 2) take their level.
@@ -228,12 +233,14 @@ class Builder {
                 .append_attribute("val")
                 .set_value(record.escapement == 1 ? "superscript" : "subscript");
         }
-        font.append_child("sz").append_attribute("val").set_value(record.heightTwips / 20.0);
+        // Other writers leave sizes of 0 and families past the 15 the formats know.
+        font.append_child("sz").append_attribute("val").set_value(
+            std::clamp(record.heightTwips / 20.0, kMinFontSize, kMaxFontSize));
         if (record.colorIndex != 0x7FFF) {
             SetColor(font.append_child("color"), record.colorIndex);
         }
         font.append_child("name").append_attribute("val").set_value(record.name.c_str());
-        if (record.family != 0) {
+        if (record.family != 0 && record.family <= kMaxFontFamily) {
             font.append_child("family").append_attribute("val").set_value(record.family);
         }
         if (record.charset != 0) {
