@@ -25,15 +25,15 @@ void CallQuietly(const ObjectRef& object, const char* member) {
 
 }  // namespace
 
-int ConvertWorkbook(app::Form1& form, int row) {
+ConvertResult ConvertWorkbook(app::Form1& form, int row) {
     const std::string sourcePath = sources::ResolveSourcePath(form, row);
     if (sourcePath.empty()) {
-        return kConvertSourceMissing;
+        return ConvertResult::SourceMissing;
     }
     std::string targetName = form.Paths().TargetPath;
-    app::Services& services = form.Svc();
+    platform::Services& services = form.Svc();
 
-    int result = kConvertTransportFailure;
+    ConvertResult result = ConvertResult::TransportFailure;
     ObjectRef application;
     ObjectRef workbook;
     try {
@@ -48,7 +48,7 @@ int ConvertWorkbook(app::Form1& form, int row) {
         workbook->Call("SaveAs", Arguments{{targetName}, {{"FileFormat", format.fileFormat}}});
         workbook->Call("Close", {});
         application->Call("Quit", {});
-        result = kConvertDone;
+        result = ConvertResult::Done;
     } catch (const AutomationError& error) {
         if (error.Number() > 0) {
             services.messageBoxes.Show(&form, error.Description(), platform::MessageIcon::None);
@@ -58,7 +58,7 @@ int ConvertWorkbook(app::Form1& form, int row) {
             if (application) {
                 CallQuietly(application, "Quit");
             }
-            result = kConvertServerError;
+            result = ConvertResult::ServerError;
         }
     } catch (const std::exception&) {
         // Anything else from the automation layer counts as a broken transport.

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/name_match.h"
 
 namespace tabrook::platform {
@@ -65,21 +66,6 @@ SplitPattern Split(const std::string& pattern) {
         split.name = "*";
     }
     return split;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 }  // namespace
@@ -242,19 +228,7 @@ bool PosixFileSystem::WriteLines(const std::string& path, const std::vector<std:
         content += line;
         content += "\r\n";
     }
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return false;
-    }
-    struct stat former {};
-    const mode_t mode = ::stat(path.c_str(), &former) == 0 ? (former.st_mode & 07777) : 0644;
-    const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, content, Placement::kReplace).empty();
 }
 
 }  // namespace tabrook::platform

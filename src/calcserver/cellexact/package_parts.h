@@ -24,8 +24,8 @@ std::string WorkbookPartOf(const package::ZipReader& zip);
 // the workbook part or its relationships are missing or not well-formed.
 std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip);
 
-// The part the workbook relates with a relationship type ending in `kind` ("/styles"),
-// empty when it has none.
+// The part the workbook relates with a relationship of that kind ("styles"), empty when it
+// has none.
 std::string WorkbookRelatedPart(const package::ZipReader& zip, std::string_view kind);
 
 // The shared-string part the workbook relates, empty when it has none.

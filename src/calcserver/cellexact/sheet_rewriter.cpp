@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string_view>
 
-#include "calcserver/cellexact/xml_names.h"
 #include "calcserver/input_limits.h"
 #include "calcserver/package/ooxml_text.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
 
 namespace tabrook::calcserver::cellexact {
@@ -17,6 +17,8 @@ namespace tabrook::calcserver::cellexact {
 namespace {
 
 using biff::CellAddress;
+using package::ChildNamed;
+using package::LocalName;
 
 // Two doubles this close differ only in how many digits were written out.
 constexpr double kWritingPrecision = 1e-14;
@@ -101,6 +103,12 @@ Match Compare(const pugi::xml_node cell, const biff::CellValue& value, std::stri
     return type == "e" && stored == biff::ErrorText(std::get<biff::ErrorValue>(value))
                ? Match::Same
                : Match::Differs;
+}
+
+std::string PrefixOf(const pugi::xml_node node) {
+    const std::string_view name = node.name();
+    const auto colon = name.find(':');
+    return colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
 }
 
 void WriteValue(pugi::xml_node cell, const Target& target) {

@@ -8,17 +8,16 @@
 #include <sstream>
 
 #include "calcserver/cellexact/sheet_rewriter.h"
-#include "calcserver/cellexact/xml_names.h"
 #include "calcserver/input_limits.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
 
 namespace tabrook::calcserver::styles {
 
 namespace {
 
-using cellexact::ChildNamed;
-using cellexact::LocalName;
-using cellexact::PrefixOf;
+using package::ChildNamed;
+using package::LocalName;
 using Address = std::pair<std::uint32_t, std::uint16_t>;
 
 constexpr std::uint16_t kDefaultCellXf = 15;
@@ -376,7 +375,7 @@ SheetLayoutOutcome RestoreSheetLayout(std::string& worksheetXml, const biff::She
     if (LocalName(worksheet) != "worksheet" || !sheetData) {
         throw package::PackageError("a worksheet part has no cell table");
     }
-    Layout layout(source, cellFormatOf, PrefixOf(worksheet));
+    Layout layout(source, cellFormatOf, package::WithPrefixOf(worksheet, ""));
     SheetLayoutOutcome outcome;
     layout.WriteColumns(worksheet, sheetData, outcome);
     layout.WriteDefaults(worksheet, sheetData);

@@ -6,7 +6,7 @@
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/cellexact/package_parts.h"
-#include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/styles/sheet_layout.h"
 #include "calcserver/styles/stylesheet_builder.h"
@@ -15,8 +15,8 @@ namespace tabrook::calcserver::styles {
 
 namespace {
 
-using cellexact::ChildNamed;
-using cellexact::LocalName;
+using package::ChildNamed;
+using package::LocalName;
 using package::PackageError;
 using package::ZipReader;
 
@@ -82,7 +82,7 @@ bool RestoreSheetStates(std::string& workbookXml, const biff::Workbook& workbook
 
 std::map<std::string, std::string> Restyle(const biff::Workbook& workbook, const ZipReader& zip,
                                            FormattingReport& report) {
-    const std::string stylesPart = cellexact::WorkbookRelatedPart(zip, "/styles");
+    const std::string stylesPart = cellexact::WorkbookRelatedPart(zip, "styles");
     if (stylesPart.empty()) {
         throw PackageError("the converted workbook has no styles part");
     }

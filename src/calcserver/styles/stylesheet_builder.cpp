@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/styles/palette.h"
 
@@ -15,7 +15,7 @@ namespace tabrook::calcserver::styles {
 
 namespace {
 
-using cellexact::ChildNamed;
+using package::ChildNamed;
 
 constexpr const char* kMainNamespace = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 
