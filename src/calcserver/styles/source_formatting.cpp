@@ -105,6 +105,9 @@ std::map<std::string, std::string> Restyle(const biff::Workbook& workbook, const
             source == sources.end() ? kNoLayout : source->second->formats;
         if (source == sources.end()) {
             report.unmatchedSheets.push_back(part.name);
+            AddReason(report, "sheet \"" + part.name +
+                                  "\" is not a worksheet of the source; its cells take the "
+                                  "source's default format");
         } else {
             ++report.sheetsMatched;
             report.damagedRecords += layout.damagedRecords;
