@@ -20,6 +20,7 @@ packages=(
     # independent readers and display for the tests, screenshots and benchmarks
     python3 python3-xlrd python3-openpyxl python3-olefile
     xvfb xauth x11-apps imagemagick hyperfine time xdotool
+    poppler-utils  # pdftoppm: pages the office renders, as images
     locales  # a comma-decimal locale for the tests, made below
 )
 

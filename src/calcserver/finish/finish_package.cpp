@@ -15,6 +15,7 @@
 #include "calcserver/finish/package_check.h"
 #include "calcserver/objects/carry_objects.h"
 #include "calcserver/package/zip_package.h"
+#include "calcserver/styles/source_formatting.h"
 #include "calcserver/vba/carry_vba_project.h"
 #include "calcserver/xlsb/transcoder.h"
 #include "platform/atomic_file.h"
@@ -79,6 +80,12 @@ constexpr auto kBinaryWorkbook = static_cast<std::int32_t>(platform::FileFormat:
 // and type the source had stored. A source it cannot read keeps the office's values.
 void RestoreStoredValues(const FinishRequest& request) {
     cellexact::ApplyStoredValues(request.source, request.officeOutput, request.officeOutput);
+}
+
+// LibreOffice rewrote the formatting in its own terms; every cell gets back the format the
+// source gave it. A source it cannot read keeps the office's formatting.
+void RestoreFormatting(const FinishRequest& request) {
+    styles::ApplySourceFormatting(request.source, request.officeOutput, request.officeOutput);
 }
 
 // The workbook's own VBA project and code names, in place of the office's rebuild.
@@ -151,6 +158,7 @@ void FinishPackage(const FinishRequest& request) {
     try {
         MendPackage(request.officeOutput);
         RestoreStoredValues(request);
+        RestoreFormatting(request);
         CarryMacros(request);
         objects::CarryObjects(request.source, request.officeOutput, request.officeOutput);
         if (request.formatCode == kBinaryWorkbook) {

@@ -175,4 +175,17 @@ void ZipWriter::Commit(platform::Placement placement) {
     }
 }
 
+void WriteWithParts(const ZipReader& source, const std::filesystem::path& target,
+                    std::map<std::string, std::string> replaced) {
+    ZipWriter writer(target);
+    for (const std::string& name : source.EntryNames()) {
+        if (auto part = replaced.find(name); part != replaced.end()) {
+            writer.Add(name, std::move(part->second));
+        } else {
+            writer.CopyFrom(source, name);
+        }
+    }
+    writer.Commit();
+}
+
 }  // namespace tabrook::calcserver::package
