@@ -134,7 +134,7 @@ def main():
     parser.add_argument("--min-percent", type=float, default=None)
     args = parser.parse_args()
 
-    total_compared = total_equal = workbooks = 0
+    total_compared = total_equal = workbooks = unreadable = 0
     for source, result in pairs_from_arguments(args.paths, args.ext):
         name = os.path.basename(source)
         try:
@@ -148,7 +148,9 @@ def main():
         try:
             compared, equal = compare_workbook(source, result, args.details)
         except Exception as error:
-            print(f"{name}: result unreadable ({error.__class__.__name__}: {error}), skipped")
+            # A result its reader refuses has lost every value: a fault, not a skip.
+            print(f"{name}: result unreadable ({error.__class__.__name__}: {error})")
+            unreadable += 1
             continue
         workbooks += 1
         total_compared += compared
@@ -159,7 +161,9 @@ def main():
     percent = 100.0 * total_equal / total_compared if total_compared else 100.0
     print(f"workbooks {workbooks}, cells compared {total_compared}, equal {total_equal}, "
           f"changed {total_compared - total_equal}, equal {percent:.2f}%")
-    if args.min_percent is not None and percent < args.min_percent:
+    if unreadable:
+        print(f"results unreadable: {unreadable}")
+    if args.min_percent is not None and (unreadable or percent < args.min_percent):
         return 1
     return 0
 

@@ -43,8 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto file = dir.Write("input.xls", tabrook::fuzz::AsText(data, size));
             Walk(biff::ReadWorkbook(file));
             Walk(biff::ReadWorkbook(file, {.cells = false}));
+            Walk(biff::ReadWorkbook(file, {.cells = true, .formats = true}));
         } else {
-            Walk(biff::ReadWorkbookStream(std::vector<std::uint8_t>(data, data + size)));
+            const std::vector<std::uint8_t> stream(data, data + size);
+            Walk(biff::ReadWorkbookStream(stream));
+            Walk(biff::ReadWorkbookStream(stream, {.cells = true, .formats = true}));
         }
     } catch (const biff::BiffError&) {
         // A refusal in plain words is the right answer to a damaged file.

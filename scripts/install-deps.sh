@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev  # the fuzz build: clang with libFuzzer and its sanitizers
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
     libgtest-dev libgmock-dev
-    libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev
+    libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev zlib1g-dev
     fp-utils  # chmcmd, which compiles help.chm
     lintian debootstrap  # scripts/package-check.sh and deb-install-check.sh check the .deb
     # the spreadsheet engine behind the conversion server
@@ -21,6 +21,7 @@ packages=(
     # independent readers and display for the tests, screenshots and benchmarks
     python3 python3-xlrd python3-openpyxl python3-olefile
     xvfb xauth x11-apps imagemagick hyperfine time xdotool
+    poppler-utils  # pdftoppm: pages the office renders, as images
     locales  # a comma-decimal locale for the tests, made below
 )
 

@@ -134,10 +134,16 @@ void AtomicFile::Commit(Placement placement) {
         ::close(fd);
     }
     if (failure != 0) {
+        ::unlink(temporary_.c_str());
         throw FileWriteError("the file cannot be written in '" + target_.parent_path().string() +
                              "' (" + Reason(failure) + ")");
     }
-    MoveIntoPlace(temporary_, target_, placement);
+    try {
+        MoveIntoPlace(temporary_, target_, placement);
+    } catch (const FileWriteError&) {
+        ::unlink(temporary_.c_str());
+        throw;
+    }
     committed_ = true;
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/atomic_file.h"
 #include "platform/name_match.h"
 #include "platform/posix_file_system.h"
 #include "support/temp_dir.h"
@@ -156,6 +157,40 @@ TEST(StateFileText, FailedWriteKeepsTheFormerContentAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     // A folder that is missing cannot hold the file at all.
     EXPECT_FALSE(fileSystem.WriteLines(dir.Str() + "/missing/set.txt", {"1"}));
+}
+
+mode_t ModeOf(const std::filesystem::path& file) {
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0;
+}
+
+std::size_t EntriesIn(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                                  std::filesystem::directory_iterator()));
+}
+
+TEST(AtomicFile, KeepsPermissionsOfWhatItReplacesAndRefusesATakenName) {
+    TempDir dir;
+    const mode_t former = ::umask(027);
+    // A new file: what the umask allows. A replaced one: what the user had given it.
+    EXPECT_EQ(WriteFileAtomically(dir.Path() / "new.txt", "a", Placement::kReplace), "");
+    EXPECT_EQ(ModeOf(dir.Path() / "new.txt"), 0640u);
+    const auto kept = dir.Write("kept.txt", "old");
+    std::filesystem::permissions(kept, std::filesystem::perms(0604));
+    EXPECT_EQ(WriteFileAtomically(kept, "new", Placement::kReplace), "");
+    EXPECT_EQ(ModeOf(kept), 0604u);
+    ::umask(former);
+
+    // A name that is taken stays as it was, and no temporary is left beside it.
+    const std::string said = WriteFileAtomically(kept, "other", Placement::kNeverReplace);
+    EXPECT_NE(said.find(kept.string()), std::string::npos) << said;
+    std::ifstream in(kept);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+    EXPECT_EQ(EntriesIn(dir.Path()), 2u);
+
+    EXPECT_NE(WriteFileAtomically(dir.Path() / "missing" / "x.txt", "a", Placement::kReplace)
+                  .find(dir.Str() + "/missing"),
+              std::string::npos);
 }
 
 }  // namespace

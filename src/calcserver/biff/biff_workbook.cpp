@@ -5,6 +5,7 @@
 
 #include "calcserver/biff/cell_records.h"
 #include "calcserver/biff/compound_stream.h"
+#include "calcserver/biff/format_reader.h"
 #include "calcserver/biff/record_cursor.h"
 #include "calcserver/biff/record_ids.h"
 
@@ -31,6 +32,7 @@ struct Globals {
     std::string codeName;
     std::vector<SheetEntry> entries;
     std::vector<Text> sharedStrings;
+    WorkbookFormats formats;
 };
 
 void CheckBof(const Record& record, const char* where) {
@@ -89,7 +91,7 @@ std::vector<Text> ReadSharedStrings(const Record& record, RecordCursor& cursor) 
     return strings;
 }
 
-Globals ReadGlobals(RecordCursor& cursor, bool wantStrings) {
+Globals ReadGlobals(RecordCursor& cursor, const ReadOptions& options) {
     Record record;
     if (!cursor.Next(record)) {
         throw BiffError("the workbook stream is empty");
@@ -112,11 +114,14 @@ Globals ReadGlobals(RecordCursor& cursor, bool wantStrings) {
                 globals.codeName = ReadCodeName(record);
                 break;
             case ids::kSst:
-                if (wantStrings) {
+                if (options.cells) {
                     globals.sharedStrings = ReadSharedStrings(record, cursor);
                 }
                 break;
             default:
+                if (options.formats) {
+                    TakeGlobalFormatRecord(record, globals.formats);
+                }
                 break;
         }
     }
@@ -125,7 +130,7 @@ Globals ReadGlobals(RecordCursor& cursor, bool wantStrings) {
 
 // Reads one sheet substream; returns the stream offset just past its EOF record.
 std::size_t ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
-                      const std::vector<Text>& sharedStrings, bool wantCells) {
+                      const std::vector<Text>& sharedStrings, const ReadOptions& options) {
     Sheet& sheet = entry.sheet;
     RecordCursor cursor(stream, entry.position);
     Record record;
@@ -133,7 +138,7 @@ std::size_t ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
         throw BiffError("sheet \"" + sheet.name + "\" points past the end of the workbook");
     }
     CheckBof(record, ("sheet \"" + sheet.name + "\"").c_str());
-    const bool cellsWanted = wantCells && sheet.isWorksheet;
+    const bool cellsWanted = options.cells && sheet.isWorksheet;
     CellRecordReader cells(sharedStrings, sheet.cells);
     // Charts embedded in a worksheet are substreams of their own inside it.
     int depth = 1;
@@ -154,8 +159,14 @@ std::size_t ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
                    (record.data[0] & kWsBoolDialog) != 0) {
             sheet.isWorksheet = false;
             sheet.cells.clear();
-        } else if (cellsWanted && sheet.isWorksheet) {
-            cells.Take(record, cursor);
+            sheet.formats = SheetFormats{};
+        } else if (sheet.isWorksheet) {
+            if (options.formats && TakeSheetFormatRecord(record, sheet.formats)) {
+                continue;
+            }
+            if (cellsWanted) {
+                cells.Take(record, cursor);
+            }
         }
     }
     throw BiffError("sheet \"" + sheet.name + "\" ends without an EOF record");
@@ -166,7 +177,7 @@ std::size_t ReadSheet(std::span<const std::uint8_t> stream, SheetEntry& entry,
 Workbook ReadWorkbookStream(const std::vector<std::uint8_t>& stream, const ReadOptions& options) {
     const std::span<const std::uint8_t> bytes(stream);
     RecordCursor cursor(bytes);
-    Globals globals = ReadGlobals(cursor, options.cells);
+    Globals globals = ReadGlobals(cursor, options);
     // Each sheet's substream lies apart from the globals and from every other sheet's. Read
     // in stream order, a sheet that starts inside one already read is refused: otherwise
     // many sheets naming one place would read it again and again, without bound.
@@ -183,10 +194,11 @@ Workbook ReadWorkbookStream(const std::vector<std::uint8_t>& stream, const ReadO
             throw BiffError("sheet \"" + entry->sheet.name +
                             "\" overlaps another part of the workbook stream");
         }
-        readUpTo = ReadSheet(bytes, *entry, globals.sharedStrings, options.cells);
+        readUpTo = ReadSheet(bytes, *entry, globals.sharedStrings, options);
     }
     Workbook workbook;
     workbook.codeName = std::move(globals.codeName);
+    workbook.formats = std::move(globals.formats);
     for (SheetEntry& entry : globals.entries) {
         workbook.sheets.push_back(std::move(entry.sheet));
     }

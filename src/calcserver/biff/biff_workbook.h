@@ -14,6 +14,8 @@
 #include <variant>
 #include <vector>
 
+#include "calcserver/biff/format_records.h"
+
 namespace tabrook::calcserver::biff {
 
 class BiffError : public std::runtime_error {
@@ -62,15 +64,18 @@ struct Sheet {
     std::map<CellAddress, Cell> cells;
     enum class Visibility : std::uint8_t { Visible, Hidden, VeryHidden };
     Visibility visibility = Visibility::Visible;
+    SheetFormats formats;  // read only when ReadOptions::formats asks for it
 };
 
 struct Workbook {
     std::string codeName;  // the workbook's own code name, empty when none
     std::vector<Sheet> sheets;
+    WorkbookFormats formats;  // read only when ReadOptions::formats asks for it
 };
 
 struct ReadOptions {
-    bool cells = true;  // false reads sheet names and code names only
+    bool cells = true;     // false reads sheet names and code names only
+    bool formats = false;  // number formats, fonts, XFs, widths, heights, each cell's XF
 };
 
 // Throws BiffError with a plain reason when the file is not a BIFF8 workbook it can read

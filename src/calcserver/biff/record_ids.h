@@ -17,6 +17,18 @@ inline constexpr std::uint16_t kSst = 0x00FC;
 inline constexpr std::uint16_t kContinue = 0x003C;
 inline constexpr std::uint16_t kWsBool = 0x0081;
 
+inline constexpr std::uint16_t kFormat = 0x041E;
+inline constexpr std::uint16_t kFont = 0x0031;
+inline constexpr std::uint16_t kXf = 0x00E0;
+inline constexpr std::uint16_t kStyle = 0x0293;
+inline constexpr std::uint16_t kPalette = 0x0092;
+inline constexpr std::uint16_t kColInfo = 0x007D;
+inline constexpr std::uint16_t kRow = 0x0208;
+inline constexpr std::uint16_t kMergeCells = 0x00E5;
+inline constexpr std::uint16_t kDefColWidth = 0x0055;
+inline constexpr std::uint16_t kStandardWidth = 0x0099;
+inline constexpr std::uint16_t kDefaultRowHeight = 0x0225;
+
 inline constexpr std::uint16_t kNumber = 0x0203;
 inline constexpr std::uint16_t kRk = 0x027E;
 inline constexpr std::uint16_t kMulRk = 0x00BD;

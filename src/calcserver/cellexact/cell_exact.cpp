@@ -13,7 +13,6 @@ namespace {
 
 using package::PackageError;
 using package::ZipReader;
-using package::ZipWriter;
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ignored;
@@ -26,15 +25,7 @@ void WritePackage(const ZipReader& zip, const std::filesystem::path& packageIn,
     if (rewritten.empty() && SameFile(packageIn, packageOut)) {
         return;
     }
-    ZipWriter writer(packageOut);
-    for (const std::string& name : zip.EntryNames()) {
-        if (auto part = rewritten.find(name); part != rewritten.end()) {
-            writer.Add(name, std::move(part->second));
-        } else {
-            writer.CopyFrom(zip, name);
-        }
-    }
-    writer.Commit();
+    package::WriteWithParts(zip, packageOut, std::move(rewritten));
 }
 
 void AddReason(CellExactReport& report, const std::string& reason) {

@@ -92,13 +92,17 @@ bool HasCalcChain(const package::ZipReader& zip) {
     return false;
 }
 
-std::string SharedStringsPart(const package::ZipReader& zip) {
+std::string WorkbookRelatedPart(const package::ZipReader& zip, std::string_view kind) {
     for (const Relationship& relationship : ResolvedRelationships(zip, WorkbookPartOf(zip))) {
-        if (HasRelationshipKind(relationship, "sharedStrings") && zip.Has(relationship.target)) {
+        if (HasRelationshipKind(relationship, kind) && zip.Has(relationship.target)) {
             return relationship.target;
         }
     }
     return {};
+}
+
+std::string SharedStringsPart(const package::ZipReader& zip) {
+    return WorkbookRelatedPart(zip, "sharedStrings");
 }
 
 std::vector<std::string> SharedStrings(const package::ZipReader& zip) {

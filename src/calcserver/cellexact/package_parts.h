@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "calcserver/package/zip_package.h"
@@ -22,6 +23,10 @@ std::string WorkbookPartOf(const package::ZipReader& zip);
 // part is not a worksheet (a chart sheet) is left out. Throws package::PackageError when
 // the workbook part or its relationships are missing or not well-formed.
 std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip);
+
+// The part the workbook relates with a relationship of that kind ("styles"), empty when it
+// has none.
+std::string WorkbookRelatedPart(const package::ZipReader& zip, std::string_view kind);
 
 // The shared-string part the workbook relates, empty when it has none.
 std::string SharedStringsPart(const package::ZipReader& zip);

@@ -13,7 +13,9 @@
 
 #include "calcserver/cellexact/cell_exact.h"
 #include "calcserver/finish/package_check.h"
+#include "calcserver/objects/carry_objects.h"
 #include "calcserver/package/zip_package.h"
+#include "calcserver/styles/source_formatting.h"
 #include "calcserver/vba/carry_vba_project.h"
 #include "calcserver/xlsb/transcoder.h"
 #include "platform/atomic_file.h"
@@ -97,6 +99,44 @@ void RestoreStoredValues(const FinishRequest& request, report::ConversionReport&
     }
     if (!values.reason.empty()) {
         report.Add("values", values.reason);
+    }
+}
+
+// LibreOffice rewrote the formatting in its own terms; every cell gets back the format the
+// source gave it. A source it cannot read keeps the office's formatting.
+void RestoreFormatting(const FinishRequest& request, report::ConversionReport& report) {
+    const styles::FormattingReport formatting =
+        styles::ApplySourceFormatting(request.source, request.officeOutput, request.officeOutput);
+    report.Count("formatting.cellsPointed", formatting.cellsPointed);
+    if (formatting.cellsUnmatched > 0) {
+        report.Count("formatting.cellsUnmatched", formatting.cellsUnmatched);
+    }
+    if (formatting.damagedRecords > 0) {
+        report.Add("formatting", std::to_string(formatting.damagedRecords) +
+                                     " damaged formatting records of the source left out");
+    }
+    for (const std::string& sheet : formatting.unmatchedSheets) {
+        report.Add("formatting", "sheet not matched: it keeps LibreOffice's formatting", sheet);
+    }
+    if (!formatting.reason.empty()) {
+        report.Add("formatting", "formatting not restored: " + formatting.reason);
+    }
+}
+
+// Embedded objects, controls and charts the office would drop or misplace.
+void CarryObjects(const FinishRequest& request, report::ConversionReport& report) {
+    const objects::ObjectsReport carried =
+        objects::CarryObjects(request.source, request.officeOutput, request.officeOutput);
+    for (const auto& [name, amount] :
+         {std::pair{"objects.embeddedCarried", carried.embeddedCarried},
+          std::pair{"objects.controlsCarried", carried.controlsCarried},
+          std::pair{"objects.chartsInResult", carried.chartsInResult}}) {
+        if (amount > 0) {
+            report.Count(name, amount);
+        }
+    }
+    for (const std::string& note : carried.notes) {
+        report.Add("objects", note);
     }
 }
 
@@ -202,7 +242,9 @@ report::ConversionReport FinishPackage(const FinishRequest& request) {
             report.Add("package", "part mended as Excel expects it", part);
         }
         RestoreStoredValues(request, report);
+        RestoreFormatting(request, report);
         CarryMacros(request, report);
+        CarryObjects(request, report);
         if (request.formatCode == kBinaryWorkbook) {
             finished = fs::path(request.officeOutput).replace_extension(".xlsb");
             removeBinary.file = finished;

@@ -155,20 +155,37 @@ void ZipWriter::CopyFrom(const ZipReader& source, const std::string& name) {
 }
 
 void ZipWriter::Commit(platform::Placement placement) {
+    // On any failure the temporary goes at once, not only when the writer does.
     if (zip_close(archive_) != 0) {
         const std::string reason = ArchiveError(archive_);
         zip_discard(archive_);
         archive_ = nullptr;
+        file_.reset();
         throw PackageError("cannot write " + target_.string() + ": " + reason);
     }
     archive_ = nullptr;
     try {
         file_->Commit(placement);
     } catch (const platform::TargetTaken&) {
+        file_.reset();
         throw;
     } catch (const platform::FileWriteError& error) {
+        file_.reset();
         throw PackageError(error.what());
     }
+}
+
+void WriteWithParts(const ZipReader& source, const std::filesystem::path& target,
+                    std::map<std::string, std::string> replaced) {
+    ZipWriter writer(target);
+    for (const std::string& name : source.EntryNames()) {
+        if (auto part = replaced.find(name); part != replaced.end()) {
+            writer.Add(name, std::move(part->second));
+        } else {
+            writer.CopyFrom(source, name);
+        }
+    }
+    writer.Commit();
 }
 
 }  // namespace tabrook::calcserver::package

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -74,5 +75,10 @@ class ZipWriter {
 
     void AddSource(const std::string& name, zip_source* source);
 };
+
+// Writes `target` as a copy of `source` with the parts of `replaced` in place of its own.
+// `target` may be the file `source` reads; it is replaced atomically.
+void WriteWithParts(const ZipReader& source, const std::filesystem::path& target,
+                    std::map<std::string, std::string> replaced);
 
 }  // namespace tabrook::calcserver::package

@@ -4,17 +4,12 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
-#include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-memory.h>
-#include <gsf/gsf-output.h>
 
-#include <algorithm>
-#include <array>
-#include <fstream>
 #include <string_view>
+#include <utility>
 
 #include "calcserver/vba/gsf_object.h"
+#include "calcserver/vba/storage_copy.h"
 #include "calcserver/vba/vba_error.h"
 
 namespace tabrook::calcserver::vba {
@@ -22,60 +17,6 @@ namespace {
 
 constexpr std::string_view kCurrentStorage = "_VBA_PROJECT_CUR";
 constexpr std::string_view kLegacyStorage = "_VBA_PROJECT";
-// Real projects nest two or three levels; anything far deeper is a malformed directory.
-constexpr int kMaxDepth = 32;
-constexpr std::size_t kChunk = 4096;
-
-// A signature covers the file it was made in; moved into another container it no longer
-// verifies, and a broken signature is worse than none.
-bool IsSignatureStream(std::string_view name) {
-    return name ==
-               "\x05"
-               "DigitalSignature" ||
-           name ==
-               "\x05"
-               "DigitalSignatureAgile" ||
-           name ==
-               "\x05"
-               "DigitalSignatureEx";
-}
-
-// Compound-file names compare without regard to letter case.
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return g_ascii_tolower(x) == g_ascii_tolower(y); });
-}
-
-bool IsCompoundFile(const std::filesystem::path& file) {
-    static constexpr std::array<unsigned char, 8> kMagic = {0xD0, 0xCF, 0x11, 0xE0,
-                                                            0xA1, 0xB1, 0x1A, 0xE1};
-    std::ifstream in(file, std::ios::binary);
-    std::array<char, 8> head{};
-    if (!in.read(head.data(), head.size())) {
-        return false;
-    }
-    return std::equal(head.begin(), head.end(), kMagic.begin(),
-                      [](char c, unsigned char m) { return static_cast<unsigned char>(c) == m; });
-}
-
-bool IsStorage(GsfInput* entry) {
-    return GSF_IS_INFILE(entry) && gsf_infile_num_children(GSF_INFILE(entry)) >= 0;
-}
-
-std::string EntryName(GsfInfile* storage, int index) {
-    const char* name = gsf_infile_name_by_index(storage, index);
-    return name != nullptr ? name : "";
-}
-
-GsfPtr<GsfInput> ChildByName(GsfInfile* storage, std::string_view name) {
-    const int count = gsf_infile_num_children(storage);
-    for (int i = 0; i < count; ++i) {
-        if (SameName(EntryName(storage, i), name)) {
-            return GsfPtr<GsfInput>(gsf_infile_child_by_index(storage, i));
-        }
-    }
-    return nullptr;
-}
 
 GsfPtr<GsfInput> RequireChild(GsfInfile* storage, std::string_view path, std::string_view name,
                               bool wantStorage) {
@@ -104,88 +45,6 @@ void CheckProjectShape(GsfInfile* project) {
         first != 1) {
         throw VbaError("the workbook's VBA project is damaged: its module directory is unreadable");
     }
-}
-
-void CopyStream(GsfInput* from, GsfOutput* to, const std::string& where) {
-    if (gsf_input_seek(from, 0, G_SEEK_SET)) {
-        throw VbaError("the workbook's VBA project is damaged: " + where + " cannot be read");
-    }
-    gsf_off_t remaining = gsf_input_size(from);
-    std::array<guint8, kChunk> buffer{};
-    while (remaining > 0) {
-        const auto count = static_cast<std::size_t>(
-            std::min<gsf_off_t>(remaining, static_cast<gsf_off_t>(buffer.size())));
-        if (gsf_input_read(from, count, buffer.data()) == nullptr) {
-            throw VbaError("the workbook's VBA project is damaged: " + where +
-                           " cannot be read to its end");
-        }
-        if (!gsf_output_write(to, count, buffer.data())) {
-            throw VbaError("cannot build the VBA project part: writing " + where + " failed");
-        }
-        remaining -= static_cast<gsf_off_t>(count);
-    }
-}
-
-void CopyChildren(GsfInfile* from, GsfOutfile* to, const std::string& path, int depth,
-                  SourceProject& result) {
-    if (depth > kMaxDepth) {
-        throw VbaError("the workbook's VBA project is damaged: its storages nest too deeply");
-    }
-    const int count = gsf_infile_num_children(from);
-    for (int i = 0; i < count; ++i) {
-        const std::string name = EntryName(from, i);
-        const std::string where = path + "/" + name;
-        GsfPtr<GsfInput> child(gsf_infile_child_by_index(from, i));
-        if (child == nullptr || name.empty()) {
-            throw VbaError("the workbook's VBA project is damaged: " + where + " cannot be opened");
-        }
-        const bool storage = IsStorage(child.get());
-        if (!storage && depth == 0 && IsSignatureStream(name)) {
-            result.droppedSignatures.push_back(name);
-            continue;
-        }
-        GsfPtr<GsfOutput> out(gsf_outfile_new_child(to, name.c_str(), storage));
-        if (out == nullptr) {
-            throw VbaError("cannot build the VBA project part: " + where + " cannot be created");
-        }
-        if (storage) {
-            guint8 classId[16] = {};
-            if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child.get()), classId)) {
-                gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(out.get()), classId);
-            }
-            CopyChildren(GSF_INFILE(child.get()), GSF_OUTFILE(out.get()), where, depth + 1, result);
-            ++result.storages;
-        } else {
-            CopyStream(child.get(), out.get(), where);
-            ++result.streams;
-        }
-        if (!gsf_output_close(out.get())) {
-            throw VbaError("cannot build the VBA project part: " + where + " cannot be closed");
-        }
-    }
-}
-
-void CopyProject(GsfInfile* project, SourceProject& result) {
-    GsfPtr<GsfOutput> memory(gsf_output_memory_new());
-    GsfPtr<GsfOutfile> root(gsf_outfile_msole_new(memory.get()));
-    if (root == nullptr) {
-        throw VbaError("cannot build the VBA project part");
-    }
-    CopyChildren(project, root.get(), std::string(kCurrentStorage), 0, result);
-    if (!gsf_output_close(GSF_OUTPUT(root.get()))) {
-        throw VbaError("cannot build the VBA project part: the compound file cannot be completed");
-    }
-    root.reset();
-    if (!gsf_output_is_closed(memory.get())) {
-        gsf_output_close(memory.get());
-    }
-    const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get()));
-    const gsf_off_t size = gsf_output_size(memory.get());
-    if (bytes == nullptr || size <= 0) {
-        throw VbaError("cannot build the VBA project part: the compound file came out empty");
-    }
-    result.compoundFile.assign(reinterpret_cast<const char*>(bytes),
-                               static_cast<std::size_t>(size));
 }
 
 }  // namespace
@@ -227,7 +86,12 @@ SourceProject ReadSourceProject(const std::filesystem::path& xls, bool copyProje
     result.kind = ProjectKind::Current;
     CheckProjectShape(GSF_INFILE(project.get()));
     if (copyProject) {
-        CopyProject(GSF_INFILE(project.get()), result);
+        StorageCopy copy = CopyStorage(GSF_INFILE(project.get()), std::string(kCurrentStorage),
+                                       {"VBA project", "VBA project part"}, true);
+        result.compoundFile = std::move(copy.compoundFile);
+        result.streams = copy.streams;
+        result.storages = copy.storages;
+        result.droppedSignatures = std::move(copy.droppedSignatures);
     }
     return result;
 }

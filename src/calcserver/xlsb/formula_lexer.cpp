@@ -1,6 +1,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
+#include <string_view>
 
 #include "calcserver/xlsb/cell_ref.h"
 #include "calcserver/xlsb/formula_syntax.h"
@@ -135,62 +137,67 @@ class Lexer {
     [[noreturn]] void Fail(const std::string& why) const { throw UnencodableFormula(why); }
 
     Token Next() {
-        Token t;
         if (pos_ >= text_.size()) {
-            return t;
+            return Token{};
         }
         const char c = text_[pos_];
-        const std::string_view rest = text_.substr(pos_);
-        if (c == '"') {
-            return String();
-        }
-        if (c == '#') {
-            for (const auto& error : kErrors) {
-                if (rest.starts_with(error.text)) {
-                    pos_ += error.text.size();
-                    t.kind = Tok::kError;
-                    t.code = error.code;
-                    return t;
-                }
-            }
-            Fail("unknown error constant");
-        }
-        if (c == '\'') {
-            return QuotedSheet();
-        }
-        if (c == '[') {
-            return ExternalSheet();
-        }
-        if (c == '{') {
-            Fail("an array constant");
-        }
-        if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
-            if (std::isdigit(static_cast<unsigned char>(c))) {
+        switch (c) {
+            case '"':
+                return String();
+            case '#':
+                return ErrorConstant();
+            case '\'':
+                return QuotedSheet();
+            case '[':
+                return ExternalSheet();
+            case '{':
+                Fail("an array constant");
+            case '$':
                 if (auto ref = TryRef(std::nullopt)) {
                     return *ref;
                 }
-            }
-            return Number();
+                Fail("a malformed reference");
+            default:
+                break;
         }
-        if (c == '$') {
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            // "1:3" is a range of rows, "1.5" a number.
             if (auto ref = TryRef(std::nullopt)) {
                 return *ref;
             }
-            Fail("a malformed reference");
+            return Number();
         }
-        if (IsIdentChar(c)) {
-            return Word();
+        if (c == '.') {
+            return Number();
         }
-        static constexpr std::string_view kTwo[] = {"<=", ">=", "<>"};
-        for (auto op : kTwo) {
-            if (rest.starts_with(op)) {
-                pos_ += 2;
-                t.kind = Tok::kOp;
-                t.text = op;
+        return IsIdentChar(c) ? Word() : Operator();
+    }
+
+    Token ErrorConstant() {
+        const std::string_view rest = text_.substr(pos_);
+        for (const auto& error : kErrors) {
+            if (rest.starts_with(error.text)) {
+                pos_ += error.text.size();
+                Token t;
+                t.kind = Tok::kError;
+                t.code = error.code;
                 return t;
             }
         }
-        ++pos_;
+        Fail("unknown error constant");
+    }
+
+    Token Operator() {
+        Token t;
+        for (const std::string_view two : {"<=", ">=", "<>"}) {
+            if (text_.substr(pos_).starts_with(two)) {
+                pos_ += 2;
+                t.kind = Tok::kOp;
+                t.text = two;
+                return t;
+            }
+        }
+        const char c = text_[pos_++];
         t.text = std::string(1, c);
         switch (c) {
             case '+':

@@ -66,6 +66,12 @@ inline constexpr std::uint16_t kWsFmtInfo = 0x01E5;
 inline constexpr std::uint16_t kHLink = 0x01EE;
 inline constexpr std::uint16_t kDrawing = 0x0226;
 inline constexpr std::uint16_t kLegacyDrawing = 0x0227;
+inline constexpr std::uint16_t kBeginOleObjects = 0x027E;
+inline constexpr std::uint16_t kOleObject = 0x027F;
+inline constexpr std::uint16_t kEndOleObjects = 0x0280;
+inline constexpr std::uint16_t kBeginActiveXControls = 0x0283;
+inline constexpr std::uint16_t kActiveX = 0x0284;
+inline constexpr std::uint16_t kEndActiveXControls = 0x0285;
 
 // Styles.
 inline constexpr std::uint16_t kFont = 0x002B;

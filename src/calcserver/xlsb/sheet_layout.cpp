@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <pugixml.hpp>
+#include <set>
 
 #include "calcserver/xlsb/ooxml_text.h"
 #include "calcserver/xlsb/record_ids.h"
@@ -170,6 +171,30 @@ void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
     }
 }
 
+// ActiveX controls, each drawn by its shape in the legacy drawing; its state is the part
+// its relationship names. A repeated shape id (an alternate form of the same control) is
+// left out.
+void WriteControls(RecordSink& sink, const std::vector<AttrMap>& controls) {
+    std::set<std::uint32_t> written;
+    for (const AttrMap& control : controls) {
+        const auto shapeId = static_cast<std::uint32_t>(
+            std::strtoul(Str(Get(control, "shapeId")).c_str(), nullptr, 10));
+        if (shapeId == 0 || !written.insert(shapeId).second) {
+            continue;
+        }
+        if (written.size() == 1) {
+            sink.Write(rec::kBeginActiveXControls);
+        }
+        sink.Write(rec::kActiveX, Body()
+                                      .U32(shapeId)
+                                      .NullableWideString(Str(Get(control, "id")))
+                                      .WideString(Str(Get(control, "name"))));
+    }
+    if (!written.empty()) {
+        sink.Write(rec::kEndActiveXControls);
+    }
+}
+
 }  // namespace
 
 std::string Str(const char* text) {
@@ -272,6 +297,42 @@ double WriteSheetHead(RecordSink& sink, SheetHead& head) {
     return default_row_height;
 }
 
+namespace {
+
+// Embedded objects, each drawn by its shape in the legacy drawing; the object's data is the
+// part its relationship names. One shape has one object: a repeated id (an alternate
+// form of the same object) is left out.
+void WriteOleObjects(RecordSink& sink, const std::vector<AttrMap>& objects) {
+    constexpr std::uint32_t kAspectContent = 1;
+    constexpr std::uint32_t kAspectIcon = 4;
+    std::set<std::uint32_t> written;
+    for (const AttrMap& object : objects) {
+        const std::uint32_t shapeId = static_cast<std::uint32_t>(
+            std::strtoul(Str(Get(object, "shapeId")).c_str(), nullptr, 10));
+        if (shapeId == 0 || !written.insert(shapeId).second) {
+            continue;
+        }
+        if (written.size() == 1) {
+            sink.Write(rec::kBeginOleObjects);
+        }
+        const char* progId = Get(object, "progId");
+        Body body;
+        body.U32(Str(Get(object, "dvAspect")) == "DVASPECT_ICON" ? kAspectIcon : kAspectContent)
+            .U32(0)  // no update: the object is embedded, not linked
+            .U32(shapeId)
+            .U32(0)
+            .NullableWideString(progId != nullptr ? std::optional<std::string>(progId)
+                                                  : std::nullopt)
+            .NullableWideString(Str(Get(object, "id")));
+        sink.Write(rec::kOleObject, body);
+    }
+    if (!written.empty()) {
+        sink.Write(rec::kEndOleObjects);
+    }
+}
+
+}  // namespace
+
 void WriteSheetTail(RecordSink& sink, const SheetTail& tail) {
     WriteProtection(sink, tail.protection);
     if (!tail.merges.empty()) {
@@ -305,6 +366,8 @@ void WriteSheetTail(RecordSink& sink, const SheetTail& tail) {
     if (!tail.legacy_drawing.empty()) {
         sink.Write(rec::kLegacyDrawing, Body().WideString(tail.legacy_drawing));
     }
+    WriteOleObjects(sink, tail.ole_objects);
+    WriteControls(sink, tail.controls);
 }
 
 }  // namespace tabrook::calcserver::xlsb

@@ -50,6 +50,8 @@ struct SheetTail {
     std::map<std::string, std::string> header_footer_texts;
     std::string drawing;
     std::string legacy_drawing;
+    std::vector<AttrMap> ole_objects;  // embedded objects: progId, shapeId, relationship id
+    std::vector<AttrMap> controls;     // ActiveX controls: shapeId, relationship id, name
 };
 
 // From BrtBeginSheet to the column widths; returns the default row height in points.

@@ -137,6 +137,15 @@ class Handler : public SaxHandler {
             tail_.drawing = Str(a.Get("id"));
         } else if (name == "legacyDrawing") {
             tail_.legacy_drawing = Str(a.Get("id"));
+        } else if (name == "AlternateContent") {
+            ++alternate_depth_;
+        } else if (name == "control" && alternate_depth_ == 0 && a.Get("id") != nullptr &&
+                   a.Get("shapeId") != nullptr) {
+            // Controls in a compatibility block are form controls of a later version; only
+            // the plain list holds ActiveX controls.
+            tail_.controls.push_back(Keep(a, {"shapeId", "id", "name"}));
+        } else if (name == "oleObject" && a.Get("id") != nullptr) {
+            tail_.ole_objects.push_back(Keep(a, {"progId", "shapeId", "id", "dvAspect"}));
         }
     }
 
@@ -149,6 +158,8 @@ class Handler : public SaxHandler {
             in_header_footer_ = false;
         } else if (in_header_footer_) {
             collect_ = nullptr;
+        } else if (name == "AlternateContent" && alternate_depth_ > 0) {
+            --alternate_depth_;
         } else if (name == "sheetData") {
             sink_.Write(rec::kEndSheetData);
             data_done_ = true;
@@ -430,6 +441,7 @@ class Handler : public SaxHandler {
     double default_row_height_ = 15.0;
     SheetTail tail_;
     bool in_header_footer_ = false;
+    int alternate_depth_ = 0;
 
     std::int32_t row_ = -1;
     std::int32_t next_col_ = 0;

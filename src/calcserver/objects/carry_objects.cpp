@@ -1,0 +1,860 @@
+#include "calcserver/objects/carry_objects.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <pugixml.hpp>
+#include <set>
+#include <string_view>
+
+#include "calcserver/biff/biff_workbook.h"
+#include "calcserver/biff/compound_stream.h"
+#include "calcserver/cellexact/package_parts.h"
+#include "calcserver/objects/embedded_storages.h"
+#include "calcserver/objects/form_control_anchors.h"
+#include "calcserver/objects/sheet_geometry.h"
+#include "calcserver/objects/source_objects.h"
+#include "calcserver/package/content_types.h"
+#include "calcserver/package/package_xml.h"
+#include "calcserver/package/part_names.h"
+#include "calcserver/package/relationships.h"
+#include "calcserver/package/xml_names.h"
+#include "calcserver/package/zip_package.h"
+#include "calcserver/vba/storage_copy.h"
+#include "calcserver/vba/vba_error.h"
+
+namespace tabrook::calcserver::objects {
+namespace {
+
+namespace fs = std::filesystem;
+using package::AttributeNamed;
+using package::ChildNamed;
+using package::LocalName;
+
+constexpr std::string_view kRelationshipsNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr std::string_view kOleObjectRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/oleObject";
+constexpr std::string_view kVmlDrawingRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing";
+constexpr std::string_view kImageRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
+constexpr std::string_view kOleObjectType =
+    "application/vnd.openxmlformats-officedocument.oleObject";
+constexpr std::string_view kVmlType = "application/vnd.openxmlformats-officedocument.vmlDrawing";
+constexpr std::string_view kDrawingRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/drawing";
+constexpr std::string_view kDrawingType =
+    "application/vnd.openxmlformats-officedocument.drawing+xml";
+constexpr std::string_view kSpreadsheetDrawingNs =
+    "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
+constexpr std::string_view kDrawingMainNs = "http://schemas.openxmlformats.org/drawingml/2006/main";
+constexpr std::string_view kControlRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/control";
+constexpr std::string_view kControlBinaryRel =
+    "http://schemas.microsoft.com/office/2006/relationships/activeXControlBinary";
+constexpr std::string_view kControlType = "application/vnd.ms-office.activeX+xml";
+constexpr std::string_view kControlBinaryType = "application/vnd.ms-office.activeX";
+constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
+// The first id Excel gives a shape of a sheet's legacy drawing.
+constexpr unsigned kFirstShapeId = 1025;
+
+// The parts of a package as read, with the ones this step replaces or adds.
+class PackageEdit {
+  public:
+    explicit PackageEdit(const package::ZipReader& zip) : zip_(zip) {}
+
+    bool Has(const std::string& name) const { return edited_.count(name) != 0 || zip_.Has(name); }
+    std::string Read(const std::string& name) const {
+        const auto found = edited_.find(name);
+        if (found != edited_.end()) {
+            return found->second;
+        }
+        return zip_.Has(name) ? zip_.Read(name) : std::string();
+    }
+    void Put(const std::string& name, std::string content) { edited_[name] = std::move(content); }
+    bool Changed() const { return !edited_.empty(); }
+
+    // "xl/embeddings/oleObject3.bin": the first such name no part has.
+    std::string FreeName(const std::string& stem, const std::string& extension) const {
+        for (unsigned n = 1;; ++n) {
+            std::string name = stem + std::to_string(n) + extension;
+            if (!Has(name)) {
+                return name;
+            }
+        }
+    }
+
+    void Write(const fs::path& target) const {
+        package::ZipWriter writer(target);
+        for (const std::string& name : zip_.EntryNames()) {
+            const auto found = edited_.find(name);
+            if (found == edited_.end()) {
+                writer.CopyFrom(zip_, name);
+            }
+        }
+        for (const auto& [name, content] : edited_) {
+            writer.Add(name, content);
+        }
+        writer.Commit();
+    }
+
+  private:
+    const package::ZipReader& zip_;
+    std::map<std::string, std::string> edited_;
+};
+
+// A target for a relationship of `from` to `to`, relative to `from`'s folder.
+std::string RelativeTarget(std::string_view from, std::string_view to) {
+    std::string_view folder = from.substr(0, from.rfind('/') + 1);
+    std::string up;
+    while (!folder.empty() && to.substr(0, folder.size()) != folder) {
+        folder.remove_suffix(1);
+        folder = folder.substr(0, folder.rfind('/') + 1);
+        up += "../";
+    }
+    return up + std::string(to.substr(folder.size()));
+}
+
+// The prefix the element's document binds to the namespace, declaring "r" on the root when
+// none is bound.
+std::string PrefixOf(pugi::xml_node root, std::string_view ns, const char* fallback) {
+    for (const pugi::xml_attribute attribute : root.attributes()) {
+        const std::string_view name = attribute.name();
+        if (name.substr(0, 6) == "xmlns:" && attribute.value() == ns) {
+            return std::string(name.substr(6));
+        }
+    }
+    root.append_attribute((std::string("xmlns:") + fallback).c_str()) = std::string(ns).c_str();
+    return fallback;
+}
+
+// A new child of the worksheet, put before the first of `followers` the schema orders
+// after it.
+pugi::xml_node InsertInOrder(pugi::xml_node root, std::string_view local,
+                             std::initializer_list<std::string_view> followers) {
+    const std::string name = package::WithPrefixOf(root, local);
+    for (pugi::xml_node child : root.children()) {
+        for (const std::string_view follower : followers) {
+            if (LocalName(child) == follower) {
+                return root.insert_child_before(name.c_str(), child);
+            }
+        }
+    }
+    return root.append_child(name.c_str());
+}
+
+std::string Points(double pixels) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2fpt", pixels * 0.75);
+    return text;
+}
+
+const char* ExtensionOf(PictureKind kind) {
+    switch (kind) {
+        case PictureKind::Emf:
+            return ".emf";
+        case PictureKind::Png:
+            return ".png";
+        case PictureKind::Jpeg:
+            return ".jpeg";
+        case PictureKind::Unsupported:
+            break;
+    }
+    return "";
+}
+
+const char* ContentTypeOf(PictureKind kind) {
+    switch (kind) {
+        case PictureKind::Emf:
+            return "image/x-emf";
+        case PictureKind::Png:
+            return "image/png";
+        case PictureKind::Jpeg:
+            return "image/jpeg";
+        case PictureKind::Unsupported:
+            break;
+    }
+    return "";
+}
+
+// Where a sheet's legacy drawing adds its objects, and what it holds already.
+struct LegacyDrawing {
+    std::string part;
+    pugi::xml_document document;
+    std::vector<package::Relationship> relationships;
+    unsigned nextShapeId = kFirstShapeId;
+};
+
+constexpr const char* kEmptyVml =
+    "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+    "xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
+    "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"/>";
+
+// The highest shape number "_x0000_sNNNN" that a text names.
+unsigned HighestShapeNumber(std::string_view text) {
+    unsigned highest = 0;
+    constexpr std::string_view kMark = "_x0000_s";
+    for (auto at = text.find(kMark); at != std::string_view::npos; at = text.find(kMark, at + 1)) {
+        unsigned number = 0;
+        for (std::size_t i = at + kMark.size();
+             i < text.size() && i < at + kMark.size() + 9 && text[i] >= '0' && text[i] <= '9';
+             ++i) {
+            number = number * 10 + static_cast<unsigned>(text[i] - '0');
+        }
+        highest = std::max(highest, number);
+    }
+    return highest;
+}
+
+void EnsureShapeType(pugi::xml_node root) {
+    for (const pugi::xml_node child : root.children()) {
+        if (LocalName(child) == "shapetype" &&
+            std::string_view(child.attribute("id").value()) == "_x0000_t75") {
+            return;
+        }
+    }
+    pugi::xml_node type = root.prepend_child("v:shapetype");
+    type.append_attribute("id") = "_x0000_t75";
+    type.append_attribute("coordsize") = "21600,21600";
+    type.append_attribute("o:spt") = "75";
+    type.append_attribute("o:preferrelative") = "t";
+    type.append_attribute("path") = "m,l,21600r21600,l21600,xe";
+    type.append_attribute("filled") = "f";
+    type.append_attribute("stroked") = "f";
+    pugi::xml_node path = type.append_child("v:path");
+    path.append_attribute("o:extrusionok") = "f";
+    path.append_attribute("o:connecttype") = "rect";
+    pugi::xml_node lock = type.append_child("o:lock");
+    lock.append_attribute("v:ext") = "edit";
+    lock.append_attribute("aspectratio") = "t";
+}
+
+void EnsureVmlNamespaces(pugi::xml_node root) {
+    const std::pair<const char*, const char*> spaces[] = {
+        {"xmlns:v", "urn:schemas-microsoft-com:vml"},
+        {"xmlns:o", "urn:schemas-microsoft-com:office:office"},
+        {"xmlns:x", "urn:schemas-microsoft-com:office:excel"}};
+    for (const auto& [name, value] : spaces) {
+        if (!root.attribute(name)) {
+            root.append_attribute(name) = value;
+        }
+    }
+}
+
+// The object's frame in the legacy drawing: the preview picture, placed by cell.
+void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& box,
+                       const CellAnchor& anchor, const std::string& pictureId) {
+    const std::string id = "_x0000_s" + std::to_string(shapeId);
+    pugi::xml_node shape = root.append_child("v:shape");
+    shape.append_attribute("id") = id.c_str();
+    shape.append_attribute("type") = "#_x0000_t75";
+    const std::string style = "position:absolute;margin-left:" + Points(box.left) +
+                              ";margin-top:" + Points(box.top) + ";width:" + Points(box.width) +
+                              ";height:" + Points(box.height) + ";z-index:1";
+    shape.append_attribute("style") = style.c_str();
+    shape.append_attribute("filled") = "t";
+    shape.append_attribute("fillcolor") = "window [65]";
+    shape.append_attribute("stroked") = "t";
+    shape.append_attribute("strokecolor") = "windowText [64]";
+    shape.append_attribute("o:insetmode") = "auto";
+    if (!pictureId.empty()) {
+        pugi::xml_node image = shape.append_child("v:imagedata");
+        image.append_attribute("o:relid") = pictureId.c_str();
+        image.append_attribute("o:title") = "";
+    }
+    pugi::xml_node data = shape.append_child("x:ClientData");
+    data.append_attribute("ObjectType") = "Pict";
+    data.append_child("x:SizeWithCells");
+    const std::string cells =
+        std::to_string(anchor.firstColumn) + ", " + std::to_string(box.firstColumnOffset) + ", " +
+        std::to_string(anchor.firstRow) + ", " + std::to_string(box.firstRowOffset) + ", " +
+        std::to_string(anchor.lastColumn) + ", " + std::to_string(box.lastColumnOffset) + ", " +
+        std::to_string(anchor.lastRow) + ", " + std::to_string(box.lastRowOffset);
+    data.append_child("x:Anchor").text() = cells.c_str();
+    data.append_child("x:CF").text() = "Pict";
+    data.append_child("x:AutoPict");
+}
+
+// A sheet's drawing part, where the object gets an anchor of its own.
+struct DrawingPart {
+    std::string part;
+    pugi::xml_document document;
+    std::vector<package::Relationship> relationships;
+};
+
+constexpr const char* kEmptyDrawing =
+    "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"/>";
+
+constexpr long kEmuPerPixel = 9525;
+
+void AppendCell(pugi::xml_node parent, const std::string& xdr, const char* name,
+                std::uint16_t column, int columnOffset, std::uint16_t row, int rowOffset) {
+    pugi::xml_node cell = parent.append_child((xdr + name).c_str());
+    cell.append_child((xdr + "col").c_str()).text() = column;
+    cell.append_child((xdr + "colOff").c_str()).text() =
+        static_cast<long long>(columnOffset) * kEmuPerPixel;
+    cell.append_child((xdr + "row").c_str()).text() = row;
+    cell.append_child((xdr + "rowOff").c_str()).text() =
+        static_cast<long long>(rowOffset) * kEmuPerPixel;
+}
+
+// The object as a frame of the drawing. The frame names the embedding the way presentation
+// drawings do, which LibreOffice reads as an OLE object and Excel does not; so it stands in
+// a choice that requires a PowerPoint namespace: Excel takes the empty fallback and shows
+// the object through the legacy drawing and the sheet's oleObject element.
+void AppendObjectFrame(pugi::xml_node root, unsigned shapeId, const PixelBox& box,
+                       const CellAnchor& anchor, const std::string& progId,
+                       const std::string& embeddingId) {
+    const std::string xdr = PrefixOf(root, kSpreadsheetDrawingNs, "xdr") + ":";
+    const std::string a = PrefixOf(root, kDrawingMainNs, "a") + ":";
+    const std::string r = PrefixOf(root, kRelationshipsNs, "r");
+    pugi::xml_node alternate = root.append_child("mc:AlternateContent");
+    alternate.append_attribute("xmlns:mc") =
+        "http://schemas.openxmlformats.org/markup-compatibility/2006";
+    pugi::xml_node choice = alternate.append_child("mc:Choice");
+    choice.append_attribute("xmlns:p14") =
+        "http://schemas.microsoft.com/office/powerpoint/2010/main";
+    choice.append_attribute("Requires") = "p14";
+    alternate.append_child("mc:Fallback");
+
+    pugi::xml_node cells = choice.append_child((xdr + "twoCellAnchor").c_str());
+    cells.append_attribute("editAs") = "oneCell";
+    AppendCell(cells, xdr, "from", anchor.firstColumn, box.firstColumnOffset, anchor.firstRow,
+               box.firstRowOffset);
+    AppendCell(cells, xdr, "to", anchor.lastColumn, box.lastColumnOffset, anchor.lastRow,
+               box.lastRowOffset);
+    pugi::xml_node frame = cells.append_child((xdr + "graphicFrame").c_str());
+    frame.append_attribute("macro") = "";
+    pugi::xml_node properties = frame.append_child((xdr + "nvGraphicFramePr").c_str());
+    pugi::xml_node names = properties.append_child((xdr + "cNvPr").c_str());
+    names.append_attribute("id") = shapeId;
+    names.append_attribute("name") = ("Object " + std::to_string(shapeId)).c_str();
+    properties.append_child((xdr + "cNvGraphicFramePr").c_str());
+    pugi::xml_node transform = frame.append_child((xdr + "xfrm").c_str());
+    pugi::xml_node offset = transform.append_child((a + "off").c_str());
+    offset.append_attribute("x") = static_cast<long long>(box.left * kEmuPerPixel);
+    offset.append_attribute("y") = static_cast<long long>(box.top * kEmuPerPixel);
+    pugi::xml_node extent = transform.append_child((a + "ext").c_str());
+    extent.append_attribute("cx") = static_cast<long long>(box.width * kEmuPerPixel);
+    extent.append_attribute("cy") = static_cast<long long>(box.height * kEmuPerPixel);
+    pugi::xml_node data =
+        frame.append_child((a + "graphic").c_str()).append_child((a + "graphicData").c_str());
+    data.append_attribute("uri") = "http://schemas.openxmlformats.org/presentationml/2006/ole";
+    pugi::xml_node object = data.append_child("p:oleObj");
+    object.append_attribute("xmlns:p") =
+        "http://schemas.openxmlformats.org/presentationml/2006/main";
+    if (!progId.empty()) {
+        object.append_attribute("progId") = progId.c_str();
+    }
+    object.append_attribute((r + ":id").c_str()) = embeddingId.c_str();
+    object.append_child("p:embed");
+    cells.append_child((xdr + "clientData").c_str());
+}
+
+// "{8BD21D40-EC42-11CE-9E0D-00AA006002F3}" from the 16 bytes of a class id as stored.
+std::string ClassIdText(std::string_view bytes) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    char text[40];
+    std::snprintf(text, sizeof text,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", byte(3),
+                  byte(2), byte(1), byte(0), byte(5), byte(4), byte(7), byte(6), byte(8), byte(9),
+                  byte(10), byte(11), byte(12), byte(13), byte(14), byte(15));
+    return text;
+}
+
+// The control part: its class and, in the binary part it relates, the class id followed by
+// the control's persisted data, as the control stream holds them.
+std::string ControlXml(const std::string& classId) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+           "<ax:ocx xmlns:ax=\"http://schemas.microsoft.com/office/2006/activeX\" "
+           "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+           "ax:classid=\"" +
+           classId + "\" ax:persistence=\"persistStreamInit\" r:id=\"rId1\"/>";
+}
+
+// The part a child element of the worksheet ("drawing", "legacyDrawing") relates, as a zip
+// entry name; empty when the sheet has no such element or relationship.
+std::string RelatedPart(pugi::xml_node root, const std::string& sheetPart,
+                        const std::vector<package::Relationship>& relationships,
+                        std::string_view element) {
+    const pugi::xml_node child = ChildNamed(root, element);
+    const std::string id = AttributeNamed(child, "id").value();
+    for (const auto& relationship : relationships) {
+        if (child && relationship.id == id && !relationship.external) {
+            return package::ResolvePartTarget(sheetPart, relationship.target);
+        }
+    }
+    return {};
+}
+
+// Where an object lies: by its own cells, or within its group's; nothing when the source
+// placed it neither way.
+std::optional<PixelBox> Locate(const std::optional<CellAnchor>& anchor,
+                               const std::optional<GroupedAnchor>& grouped,
+                               const SheetGeometry& geometry, CellAnchor& cells) {
+    if (anchor) {
+        cells = *anchor;
+        return geometry.Place(*anchor);
+    }
+    if (grouped) {
+        return geometry.PlaceGrouped(*grouped, cells);
+    }
+    return std::nullopt;
+}
+
+class ObjectCarrier {
+  public:
+    ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
+                  std::map<std::uint32_t, EmbeddedStorage>& storages, std::string controlStream,
+                  ObjectsReport& report)
+        : edit_(zip),
+          source_(source),
+          storages_(storages),
+          controlStream_(std::move(controlStream)),
+          report_(report),
+          types_(package::ParseContentTypes(zip.Read(std::string(kContentTypesPart)))) {}
+
+    void Sheet(const std::string& sheetName, const std::string& sheetPart,
+               const SheetObjects& sheet) {
+        const std::vector<EmbeddedObject>& objects = sheet.embedded;
+        pugi::xml_document worksheet;
+        package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
+        pugi::xml_node root = worksheet.document_element();
+        const std::string relsPart = package::RelationshipsPartOf(sheetPart);
+        std::vector<package::Relationship> relationships =
+            edit_.Has(relsPart) ? package::ParseRelationships(edit_.Read(relsPart))
+                                : std::vector<package::Relationship>{};
+        const std::string r = PrefixOf(root, kRelationshipsNs, "r");
+        LegacyDrawing drawing = OpenLegacyDrawing(root, sheetPart, relationships, r);
+        // Only embedded objects get a frame in the drawing part.
+        std::optional<DrawingPart> frames;
+        if (!objects.empty()) {
+            frames.emplace(OpenDrawing(root, sheetPart, relationships, r));
+            // Shape numbers are unique within the sheet: above any its drawings use already.
+            for (const pugi::xpath_node node : frames->document.select_nodes("//*[@id]")) {
+                if (LocalName(node.node()) == "cNvPr") {
+                    drawing.nextShapeId =
+                        std::max(drawing.nextShapeId, node.node().attribute("id").as_uint() + 1);
+                }
+            }
+        }
+        const unsigned firstShapeId = drawing.nextShapeId;
+        const SheetGeometry geometry(worksheet);
+
+        pugi::xml_node list = ChildNamed(root, "oleObjects");
+        for (const EmbeddedObject& object : objects) {
+            const auto storage = storages_.find(object.storageId);
+            const std::string what = "the embedded object " + StorageName(object.storageId) +
+                                     " on sheet '" + sheetName + "'";
+            if (storage == storages_.end()) {
+                report_.notes.push_back(what + " is missing from the workbook's file");
+                continue;
+            }
+            CellAnchor cells;
+            const std::optional<PixelBox> placed =
+                Locate(object.anchor, object.grouped, geometry, cells);
+            if (!placed) {
+                report_.notes.push_back(what + " has no placement and was left out");
+                continue;
+            }
+            // The storage's own identifier; else the record's class name when it is one.
+            const std::string progId =
+                !storage->second.progId.empty() ? storage->second.progId
+                : IsProgId(object.className) && object.className.find('.') != std::string::npos
+                    ? object.className
+                    : std::string();
+            const std::string embedding = edit_.FreeName("xl/embeddings/oleObject", ".bin");
+            edit_.Put(embedding, storage->second.compoundFile);
+            types_.overrides[embedding] = kOleObjectType;
+            const std::string objectId = package::AddRelationship(
+                relationships, kOleObjectRel, RelativeTarget(sheetPart, embedding));
+            const std::string pictureId = AddPreview(object.previewPicture, drawing);
+            const unsigned shapeId = drawing.nextShapeId++;
+            const PixelBox box = *placed;
+            AppendObjectShape(drawing.document.document_element(), shapeId, box, cells, pictureId);
+            AppendObjectFrame(frames->document.document_element(), shapeId, box, cells, progId,
+                              package::AddRelationship(frames->relationships, kOleObjectRel,
+                                                       RelativeTarget(frames->part, embedding)));
+            if (!list) {
+                list = InsertInOrder(
+                    root, "oleObjects",
+                    {"controls", "AlternateContent", "webPublishItems", "tableParts", "extLst"});
+            }
+            pugi::xml_node element =
+                list.append_child(package::WithPrefixOf(root, "oleObject").c_str());
+            if (!progId.empty()) {
+                element.append_attribute("progId") = progId.c_str();
+            }
+            element.append_attribute("shapeId") = shapeId;
+            element.append_attribute((r + ":id").c_str()) = objectId.c_str();
+            ++report_.embeddedCarried;
+        }
+        AddControls(sheetName, sheetPart, sheet.controls, root, relationships, r, geometry,
+                    drawing);
+        if (drawing.nextShapeId == firstShapeId) {
+            return;  // nothing was added to this sheet
+        }
+        edit_.Put(sheetPart, package::SavePart(worksheet));
+        edit_.Put(relsPart, package::WriteRelationships(relationships));
+        edit_.Put(drawing.part, package::SavePart(drawing.document));
+        if (!drawing.relationships.empty()) {
+            edit_.Put(package::RelationshipsPartOf(drawing.part),
+                      package::WriteRelationships(drawing.relationships));
+        }
+        if (frames) {
+            edit_.Put(frames->part, package::SavePart(frames->document));
+            edit_.Put(package::RelationshipsPartOf(frames->part),
+                      package::WriteRelationships(frames->relationships));
+        }
+    }
+
+    void Finish(const fs::path& target) {
+        if (!edit_.Changed()) {
+            return;
+        }
+        edit_.Put(std::string(kContentTypesPart), package::WriteContentTypes(types_));
+        edit_.Write(target);
+    }
+
+    bool Changed() const { return edit_.Changed(); }
+
+    // The office's form controls get the placement their legacy drawing gives them.
+    void PlaceFormControlsOf(const std::string& sheetPart) {
+        const std::string text = edit_.Read(sheetPart);
+        if (text.find("controlPr") == std::string::npos) {
+            return;
+        }
+        pugi::xml_document worksheet;
+        package::LoadPart(worksheet, text, sheetPart);
+        const pugi::xml_node root = worksheet.document_element();
+        const std::string relsPart = package::RelationshipsPartOf(sheetPart);
+        if (!edit_.Has(relsPart)) {
+            return;
+        }
+        const auto relationships = package::ParseRelationships(edit_.Read(relsPart));
+        const std::string vmlPart = RelatedPart(root, sheetPart, relationships, "legacyDrawing");
+        if (vmlPart.empty() || !edit_.Has(vmlPart)) {
+            return;
+        }
+        pugi::xml_document vml;
+        package::LoadPart(vml, edit_.Read(vmlPart), vmlPart);
+        const std::string drawingPart = RelatedPart(root, sheetPart, relationships, "drawing");
+        pugi::xml_document drawing;
+        if (!drawingPart.empty() && edit_.Has(drawingPart)) {
+            package::LoadPart(drawing, edit_.Read(drawingPart), drawingPart);
+        }
+        const std::size_t placed =
+            PlaceFormControls(root, vml.document_element(), drawing.document_element());
+        if (placed == 0) {
+            return;
+        }
+        edit_.Put(sheetPart, package::SavePart(worksheet));
+        if (drawing.document_element()) {
+            edit_.Put(drawingPart, package::SavePart(drawing));
+        }
+        report_.formControlsPlaced += placed;
+    }
+
+  private:
+    // ActiveX controls: each a control part with its binary part, a shape in the legacy
+    // drawing and a control element of the sheet.
+    void AddControls(const std::string& sheetName, const std::string& sheetPart,
+                     const std::vector<ControlObject>& controls, pugi::xml_node root,
+                     std::vector<package::Relationship>& relationships, const std::string& r,
+                     const SheetGeometry& geometry, LegacyDrawing& drawing) {
+        pugi::xml_node list = ChildNamed(root, "controls");
+        // The office writes form controls in a compatibility block of controls; a second
+        // list beside it would break the sheet.
+        const bool formControls = root.select_node(
+                                      "./*[local-name()='AlternateContent']"
+                                      "//*[local-name()='controls']") != nullptr;
+        for (const ControlObject& control : controls) {
+            const std::string what =
+                "the ActiveX control " +
+                (control.name.empty() ? std::string() : "'" + control.name + "' ") + "on sheet '" +
+                sheetName + "'";
+            constexpr std::size_t kClassIdSize = 16;
+            if (control.streamSize < kClassIdSize || control.streamOffset > controlStream_.size() ||
+                control.streamSize > controlStream_.size() - control.streamOffset) {
+                report_.notes.push_back(what + " has no data in the workbook's control stream");
+                continue;
+            }
+            CellAnchor cells;
+            const std::optional<PixelBox> placed =
+                Locate(control.anchor, control.grouped, geometry, cells);
+            if (!placed) {
+                report_.notes.push_back(what + " has no placement and was left out");
+                continue;
+            }
+            if (formControls) {
+                report_.notes.push_back(what +
+                                        " cannot be placed beside the sheet's form controls");
+                continue;
+            }
+            const std::string data =
+                controlStream_.substr(control.streamOffset, control.streamSize);
+            const std::string part = edit_.FreeName("xl/activeX/activeX", ".xml");
+            const std::string binary = part.substr(0, part.size() - 4) + ".bin";
+            edit_.Put(part, ControlXml(ClassIdText(data)));
+            edit_.Put(binary, data);
+            edit_.Put(package::RelationshipsPartOf(part),
+                      package::WriteRelationships({{"rId1", std::string(kControlBinaryRel),
+                                                    RelativeTarget(part, binary), false}}));
+            types_.overrides[part] = kControlType;
+            types_.overrides[binary] = kControlBinaryType;
+            const std::string id = package::AddRelationship(relationships, kControlRel,
+                                                            RelativeTarget(sheetPart, part));
+            const unsigned shapeId = drawing.nextShapeId++;
+            AppendObjectShape(drawing.document.document_element(), shapeId, *placed, cells,
+                              AddPreview(control.previewPicture, drawing));
+            if (!list) {
+                list = InsertInOrder(root, "controls", {"webPublishItems", "tableParts", "extLst"});
+            }
+            pugi::xml_node element =
+                list.append_child(package::WithPrefixOf(root, "control").c_str());
+            element.append_attribute("shapeId") = shapeId;
+            element.append_attribute((r + ":id").c_str()) = id.c_str();
+            if (!control.name.empty()) {
+                element.append_attribute("name") = control.name.c_str();
+            }
+            ++report_.controlsCarried;
+        }
+    }
+
+    LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
+                                    std::vector<package::Relationship>& relationships,
+                                    const std::string& r) {
+        LegacyDrawing drawing;
+        const pugi::xml_node legacy = ChildNamed(root, "legacyDrawing");
+        drawing.part = RelatedPart(root, sheetPart, relationships, "legacyDrawing");
+        std::string text;
+        if (!drawing.part.empty() && edit_.Has(drawing.part)) {
+            text = edit_.Read(drawing.part);
+        } else {
+            drawing.part = edit_.FreeName("xl/drawings/vmlDrawing", ".vml");
+            text = kEmptyVml;
+            const std::string id = package::AddRelationship(
+                relationships, kVmlDrawingRel, RelativeTarget(sheetPart, drawing.part));
+            pugi::xml_node element = legacy;
+            if (!element) {
+                element = InsertInOrder(
+                    root, "legacyDrawing",
+                    {"legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
+                     "AlternateContent", "webPublishItems", "tableParts", "extLst"});
+            }
+            element.remove_attribute(AttributeNamed(element, "id"));
+            element.append_attribute((r + ":id").c_str()) = id.c_str();
+            if (types_.TypeOf(drawing.part).empty()) {
+                types_.defaults["vml"] = kVmlType;
+            }
+        }
+        package::LoadPart(drawing.document, text, drawing.part);
+        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
+        if (edit_.Has(relsPart)) {
+            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
+        }
+        drawing.nextShapeId = std::max(
+            {kFirstShapeId, HighestShapeNumber(text) + 1, HighestShapeIdAttribute(root) + 1});
+        pugi::xml_node vml = drawing.document.document_element();
+        EnsureVmlNamespaces(vml);
+        EnsureShapeType(vml);
+        return drawing;
+    }
+
+    DrawingPart OpenDrawing(pugi::xml_node root, const std::string& sheetPart,
+                            std::vector<package::Relationship>& relationships,
+                            const std::string& r) {
+        DrawingPart drawing;
+        const pugi::xml_node element = ChildNamed(root, "drawing");
+        drawing.part = RelatedPart(root, sheetPart, relationships, "drawing");
+        std::string text;
+        if (!drawing.part.empty() && edit_.Has(drawing.part)) {
+            text = edit_.Read(drawing.part);
+        } else {
+            drawing.part = edit_.FreeName("xl/drawings/drawing", ".xml");
+            text = kEmptyDrawing;
+            const std::string newId = package::AddRelationship(
+                relationships, kDrawingRel, RelativeTarget(sheetPart, drawing.part));
+            pugi::xml_node added = element;
+            if (!added) {
+                added = InsertInOrder(
+                    root, "drawing",
+                    {"legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects",
+                     "controls", "AlternateContent", "webPublishItems", "tableParts", "extLst"});
+            }
+            added.remove_attribute(AttributeNamed(added, "id"));
+            added.append_attribute((r + ":id").c_str()) = newId.c_str();
+            types_.overrides[drawing.part] = kDrawingType;
+        }
+        package::LoadPart(drawing.document, text, drawing.part);
+        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
+        if (edit_.Has(relsPart)) {
+            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
+        }
+        return drawing;
+    }
+
+    static unsigned HighestShapeIdAttribute(pugi::xml_node root) {
+        unsigned highest = 0;
+        for (const pugi::xpath_node node : root.select_nodes("//*[@shapeId]")) {
+            highest = std::max(highest, node.node().attribute("shapeId").as_uint());
+        }
+        return highest;
+    }
+
+    // The preview picture as a part related from the legacy drawing; its id, or empty when
+    // the source holds none this step can place.
+    std::string AddPreview(std::size_t previewPicture, LegacyDrawing& drawing) {
+        if (previewPicture == 0 || previewPicture > source_.pictures.size()) {
+            return {};
+        }
+        const StoredPicture& picture = source_.pictures[previewPicture - 1];
+        if (picture.kind == PictureKind::Unsupported) {
+            return {};
+        }
+        const std::string extension = ExtensionOf(picture.kind);
+        const std::string part = edit_.FreeName("xl/media/image", extension);
+        edit_.Put(part, picture.bytes);
+        if (types_.TypeOf(part).empty()) {
+            types_.defaults[extension.substr(1)] = ContentTypeOf(picture.kind);
+        }
+        return package::AddRelationship(drawing.relationships, kImageRel,
+                                        RelativeTarget(drawing.part, part));
+    }
+
+    PackageEdit edit_;
+    const SourceObjects& source_;
+    std::map<std::uint32_t, EmbeddedStorage>& storages_;
+    std::string controlStream_;
+    ObjectsReport& report_;
+    package::ContentTypes types_;
+};
+
+// Charts in the package: a chart frame in any drawing (chart sheets have one too).
+std::size_t ChartsInPackage(const package::ZipReader& zip) {
+    std::size_t charts = 0;
+    for (const std::string& name : zip.EntryNames()) {
+        if (name.rfind("xl/drawings/", 0) != 0 || name.size() < 4 ||
+            name.compare(name.size() - 4, 4, ".xml") != 0) {
+            continue;
+        }
+        pugi::xml_document drawing;
+        const std::string xml = zip.Read(name);
+        if (!drawing.load_buffer(xml.data(), xml.size())) {
+            continue;
+        }
+        for (const pugi::xpath_node frame : drawing.select_nodes("//*[@uri]")) {
+            const std::string_view uri = frame.node().attribute("uri").value();
+            if (LocalName(frame.node()) == "graphicData" && uri.size() >= 6 &&
+                uri.substr(uri.size() - 6) == "/chart") {
+                ++charts;
+            }
+        }
+    }
+    return charts;
+}
+
+void KeepPackage(const fs::path& packageIn, const fs::path& packageOut) {
+    std::error_code error;
+    if (!fs::equivalent(packageIn, packageOut, error)) {
+        fs::copy_file(packageIn, packageOut, fs::copy_options::overwrite_existing);
+    }
+}
+
+}  // namespace
+
+ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
+                           const fs::path& packageOut) {
+    ObjectsReport report;
+    std::vector<std::uint8_t> stream;
+    SourceObjects source;
+    std::vector<biff::Sheet> sheets;
+    try {
+        stream = biff::ReadWorkbookStreamFromFile(xls);
+        source = ReadSourceObjects(stream);
+        sheets = biff::ReadWorkbookStream(stream, biff::ReadOptions{false}).sheets;
+    } catch (const biff::BiffError& error) {
+        report.notes.push_back(std::string("the workbook's objects cannot be read: ") +
+                               error.what());
+        KeepPackage(packageIn, packageOut);
+        return report;
+    }
+    report.notes = source.notes;
+    std::vector<std::uint32_t> ids;
+    for (const SheetObjects& sheet : source.sheets) {
+        report.chartsInSource += sheet.charts;
+        report.embeddedInSource += sheet.embedded.size();
+        report.controlsInSource += sheet.controls.size();
+        for (const EmbeddedObject& object : sheet.embedded) {
+            ids.push_back(object.storageId);
+        }
+    }
+    const package::ZipReader zip(packageIn);
+    report.chartsInResult = ChartsInPackage(zip);
+    if (report.chartsInResult < report.chartsInSource) {
+        const std::size_t lost = report.chartsInSource - report.chartsInResult;
+        report.notes.push_back(std::to_string(lost) + " of the workbook's " +
+                               std::to_string(report.chartsInSource) +
+                               " charts could not be converted and are missing");
+    }
+    std::map<std::uint32_t, EmbeddedStorage> storages;
+    std::string controlStream;
+    try {
+        storages = ReadEmbeddedStorages(xls, ids);
+        if (report.controlsInSource > 0) {
+            controlStream = ReadControlStream(xls);
+        }
+    } catch (const vba::VbaError& error) {
+        report.notes.push_back(std::string("the embedded objects cannot be read: ") + error.what());
+    }
+    std::map<std::string, std::string> partOfSheet;
+    const auto worksheets = cellexact::WorksheetParts(zip);
+    for (const auto& sheet : worksheets) {
+        partOfSheet.emplace(sheet.name, sheet.part);
+    }
+    ObjectCarrier carrier(zip, source, storages, std::move(controlStream), report);
+    for (std::size_t i = 0; i < source.sheets.size(); ++i) {
+        const SheetObjects& objects = source.sheets[i];
+        if (objects.embedded.empty() && objects.controls.empty()) {
+            continue;
+        }
+        const std::string name = i < sheets.size() ? sheets[i].name : std::to_string(i + 1);
+        const auto part = partOfSheet.find(name);
+        if (part == partOfSheet.end()) {
+            report.notes.push_back(
+                std::to_string(objects.embedded.size() + objects.controls.size()) +
+                " objects of sheet '" + name + "' have no sheet to go to");
+            continue;
+        }
+        try {
+            carrier.Sheet(name, part->second, objects);
+        } catch (const vba::VbaError& error) {
+            report.notes.push_back("the objects of sheet '" + name +
+                                   "' cannot be added: " + error.what());
+        } catch (const package::PackageError& error) {
+            report.notes.push_back("the objects of sheet '" + name +
+                                   "' cannot be added: " + error.what());
+        }
+    }
+    for (const auto& sheet : worksheets) {
+        try {
+            carrier.PlaceFormControlsOf(sheet.part);
+        } catch (const vba::VbaError& error) {
+            report.notes.push_back("the form controls of sheet '" + sheet.name +
+                                   "' cannot be placed: " + error.what());
+        } catch (const package::PackageError& error) {
+            report.notes.push_back("the form controls of sheet '" + sheet.name +
+                                   "' cannot be placed: " + error.what());
+        }
+    }
+    if (!carrier.Changed()) {
+        KeepPackage(packageIn, packageOut);
+        return report;
+    }
+    carrier.Finish(packageOut);
+    return report;
+}
+
+}  // namespace tabrook::calcserver::objects

@@ -1,0 +1,299 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <fstream>
+#include <iterator>
+#include <pugixml.hpp>
+
+#include "calcserver/finish/package_check.h"
+#include "calcserver/objects/carry_objects.h"
+#include "calcserver/objects/embedded_storages.h"
+#include "calcserver/objects/form_control_anchors.h"
+#include "calcserver/objects/source_objects.h"
+#include "calcserver/package/zip_package.h"
+#include "objects/objects_fixture.h"
+#include "support/temp_dir.h"
+
+namespace tabrook::calcserver::objects {
+namespace {
+
+using namespace tabrook::testing::biff;
+using tabrook::testing::TempDir;
+using testing::Art;
+using ::testing::ElementsAre;
+using testing::EmbeddedObj;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing::PictureGroup;
+using testing::ShapeDrawing;
+
+SourceObjects Read(const std::vector<Bytes>& globals, const std::vector<Bytes>& sheet) {
+    const Bytes stream = WorkbookStream(globals, {{"Data", sheet}});
+    return ReadSourceObjects(stream);
+}
+
+TEST(SourceObjects, AnEmbeddedObjectKeepsItsStoragePlacementAndPreview) {
+    const SourceObjects read =
+        Read({PictureGroup("PNGDATA")}, {ShapeDrawing(1), EmbeddedObj(7, 0x0435D8BE)});
+    ASSERT_EQ(read.sheets.size(), 1u);
+    ASSERT_EQ(read.sheets[0].embedded.size(), 1u);
+    const EmbeddedObject& object = read.sheets[0].embedded[0];
+    EXPECT_EQ(object.storageId, 0x0435D8BEu);
+    EXPECT_EQ(object.objectId, 7);
+    EXPECT_EQ(object.previewPicture, 1u);
+    ASSERT_TRUE(object.anchor);
+    EXPECT_EQ(object.anchor->firstColumn, 1);
+    EXPECT_EQ(object.anchor->firstColumnOffset, 512);
+    EXPECT_EQ(object.anchor->lastRow, 6);
+    ASSERT_EQ(read.pictures.size(), 1u);
+    EXPECT_EQ(read.pictures[0].kind, PictureKind::Png);
+    EXPECT_EQ(read.pictures[0].bytes, "PNGDATA");
+    EXPECT_EQ(StorageName(object.storageId), "MBD0435D8BE");
+}
+
+// A drawing record whose container says it is longer than the record.
+Bytes CutDrawing() {
+    const Bytes whole = Art(0xF, 0, 0xF004, Art(0, 0, 0xF010, Bytes(18, 1)));
+    return Record(0x00EC, Bytes(whole.begin(), whole.begin() + 20));
+}
+
+TEST(SourceObjects, OnlyEmbeddedObjectsOfTheSheetItselfCount) {
+    const struct {
+        const char* what;
+        std::vector<Bytes> sheet;
+        std::size_t embedded;
+        std::size_t charts;
+    } cases[] = {
+        {"an ActiveX control", {ShapeDrawing(0), EmbeddedObj(1, 1, true)}, 0, 0},
+        {"an object without drawing records", {EmbeddedObj(1, 5)}, 1, 0},
+        // The chart's own objects belong to the chart.
+        {"an embedded chart",
+         {Bof(0x0020), ShapeDrawing(0), EmbeddedObj(1, 5), Eof(), EmbeddedObj(2, 6)},
+         1,
+         1},
+        // A drawing container that goes on past its record is read as far as it goes.
+        {"a cut-off drawing", {CutDrawing(), EmbeddedObj(1, 5)}, 1, 0},
+    };
+    for (const auto& c : cases) {
+        const SourceObjects read = Read({}, c.sheet);
+        ASSERT_EQ(read.sheets.size(), 1u) << c.what;
+        EXPECT_EQ(read.sheets[0].embedded.size(), c.embedded) << c.what;
+        EXPECT_EQ(read.sheets[0].charts, c.charts) << c.what;
+    }
+}
+
+TEST(SourceObjects, ADrawingThatGoesOnAfterATextBoxStillPlacesItsObject) {
+    const SourceObjects read =
+        Read({}, {Record(0x01B6, Bytes(18, 0)), Record(0x003C, Bytes{0, 'T', 'e', 'x', 't'}),
+                  Record(0x003C, Bytes(16, 0)), Record(0x003C, testing::ShapeRecords(0)),
+                  EmbeddedObj(3, 5, false, "Word.Document.12")});
+    ASSERT_EQ(read.sheets.at(0).embedded.size(), 1u);
+    EXPECT_TRUE(read.sheets[0].embedded[0].anchor);
+    EXPECT_EQ(read.sheets[0].embedded[0].className, "Word.Document.12");
+}
+
+TEST(SourceObjects, AMetafilePreviewIsInflated) {
+    const std::string emf(3000, 'E');
+    std::string packed(compressBound(emf.size()), '\0');
+    uLongf packedSize = packed.size();
+    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                       reinterpret_cast<const Bytef*>(emf.data()), emf.size()),
+              Z_OK);
+    packed.resize(packedSize);
+    const Bytes header = Le32(static_cast<std::uint32_t>(emf.size())) + Bytes(24, 0) +
+                         Le32(static_cast<std::uint32_t>(packed.size())) + Bytes{0, 0xFE};
+    const Bytes blip =
+        Art(0, 0x3D4, 0xF01A, Bytes(16, 1) + header + Bytes(packed.begin(), packed.end()));
+    const Bytes entry = Art(2, 2, 0xF007, Bytes(36, 0) + blip);
+    const SourceObjects read =
+        Read({Record(0x00EB, Art(0xF, 0, 0xF000, Art(0xF, 1, 0xF001, entry)))}, {});
+    ASSERT_EQ(read.pictures.size(), 1u);
+    EXPECT_EQ(read.pictures[0].kind, PictureKind::Emf);
+    EXPECT_EQ(read.pictures[0].bytes, emf);
+}
+
+TEST(CompObj, NamesTheProgIdOnlyWhenWellFormed) {
+    const std::string good = testing::CompObj("Excel.Sheet.12");
+    const struct {
+        std::string stream;
+        std::string progId;
+    } cases[] = {
+        {good, "Excel.Sheet.12"},
+        {good.substr(0, good.size() - 3), ""},  // cut off
+        {testing::CompObj("Bad Name\x01"), ""},
+        {std::string(10, '\0'), ""},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::uint8_t> bytes(c.stream.begin(), c.stream.end());
+        EXPECT_EQ(ProgIdOfCompObj(bytes), c.progId);
+    }
+}
+
+pugi::xml_document Xml(const package::ZipReader& zip, const std::string& part) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_string(zip.Read(part).c_str())) << part;
+    return document;
+}
+
+TEST(CarryObjects, AnEmbeddedObjectBecomesAnEmbeddingWithItsShapeAndPreview) {
+    TempDir dir;
+    const auto xls = dir.Path() / "source.xls";
+    const auto package = dir.Path() / "out.xlsx";
+    testing::WriteWorkbookWithObject(xls);
+    testing::WriteOfficePackage(package);
+
+    const ObjectsReport report = CarryObjects(xls, package, package);
+    EXPECT_EQ(report.embeddedInSource, 1u);
+    EXPECT_EQ(report.embeddedCarried, 1u);
+    EXPECT_THAT(report.notes, IsEmpty());
+
+    const package::ZipReader zip(package);
+    const std::string embedding = zip.Read("xl/embeddings/oleObject1.bin");
+    EXPECT_EQ(embedding.substr(0, 4), "\xD0\xCF\x11\xE0");
+    EXPECT_NE(embedding.find("the document's own bytes"), std::string::npos);
+    EXPECT_EQ(zip.Read("xl/media/image1.png"), "PNGDATA");
+
+    const auto sheet = Xml(zip, "xl/worksheets/sheet1.xml");
+    const pugi::xml_node root = sheet.document_element();
+    const pugi::xml_node object = root.child("oleObjects").child("oleObject");
+    EXPECT_STREQ(object.attribute("progId").value(), "Word.Document.8");
+    EXPECT_STREQ(object.attribute("shapeId").value(), "1025");
+    // Schema order: legacyDrawing and oleObjects before tableParts.
+    EXPECT_EQ(root.child("legacyDrawing").next_sibling(), root.child("oleObjects"));
+    EXPECT_EQ(root.child("oleObjects").next_sibling(), root.child("tableParts"));
+
+    const auto vml = Xml(zip, "xl/drawings/vmlDrawing1.vml");
+    const pugi::xml_node shape =
+        vml.document_element().find_child_by_attribute("v:shape", "id", "_x0000_s1025");
+    ASSERT_TRUE(shape);
+    // Column B is 20 characters wide, 140 pixels; a row of 15 points is 20 pixels.
+    EXPECT_STREQ(shape.child("x:ClientData").child_value("x:Anchor"), "1, 70, 2, 10, 3, 0, 6, 0");
+    EXPECT_TRUE(shape.child("v:imagedata").attribute("o:relid"));
+
+    // LibreOffice reads the object from the drawing's frame, which Excel passes over.
+    const auto drawing = Xml(zip, "xl/drawings/drawing1.xml");
+    const pugi::xml_node choice =
+        drawing.document_element().child("mc:AlternateContent").child("mc:Choice");
+    EXPECT_STREQ(choice.attribute("Requires").value(), "p14");
+    const pugi::xml_node frame = choice.child("xdr:twoCellAnchor").child("xdr:graphicFrame");
+    EXPECT_STREQ(frame.child("xdr:nvGraphicFramePr").child("xdr:cNvPr").attribute("id").value(),
+                 "1025");
+    const pugi::xml_node ole = frame.child("a:graphic").child("a:graphicData").child("p:oleObj");
+    EXPECT_STREQ(ole.attribute("progId").value(), "Word.Document.8");
+    EXPECT_NE(zip.Read("xl/drawings/_rels/drawing1.xml.rels").find("../embeddings/oleObject1.bin"),
+              std::string::npos);
+
+    // Every relationship resolves and every part has a type: Excel opens it unrepaired.
+    EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
+}
+
+TEST(CarryObjects, AnActiveXControlKeepsItsClassDataAndCodeName) {
+    TempDir dir;
+    const auto xls = dir.Path() / "control.xls";
+    const auto package = dir.Path() / "out.xlsm";
+    testing::WriteWorkbookWithControl(xls);
+    testing::WriteOfficePackage(package);
+
+    const ObjectsReport report = CarryObjects(xls, package, package);
+    EXPECT_EQ(report.controlsCarried, 1u);
+    EXPECT_THAT(report.notes, IsEmpty());
+    const package::ZipReader zip(package);
+    const auto control = Xml(zip, "xl/activeX/activeX1.xml");
+    EXPECT_STREQ(control.document_element().attribute("ax:classid").value(),
+                 "{8BD21D40-EC42-11CE-9E0D-00AA006002F3}");
+    EXPECT_EQ(zip.Read("xl/activeX/activeX1.bin").substr(16), "PERSISTED");
+    const auto sheet = Xml(zip, "xl/worksheets/sheet1.xml");
+    const pugi::xml_node element = sheet.document_element().child("controls").child("control");
+    EXPECT_STREQ(element.attribute("name").value(), "CheckBox1");
+    EXPECT_STREQ(element.attribute("shapeId").value(), "1025");
+    EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
+}
+
+// A control of the office's control list, placed nowhere unless `placed`.
+std::string FormControl(int shapeId, const std::string& name, bool placed = false) {
+    const std::string column = placed ? "4" : "0";
+    return "<control shapeId=\"" + std::to_string(shapeId) + "\"><controlPr altText=\"" + name +
+           "\"><anchor><from><xdr:col>" + column +
+           "</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row><xdr:rowOff>0</xdr:rowOff>"
+           "</from><to><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row>"
+           "<xdr:rowOff>0</xdr:rowOff></to></anchor></controlPr></control>";
+}
+
+std::string VmlControl(const std::string& name, const std::string& anchor) {
+    return "<v:shape ID=\"" + name + "\"><x:ClientData ObjectType=\"Checkbox\"><x:Anchor>" +
+           anchor + "</x:Anchor></x:ClientData></v:shape>";
+}
+
+TEST(FormControls, EachGetsThePlacementOfItsLegacyShape) {
+    pugi::xml_document sheet, vml, drawing;
+    ASSERT_TRUE(sheet.load_string(
+        ("<worksheet xmlns:xdr=\"x\"><controls>" + FormControl(1001, "Check Box 1") +
+         FormControl(1002, "Check Box 2") + FormControl(1003, "Check Box 3", true) +
+         FormControl(1004, "No Shape") + "</controls></worksheet>")
+            .c_str()));
+    ASSERT_TRUE(vml.load_string(("<xml>" + VmlControl("Check Box 2", "2, 5, 10, 3, 4, 0, 12, 7") +
+                                 VmlControl("Check Box 1", "1, 0, 3, 0, 2, 10, 4, 1") +
+                                 VmlControl("Check Box 3", "9, 9, 9, 9, 9, 9, 9, 9") + "</xml>")
+                                    .c_str()));
+    ASSERT_TRUE(drawing.load_string(
+        "<xdr:wsDr xmlns:xdr=\"x\"><xdr:twoCellAnchor><xdr:from><xdr:col>0</xdr:col>"
+        "<xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>"
+        "<xdr:to><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row>"
+        "<xdr:rowOff>0</xdr:rowOff></xdr:to><xdr:sp><xdr:nvSpPr><xdr:cNvPr id=\"1002\"/>"
+        "</xdr:nvSpPr></xdr:sp></xdr:twoCellAnchor></xdr:wsDr>"));
+
+    // The third is placed already and keeps its place; the fourth has no shape.
+    EXPECT_EQ(PlaceFormControls(sheet.document_element(), vml.document_element(),
+                                drawing.document_element()),
+              2u);
+    const auto from = [](const pugi::xml_node corner) {
+        std::string text;
+        for (const pugi::xml_node part : corner.children()) {
+            text += std::string(part.child_value()) + " ";
+        }
+        return text;
+    };
+    const pugi::xml_node second =
+        sheet.document_element().child("controls").find_child_by_attribute("shapeId", "1002");
+    EXPECT_EQ(from(second.child("controlPr").child("anchor").child("from")), "2 47625 10 28575 ");
+    EXPECT_EQ(from(second.child("controlPr").child("anchor").child("to")), "4 0 12 66675 ");
+    const pugi::xml_node third =
+        sheet.document_element().child("controls").find_child_by_attribute("shapeId", "1003");
+    EXPECT_EQ(from(third.child("controlPr").child("anchor").child("from")), "4 0 0 0 ");
+    EXPECT_EQ(from(drawing.document_element().child("xdr:twoCellAnchor").child("xdr:from")),
+              "2 47625 10 28575 ");
+}
+
+TEST(CarryObjects, AWorkbookWithoutObjectsLeavesThePackageAsItWas) {
+    TempDir dir;
+    const auto xls = dir.Path() / "plain.xls";
+    const auto package = dir.Path() / "in.xlsx";
+    const auto out = dir.Path() / "out.xlsx";
+    WriteCompoundFile(xls, WorkbookStream({}, {{"Data", {Dimensions(1, 1), Number(0, 0, 1)}}}));
+    testing::WriteOfficePackage(package);
+    const ObjectsReport report = CarryObjects(xls, package, out);
+    EXPECT_EQ(report.embeddedCarried, 0u);
+    std::ifstream a(package, std::ios::binary), b(out, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(a), {}),
+              std::string(std::istreambuf_iterator<char>(b), {}));
+}
+
+TEST(CarryObjects, AMissingStorageOrAnUnreadableSourceIsNamedNotFatal) {
+    TempDir dir;
+    const auto package = dir.Path() / "out.xlsx";
+    testing::WriteOfficePackage(package);
+    const auto noStorage = dir.Path() / "nostorage.xls";
+    WriteCompoundFile(noStorage,
+                      WorkbookStream({}, {{"Data", {ShapeDrawing(0), EmbeddedObj(1, 9)}}}));
+    EXPECT_THAT(CarryObjects(noStorage, package, package).notes,
+                ElementsAre(HasSubstr("MBD00000009 on sheet 'Data' is missing")));
+
+    const auto text = dir.Path() / "text.xls";
+    std::ofstream(text) << "not a workbook";
+    EXPECT_THAT(CarryObjects(text, package, package).notes,
+                ElementsAre(HasSubstr("objects cannot be read")));
+}
+
+}  // namespace
+}  // namespace tabrook::calcserver::objects
