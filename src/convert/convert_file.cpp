@@ -38,7 +38,8 @@ std::string ReportOf(const ObjectRef& workbook) {
 
 FileConversion ConvertFile(const platform::AutomationRegistry& automation,
                            const std::string& sourcePath, const std::string& targetName,
-                           std::int32_t fileFormat, bool wantReport) {
+                           std::int32_t fileFormat, bool wantReport,
+                           const std::function<void(const std::string&)>& onServerError) {
     FileConversion outcome;
     ObjectRef application;
     ObjectRef workbook;
@@ -59,6 +60,9 @@ FileConversion ConvertFile(const platform::AutomationRegistry& automation,
         outcome.errorNumber = error.Number();
         outcome.description = error.Description();
         if (error.Number() > 0) {
+            if (onServerError) {
+                onServerError(outcome.description);
+            }
             if (workbook) {
                 CallQuietly(workbook, "Close");
             }

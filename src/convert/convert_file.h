@@ -3,6 +3,7 @@
 // the window and the command-line converter make, with no window in sight.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tabrook::platform {
@@ -27,10 +28,12 @@ struct FileConversion {
 };
 
 // Opens `sourcePath`, turns alerts off, saves it as `targetName` (extension included) with
-// `fileFormat`, closes it and quits. After a positive error the workbook and application
-// are still sent Close and Quit; references are released on every path.
+// `fileFormat`, closes it and quits. After a positive error `onServerError` runs first (the
+// window shows the description there, before the server is shut down), then the workbook
+// and application are still sent Close and Quit; references are released on every path.
 FileConversion ConvertFile(const platform::AutomationRegistry& automation,
                            const std::string& sourcePath, const std::string& targetName,
-                           std::int32_t fileFormat, bool wantReport = false);
+                           std::int32_t fileFormat, bool wantReport = false,
+                           const std::function<void(const std::string&)>& onServerError = {});
 
 }  // namespace tabrook::convert

@@ -17,14 +17,17 @@ ConvertResult ConvertWorkbook(app::Form1& form, int row) {
     }
     platform::Services& services = form.Svc();
     const OutputFormat& format = FormatForListIndex(form.Combo1().ListIndex());
-    const FileConversion outcome =
-        ConvertFile(services.automation, sourcePath,
-                    form.Paths().TargetPath + std::string(format.extension), format.fileFormat);
+    // The server's description is shown while the server still runs, before Close and Quit.
+    const auto showError = [&](const std::string& description) {
+        services.messageBoxes.Show(&form, description, platform::MessageIcon::None);
+    };
+    const FileConversion outcome = ConvertFile(
+        services.automation, sourcePath, form.Paths().TargetPath + std::string(format.extension),
+        format.fileFormat, false, showError);
     switch (outcome.result) {
         case FileConversionResult::kDone:
             return ConvertResult::Done;
         case FileConversionResult::kServerError:
-            services.messageBoxes.Show(&form, outcome.description, platform::MessageIcon::None);
             return ConvertResult::ServerError;
         case FileConversionResult::kTransportFailure:
             break;

@@ -1,6 +1,7 @@
 #include "convert/convert_workbook.h"
 
 #include <gmock/gmock.h>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "sources/file_list.h"
@@ -50,9 +51,15 @@ TEST_P(ConvertWorkbookFailure, MakesExactlyTheCallsOfItsPathAndReturnsItsCode) {
     if (*failure.step != '\0') {
         fixture.server.FailAt(failure.step, failure.number, "The server says no.");
     }
+    std::size_t callsBeforeMessage = 0;
+    fixture.messageBoxes.onShow = [&] { callsBeforeMessage = fixture.server.Steps().size(); };
     EXPECT_EQ(ConvertWorkbook(Form(), 1), failure.result);
     EXPECT_THAT(fixture.server.Steps(), ElementsAreArray(failure.steps));
     if (failure.messageShown) {
+        // The description shows right after the failing call, before Close and Quit.
+        const auto failed = std::find(failure.steps.begin(), failure.steps.end(), failure.step);
+        EXPECT_EQ(callsBeforeMessage,
+                  static_cast<std::size_t>(failed - failure.steps.begin()) + 1);
         EXPECT_THAT(fixture.messageBoxes.shown,
                     ElementsAre(ShownMessage{"The server says no.", platform::MessageIcon::None}));
     } else {

@@ -13,6 +13,9 @@ void ScriptedMessageBoxes::Show(QWidget* owner, const std::string& text,
                                 platform::MessageIcon icon) {
     shown.push_back({text, icon});
     owners.push_back(owner);
+    if (onShow) {
+        onShow();
+    }
 }
 
 bool ScriptedShell::Open(QWidget* owner, const std::string& target,

@@ -3,6 +3,7 @@
 // the program asked of them and answer as the test scripted.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ class ScriptedMessageBoxes final : public platform::MessageBoxes {
     void Show(QWidget* owner, const std::string& text, platform::MessageIcon icon) override;
     std::vector<ShownMessage> shown;
     std::vector<QWidget*> owners;
+    std::function<void()> onShow;  // runs while the box would be open
 };
 
 struct ShellCall {
