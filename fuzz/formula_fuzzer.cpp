@@ -26,9 +26,9 @@ class FixedScope : public xlsb::FormulaScope {
         const auto found = kSheets.find(name);
         return found == kSheets.end() ? std::nullopt : std::optional<int>(found->second);
     }
-    std::uint16_t ExternSheet(int book, int first_sheet, int last_sheet) override {
-        const auto key = std::to_string(book) + ":" + std::to_string(first_sheet) + ":" +
-                         std::to_string(last_sheet);
+    std::uint16_t ExternSheet(int book, int firstSheet, int lastSheet) override {
+        const auto key = std::to_string(book) + ":" + std::to_string(firstSheet) + ":" +
+                         std::to_string(lastSheet);
         return entries_.try_emplace(key, static_cast<std::uint16_t>(entries_.size())).first->second;
     }
     std::optional<std::uint32_t> NameIndex(std::string_view name, int sheet) const override {

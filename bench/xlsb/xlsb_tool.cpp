@@ -112,7 +112,7 @@ int Transcode(const std::filesystem::path& in, const std::filesystem::path& out)
     const xlsb::TranscodeReport report = xlsb::TranscodeToXlsb(in, out);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::printf("cells %zu formulas %zu unencoded %zu seconds %.3f\n", report.cells,
-                report.formulas, report.unencoded_count, took.count());
+                report.formulas, report.unencodedCount, took.count());
     for (const auto& entry : report.unencoded) {
         std::printf("unencoded\t%s\t%s\t%s\t%s\n", entry.sheet.c_str(), entry.cell.c_str(),
                     entry.formula.c_str(), entry.reason.c_str());

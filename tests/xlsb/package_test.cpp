@@ -69,11 +69,11 @@ TEST(Package, PartsTypesAndRelationshipsAreThoseOfABinaryWorkbook) {
         EXPECT_NE(types.find(expected), std::string::npos) << expected << "\n" << types;
     }
     EXPECT_NE(zip.Read("_rels/.rels").find("Target=\"xl/workbook.bin\""), std::string::npos);
-    const std::string book_rels = zip.Read("xl/_rels/workbook.bin.rels");
-    EXPECT_NE(book_rels.find("Target=\"worksheets/sheet1.bin\""), std::string::npos) << book_rels;
-    EXPECT_NE(book_rels.find("relationships/vbaProject\" Target=\"vbaProject.bin\""),
+    const std::string bookRels = zip.Read("xl/_rels/workbook.bin.rels");
+    EXPECT_NE(bookRels.find("Target=\"worksheets/sheet1.bin\""), std::string::npos) << bookRels;
+    EXPECT_NE(bookRels.find("relationships/vbaProject\" Target=\"vbaProject.bin\""),
               std::string::npos)
-        << book_rels;
+        << bookRels;
     EXPECT_NE(zip.Read("xl/worksheets/_rels/sheet1.bin.rels").find("../drawings/drawing1.xml"),
               std::string::npos);
     // The sheet points at its drawing by relationship id.
@@ -128,17 +128,17 @@ TEST(Package, CodeNamesPanesProtectionAndPageSettingsReachTheirRecords) {
         }
         return out;
     };
-    bool book_name = false;
+    bool bookName = false;
     for (const auto& record : ReadRecords(zip.Read("xl/workbook.bin"))) {
-        book_name = book_name ||
-                    (record.type == 0x0099 && record.body.ends_with(utf16("DieseArbeitsmappe")));
+        bookName = bookName ||
+                   (record.type == 0x0099 && record.body.ends_with(utf16("DieseArbeitsmappe")));
     }
-    bool sheet_name = false;
+    bool sheetName = false;
     std::string pane;
     std::map<std::uint32_t, std::string> page;
     for (const auto& record : ReadRecords(zip.Read("xl/worksheets/sheet1.bin"))) {
-        sheet_name =
-            sheet_name || (record.type == 0x0093 && record.body.ends_with(utf16("Tabelle1")));
+        sheetName =
+            sheetName || (record.type == 0x0093 && record.body.ends_with(utf16("Tabelle1")));
         if (record.type == 0x0097) {
             pane = testing::xlsb::Hex(record.body);
         }
@@ -162,8 +162,8 @@ TEST(Package, CodeNamesPanesProtectionAndPageSettingsReachTheirRecords) {
     EXPECT_EQ(page[0x01DF],
               "0C 00 07 00 00 00 26 00 43 00 54 00 69 00 74 00 6C 00 65 00 "
               "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF");
-    EXPECT_TRUE(book_name);
-    EXPECT_TRUE(sheet_name);
+    EXPECT_TRUE(bookName);
+    EXPECT_TRUE(sheetName);
 }
 
 TEST(Package, CommentsBecomeBinaryRecordsThatSheetJsReads) {

@@ -299,7 +299,7 @@ TEST_F(Readback, FormulaTextSurvivesSheetJs) {
 
 TEST_F(Readback, UnencodableFormulaKeepsItsValueAndIsReported) {
     const TranscodeReport& report = reports_.at("formulas");
-    ASSERT_EQ(report.unencoded_count, 1u);
+    ASSERT_EQ(report.unencodedCount, 1u);
     EXPECT_EQ(report.unencoded[0].sheet, "Data");
     EXPECT_EQ(report.unencoded[0].cell, "F1");
     EXPECT_EQ(report.formulas, std::size(kFormulas) + 5);  // table, array anchor, 3 shared, F1
@@ -348,7 +348,7 @@ TEST_F(Readback, ValuesStylesMergesWidthsAndSheetsSurviveLibreOffice) {
             ASSERT_LT(back.style, after.formats.size());
             const XlsxFormat& f1 = before.formats[cell.style];
             const XlsxFormat& f2 = after.formats[back.style];
-            EXPECT_EQ(f2.number_format, f1.number_format) << sheet.name << "!" << ref;
+            EXPECT_EQ(f2.numberFormat, f1.numberFormat) << sheet.name << "!" << ref;
             EXPECT_EQ(f2.bold, f1.bold) << sheet.name << "!" << ref;
             EXPECT_EQ(f2.italic, f1.italic) << sheet.name << "!" << ref;
             EXPECT_EQ(f2.fill, f1.fill) << sheet.name << "!" << ref;

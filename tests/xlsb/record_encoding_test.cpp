@@ -143,7 +143,7 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
     const TranscodeReport report = TranscodeToXlsb(xlsx, xlsb);
     EXPECT_EQ(report.cells, 7u);
     EXPECT_EQ(report.formulas, 1u);
-    EXPECT_EQ(report.unencoded_count, 0u);
+    EXPECT_EQ(report.unencodedCount, 0u);
 
     const std::string sheet = "xl/worksheets/sheet1.bin";
     // Cell header: column, style; then the value.

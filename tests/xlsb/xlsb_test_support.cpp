@@ -49,8 +49,8 @@ std::vector<std::string> Split(const std::string& line, char separator) {
 }  // namespace
 
 void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& sheets,
-               const std::string& workbook_extra,
-               const std::map<std::string, std::string>& extra_parts) {
+               const std::string& workbookExtra,
+               const std::map<std::string, std::string>& extraParts) {
     std::string types =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
         "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -77,9 +77,9 @@ void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& 
         zip.Add("xl/worksheets/sheet" + n + ".xml",
                 std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns=\"") +
                     kMain + "\" xmlns:r=\"" + kRel + "\"><sheetData>" + sheets[i].rows +
-                    "</sheetData>" + sheets[i].after_data + "</worksheet>");
+                    "</sheetData>" + sheets[i].afterData + "</worksheet>");
     }
-    for (const auto& [name, data] : extra_parts) {
+    for (const auto& [name, data] : extraParts) {
         zip.Add(name, data);
     }
     zip.Add("[Content_Types].xml", types + "</Types>");
@@ -91,7 +91,7 @@ void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& 
     zip.Add("xl/_rels/workbook.xml.rels", rels + "</Relationships>");
     zip.Add("xl/workbook.xml",
             std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"") + kMain +
-                "\" xmlns:r=\"" + kRel + "\"><sheets>" + list + "</sheets>" + workbook_extra +
+                "\" xmlns:r=\"" + kRel + "\"><sheets>" + list + "</sheets>" + workbookExtra +
                 "</workbook>");
     zip.Commit();
 }
@@ -178,7 +178,7 @@ XlsxBook ReadXlsx(const std::filesystem::path& file) {
         for (const auto xf : root.child("cellXfs").children("xf")) {
             XlsxFormat format;
             const unsigned id = xf.attribute("numFmtId").as_uint();
-            format.number_format = codes.count(id) ? codes[id] : "builtin " + std::to_string(id);
+            format.numberFormat = codes.count(id) ? codes[id] : "builtin " + std::to_string(id);
             const unsigned font = xf.attribute("fontId").as_uint();
             if (font < fonts.size()) {
                 const auto b = fonts[font].child("b");
@@ -252,13 +252,13 @@ XlsxBook ReadXlsx(const std::filesystem::path& file) {
 }
 
 bool ConvertWithOffice(const std::vector<std::filesystem::path>& inputs, const std::string& format,
-                       const std::filesystem::path& out_dir, const std::filesystem::path& profile,
+                       const std::filesystem::path& outDir, const std::filesystem::path& profile,
                        std::string& why) {
     if (!tabrook::testing::HasCommand("soffice")) {
         why = "LibreOffice (soffice) is not installed";
         return false;
     }
-    if (tabrook::testing::ConvertWithOffice(inputs, format, out_dir, profile).size() !=
+    if (tabrook::testing::ConvertWithOffice(inputs, format, outDir, profile).size() !=
         inputs.size()) {
         why = "LibreOffice did not convert " + inputs.front().filename().string();
         return false;

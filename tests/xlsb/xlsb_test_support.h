@@ -16,12 +16,12 @@ namespace tabrook::testing::xlsb {
 struct TestSheet {
     std::string name;
     std::string rows;
-    std::string after_data;
+    std::string afterData;
     std::string state;  // "", "hidden" or "veryHidden"
 };
 void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& sheets,
-               const std::string& workbook_extra = "",
-               const std::map<std::string, std::string>& extra_parts = {});
+               const std::string& workbookExtra = "",
+               const std::map<std::string, std::string>& extraParts = {});
 
 struct Record {
     std::uint32_t type = 0;
@@ -39,7 +39,7 @@ struct XlsxCell {
     unsigned style = 0;
 };
 struct XlsxFormat {
-    std::string number_format;
+    std::string numberFormat;
     bool bold = false;
     bool italic = false;
     std::string fill;  // fgColor rgb of a solid fill, else ""
@@ -61,7 +61,7 @@ XlsxBook ReadXlsx(const std::filesystem::path& file);
 // Runs headless LibreOffice once over all inputs: "soffice --convert-to <format>".
 // Returns false (and a reason) when LibreOffice is missing or produced nothing.
 bool ConvertWithOffice(const std::vector<std::filesystem::path>& inputs, const std::string& format,
-                       const std::filesystem::path& out_dir, const std::filesystem::path& profile,
+                       const std::filesystem::path& outDir, const std::filesystem::path& profile,
                        std::string& why);
 
 // SheetJS's reading of a workbook: "cell" lines keyed by "sheet!A1" -> (value, formula).

@@ -166,8 +166,8 @@ void WriteBinary(const FinishRequest& request, const fs::path& finished,
     const xlsb::TranscodeReport binary = xlsb::TranscodeToXlsb(request.officeOutput, finished);
     report.Count("xlsb.cells", binary.cells);
     report.Count("xlsb.formulas", binary.formulas);
-    if (binary.unencoded_count > 0) {
-        report.Count("xlsb.formulasKeptAsValues", binary.unencoded_count);
+    if (binary.unencodedCount > 0) {
+        report.Count("xlsb.formulasKeptAsValues", binary.unencodedCount);
     }
     for (const xlsb::UnencodedFormula& formula : binary.unencoded) {
         report.Add("xlsb",

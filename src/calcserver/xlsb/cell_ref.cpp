@@ -24,22 +24,22 @@ std::optional<CellAddress> ParseCellAddress(std::string_view text) {
     if (i < text.size() && text[i] == '$') {
         ++i;
     }
-    const std::size_t letters_begin = i;
+    const std::size_t lettersBegin = i;
     while (i < text.size() &&
            ((text[i] >= 'A' && text[i] <= 'Z') || (text[i] >= 'a' && text[i] <= 'z'))) {
         ++i;
     }
-    const auto col = ParseColumnLetters(text.substr(letters_begin, i - letters_begin));
+    const auto col = ParseColumnLetters(text.substr(lettersBegin, i - lettersBegin));
     if (i < text.size() && text[i] == '$') {
         ++i;
     }
-    const std::size_t digits_begin = i;
+    const std::size_t digitsBegin = i;
     std::int64_t row = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits_begin < 8) {
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digitsBegin < 8) {
         row = row * 10 + (text[i] - '0');
         ++i;
     }
-    if (!col || i == digits_begin || i != text.size() || row < 1 || row - 1 > kMaxRow) {
+    if (!col || i == digitsBegin || i != text.size() || row < 1 || row - 1 > kMaxRow) {
         return std::nullopt;
     }
     return CellAddress{static_cast<std::int32_t>(row - 1), *col};

@@ -67,10 +67,10 @@ std::optional<ExternalLinkPart> ConvertExternalLink(std::string_view xml) {
     sink.Write(rec::kBeginSupBook, Body().U16(0).WideString(RelationshipId(book)));
     Body names;
     for (const pugi::xml_node name : book.child("sheetNames").children("sheetName")) {
-        out.sheet_names.push_back(name.attribute("val").as_string());
+        out.sheetNames.push_back(name.attribute("val").as_string());
     }
-    names.U32(static_cast<std::uint32_t>(out.sheet_names.size()));
-    for (const auto& name : out.sheet_names) {
+    names.U32(static_cast<std::uint32_t>(out.sheetNames.size()));
+    for (const auto& name : out.sheetNames) {
         names.WideString(name);
     }
     sink.Write(rec::kSupTabs, names);

@@ -10,7 +10,7 @@
 namespace tabrook::calcserver::xlsb {
 
 struct ExternalLinkPart {
-    std::vector<std::string> sheet_names;
+    std::vector<std::string> sheetNames;
     std::string records;
 };
 

@@ -102,7 +102,7 @@ class Emitter {
                 EmitRef(node.ref, cls);
                 return;
             case Node::kName:
-                out_.U8(Token(kName, cls)).U32(node.name_index);
+                out_.U8(Token(kName, cls)).U32(node.nameIndex);
                 return;
             case Node::kParen:
                 Emit(*node.kids[0], cls);
@@ -153,8 +153,8 @@ class Emitter {
                 ptg = code;
             }
         }
-        const bool reference_op = ptg == kIsect || ptg == kUnion || ptg == kRange;
-        const Cls operands = reference_op ? Cls::kRef : operand_;
+        const bool referenceOp = ptg == kIsect || ptg == kUnion || ptg == kRange;
+        const Cls operands = referenceOp ? Cls::kRef : operand_;
         Emit(*node.kids[0], operands);
         Emit(*node.kids[1], operands);
         out_.U8(ptg);
@@ -185,10 +185,10 @@ class Emitter {
     }
 
     RefPart Shifted(RefPart part) const {
-        if (part.row_rel) {
+        if (part.rowRel) {
             part.row += shift_.rows;
         }
-        if (part.col_rel) {
+        if (part.colRel) {
             part.col += shift_.cols;
         }
         if (part.row < 0 || part.row > kMaxRow || part.col < 0 || part.col > kMaxCol) {
@@ -197,34 +197,34 @@ class Emitter {
         return part;
     }
 
-    void Loc(const RefPart& part, bool row_field) {
-        if (row_field) {
+    void Loc(const RefPart& part, bool rowField) {
+        if (rowField) {
             out_.U32(static_cast<std::uint32_t>(part.row));
             return;
         }
         auto col = static_cast<std::uint16_t>(part.col);
         // Bit 14 marks a relative column, bit 15 a relative row.
-        if (part.col_rel) {
+        if (part.colRel) {
             col |= 0x4000;
         }
-        if (part.row_rel) {
+        if (part.rowRel) {
             col |= 0x8000;
         }
         out_.U16(col);
     }
 
     void EmitRef(const Ref& ref, Cls cls) {
-        const bool three_d = ref.sheets.has_value();
+        const bool threeD = ref.sheets.has_value();
         const std::uint16_t ixti =
-            three_d ? scope_.ExternSheet(ref.book, ref.sheets->first, ref.sheets->second) : 0;
+            threeD ? scope_.ExternSheet(ref.book, ref.sheets->first, ref.sheets->second) : 0;
         if (ref.error) {
             out_.U8(Token(kRefErr3d, cls)).U16(ixti).U32(0).U16(0);
             return;
         }
         if (!ref.area) {
             const RefPart cell = Shifted(ref.first);
-            out_.U8(Token(three_d ? kRef3d : kRef, cls));
-            if (three_d) {
+            out_.U8(Token(threeD ? kRef3d : kRef, cls));
+            if (threeD) {
                 out_.U16(ixti);
             }
             Loc(cell, true);
@@ -233,8 +233,8 @@ class Emitter {
         }
         RefPart first = Shifted(ref.first);
         RefPart last = Shifted(ref.last);
-        out_.U8(Token(three_d ? kArea3d : kArea, cls));
-        if (three_d) {
+        out_.U8(Token(threeD ? kArea3d : kArea, cls));
+        if (threeD) {
             out_.U16(ixti);
         }
         Loc(first, true);
@@ -260,10 +260,10 @@ EncodedFormula EncodeFormula(std::string_view text, FormulaKind kind, FormulaSco
     const NodePtr root =
         formula::Parse(formula::Tokenize(text, scope), scope, sheet, kind == FormulaKind::kName);
     Emitter emitter(kind, scope, shift);
-    const Cls root_class = kind == FormulaKind::kName    ? Cls::kRef
-                           : kind == FormulaKind::kArray ? Cls::kArray
-                                                         : Cls::kValue;
-    emitter.Emit(*root, root_class);
+    const Cls rootClass = kind == FormulaKind::kName    ? Cls::kRef
+                          : kind == FormulaKind::kArray ? Cls::kArray
+                                                        : Cls::kValue;
+    emitter.Emit(*root, rootClass);
     EncodedFormula out = emitter.Take();
     if (out.rgce.size() > 0xFFFF) {
         throw UnencodableFormula("a formula longer than the format allows");
@@ -271,11 +271,11 @@ EncodedFormula EncodeFormula(std::string_view text, FormulaKind kind, FormulaSco
     return out;
 }
 
-EncodedFormula ExpReference(std::int32_t anchor_row, std::int32_t anchor_col) {
+EncodedFormula ExpReference(std::int32_t anchorRow, std::int32_t anchorCol) {
     Body tokens;
-    tokens.U8(kExp).U32(static_cast<std::uint32_t>(anchor_row));
+    tokens.U8(kExp).U32(static_cast<std::uint32_t>(anchorRow));
     Body extra;
-    extra.U32(static_cast<std::uint32_t>(anchor_col));
+    extra.U32(static_cast<std::uint32_t>(anchorCol));
     return {tokens.Bytes(), extra.Bytes()};
 }
 

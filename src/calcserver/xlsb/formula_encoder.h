@@ -26,7 +26,7 @@ class FormulaScope {
     // `book` 0 is this workbook, n the external workbook that formulas write as [n].
     virtual std::optional<int> SheetIndex(int book, std::string_view name) const = 0;
     // The extern-sheet entry for a sheet or sheet span, added when new.
-    virtual std::uint16_t ExternSheet(int book, int first_sheet, int last_sheet) = 0;
+    virtual std::uint16_t ExternSheet(int book, int firstSheet, int lastSheet) = 0;
     // The 1-based defined-name number; a name local to `sheet` wins over a global one.
     virtual std::optional<std::uint32_t> NameIndex(std::string_view name, int sheet) const = 0;
 };
@@ -54,7 +54,7 @@ EncodedFormula EncodeFormula(std::string_view text, FormulaKind kind, FormulaSco
                              int sheet, FormulaShift shift = {});
 
 // A formula that stands for the array or shared formula anchored at `anchor_row`/`col`.
-EncodedFormula ExpReference(std::int32_t anchor_row, std::int32_t anchor_col);
+EncodedFormula ExpReference(std::int32_t anchorRow, std::int32_t anchorCol);
 
 // CellParsedFormula: token size, tokens, extra size, extra data.
 void AppendParsedFormula(Body& body, const EncodedFormula& formula);

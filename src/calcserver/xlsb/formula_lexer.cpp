@@ -28,14 +28,14 @@ bool IsIdentChar(char c) {
 // returns the characters used, 0 when there is none.
 std::size_t ScanRef(std::string_view text, Ref& ref) {
     enum class Part { kNone, kCell, kCol, kRow };
-    const auto scan_part = [&text](std::size_t i, RefPart& part, Part& kind) -> std::size_t {
+    const auto scanPart = [&text](std::size_t i, RefPart& part, Part& kind) -> std::size_t {
         const bool dollar1 = i < text.size() && text[i] == '$';
         i += dollar1 ? 1 : 0;
         const std::size_t letters = i;
         while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) {
             ++i;
         }
-        const std::size_t letter_count = i - letters;
+        const std::size_t letterCount = i - letters;
         const bool dollar2 = i < text.size() && text[i] == '$';
         i += dollar2 ? 1 : 0;
         const std::size_t digits = i;
@@ -45,68 +45,68 @@ std::size_t ScanRef(std::string_view text, Ref& ref) {
             row = row * 10 + (text[i] - '0');
             ++i;
         }
-        const std::size_t digit_count = i - digits;
-        const bool row_ok = digit_count > 0 && row >= 1 && row - 1 <= kMaxRow;
-        if (letter_count > 0) {
-            const auto col = ParseColumnLetters(text.substr(letters, letter_count));
+        const std::size_t digitCount = i - digits;
+        const bool rowOk = digitCount > 0 && row >= 1 && row - 1 <= kMaxRow;
+        if (letterCount > 0) {
+            const auto col = ParseColumnLetters(text.substr(letters, letterCount));
             if (!col) {
                 return 0;
             }
             part.col = *col;
-            part.col_rel = !dollar1;
-            if (digit_count == 0) {
+            part.colRel = !dollar1;
+            if (digitCount == 0) {
                 kind = Part::kCol;
                 return dollar2 ? 0 : i;
             }
-            if (!row_ok) {
+            if (!rowOk) {
                 return 0;
             }
             part.row = static_cast<std::int32_t>(row - 1);
-            part.row_rel = !dollar2;
+            part.rowRel = !dollar2;
             kind = Part::kCell;
             return i;
         }
         // Row only: a single '$' before the digits makes it absolute.
-        if (!row_ok || (dollar1 && dollar2)) {
+        if (!rowOk || (dollar1 && dollar2)) {
             return 0;
         }
         part.row = static_cast<std::int32_t>(row - 1);
-        part.row_rel = !(dollar1 || dollar2);
+        part.rowRel = !(dollar1 || dollar2);
         kind = Part::kRow;
         return i;
     };
 
-    Part first_kind = Part::kNone;
-    const std::size_t end1 = scan_part(0, ref.first, first_kind);
+    Part firstKind = Part::kNone;
+    const std::size_t end1 = scanPart(0, ref.first, firstKind);
     if (end1 == 0) {
         return 0;
     }
     std::size_t end = end1;
     ref.area = false;
     if (end1 < text.size() && text[end1] == ':') {
-        Part second_kind = Part::kNone;
+        Part secondKind = Part::kNone;
         RefPart second;
-        const std::size_t end2 = scan_part(end1 + 1, second, second_kind);
-        if (end2 != 0 && second_kind == first_kind) {
+        const std::size_t end2 = scanPart(end1 + 1, second, secondKind);
+        if (end2 != 0 && secondKind == firstKind) {
             ref.last = second;
             ref.area = true;
             end = end2;
         }
     }
-    if (!ref.area && first_kind != Part::kCell) {
+    if (!ref.area && firstKind != Part::kCell) {
         return 0;
     }
     if (end < text.size() && (IsIdentChar(text[end]) || text[end] == '(' || text[end] == '$')) {
         return 0;
     }
-    if (first_kind == Part::kCol) {
+    if (firstKind == Part::kCol) {
         ref.first.row = 0;
         ref.last.row = kMaxRow;
-        ref.first.row_rel = ref.last.row_rel = false;
-    } else if (first_kind == Part::kRow) {
+        ref.first.rowRel = ref.last.rowRel = false;
+    } else if (firstKind == Part::kRow) {
         ref.first.col = 0;
         ref.last.col = kMaxCol;
-        ref.first.col_rel = ref.last.col_rel = false;
+        ref.first.colRel = ref.last.colRel = false;
     }
     return end;
 }
@@ -124,7 +124,7 @@ class Lexer {
                 space = true;
             }
             Token token = Next();
-            token.space_before = space;
+            token.spaceBefore = space;
             const bool end = token.kind == Tok::kEnd;
             tokens.push_back(std::move(token));
             if (end) {
@@ -336,7 +336,7 @@ class Lexer {
         Token t;
         t.kind = Tok::kName;
         t.text = text_.substr(begin, pos_ - begin);
-        t.name_sheet = sheets.range.first;
+        t.nameSheet = sheets.range.first;
         return t;
     }
 

@@ -32,8 +32,8 @@ class Parser {
         : tokens_(std::move(tokens)), scope_(scope), sheet_(sheet) {}
 
     // Defined names may be unions without parentheses ("Print_Titles": $A:$A,$1:$1).
-    NodePtr Run(bool union_ok) {
-        auto root = Comparison(union_ok);
+    NodePtr Run(bool unionOk) {
+        auto root = Comparison(unionOk);
         if (Peek().kind != Tok::kEnd) {
             Fail("unexpected text after the formula");
         }
@@ -89,23 +89,23 @@ class Parser {
         }
     }
 
-    NodePtr Comparison(bool union_ok) {
-        return LeftAssoc({"=", "<>", "<=", ">=", "<", ">"}, [&] { return Concat(union_ok); });
+    NodePtr Comparison(bool unionOk) {
+        return LeftAssoc({"=", "<>", "<=", ">=", "<", ">"}, [&] { return Concat(unionOk); });
     }
-    NodePtr Concat(bool union_ok) {
-        return LeftAssoc({"&"}, [&] { return Additive(union_ok); });
+    NodePtr Concat(bool unionOk) {
+        return LeftAssoc({"&"}, [&] { return Additive(unionOk); });
     }
-    NodePtr Additive(bool union_ok) {
-        return LeftAssoc({"+", "-"}, [&] { return Multiplicative(union_ok); });
+    NodePtr Additive(bool unionOk) {
+        return LeftAssoc({"+", "-"}, [&] { return Multiplicative(unionOk); });
     }
-    NodePtr Multiplicative(bool union_ok) {
-        return LeftAssoc({"*", "/"}, [&] { return Power(union_ok); });
+    NodePtr Multiplicative(bool unionOk) {
+        return LeftAssoc({"*", "/"}, [&] { return Power(unionOk); });
     }
-    NodePtr Power(bool union_ok) {
-        return LeftAssoc({"^"}, [&] { return Percent(union_ok); });
+    NodePtr Power(bool unionOk) {
+        return LeftAssoc({"^"}, [&] { return Percent(unionOk); });
     }
-    NodePtr Percent(bool union_ok) {
-        NodePtr node = Unary(union_ok);
+    NodePtr Percent(bool unionOk) {
+        NodePtr node = Unary(unionOk);
         while (PeekOp("%")) {
             Take();
             auto percent = Make(Node::kPercent);
@@ -114,19 +114,19 @@ class Parser {
         }
         return node;
     }
-    NodePtr Unary(bool union_ok) {
+    NodePtr Unary(bool unionOk) {
         if (PeekOp("-") || PeekOp("+")) {
             const NestingGuard nested(nesting_);
             auto node = Make(Node::kUnary);
             node->text = Take().text;
-            Attach(*node, Unary(union_ok));
+            Attach(*node, Unary(unionOk));
             return node;
         }
-        return Union(union_ok);
+        return Union(unionOk);
     }
-    NodePtr Union(bool union_ok) {
+    NodePtr Union(bool unionOk) {
         NodePtr left = Intersection();
-        while (union_ok && Peek().kind == Tok::kComma) {
+        while (unionOk && Peek().kind == Tok::kComma) {
             Take();
             left = Binary(",", std::move(left), Intersection());
         }
@@ -138,7 +138,7 @@ class Parser {
     }
     NodePtr Intersection() {
         NodePtr left = Range();
-        while (Peek().space_before && StartsOperand(Peek())) {
+        while (Peek().spaceBefore && StartsOperand(Peek())) {
             left = Binary(" ", std::move(left), Range());
         }
         return left;
@@ -177,12 +177,12 @@ class Parser {
                 return node;
             }
             case Tok::kName: {
-                const auto index = scope_.NameIndex(t.text, t.name_sheet.value_or(sheet_));
+                const auto index = scope_.NameIndex(t.text, t.nameSheet.value_or(sheet_));
                 if (!index) {
                     Fail("the unknown name " + t.text);
                 }
                 auto node = Make(Node::kName);
-                node->name_index = *index;
+                node->nameIndex = *index;
                 return node;
             }
             case Tok::kOpen: {
@@ -233,7 +233,7 @@ class Parser {
             }
         }
         const auto count = node->kids.size();
-        if (count < info->min_args || count > info->max_args) {
+        if (count < info->minArgs || count > info->maxArgs) {
             Fail(name + " with " + std::to_string(count) + " arguments");
         }
         return node;
@@ -248,8 +248,8 @@ class Parser {
 
 }  // namespace
 
-NodePtr Parse(std::vector<Token> tokens, const FormulaScope& scope, int sheet, bool union_ok) {
-    return Parser(std::move(tokens), scope, sheet).Run(union_ok);
+NodePtr Parse(std::vector<Token> tokens, const FormulaScope& scope, int sheet, bool unionOk) {
+    return Parser(std::move(tokens), scope, sheet).Run(unionOk);
 }
 
 }  // namespace tabrook::calcserver::xlsb::formula

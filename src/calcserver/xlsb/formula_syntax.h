@@ -18,8 +18,8 @@ namespace tabrook::calcserver::xlsb::formula {
 struct RefPart {
     std::int32_t row = 0;
     std::int32_t col = 0;
-    bool row_rel = true;
-    bool col_rel = true;
+    bool rowRel = true;
+    bool colRel = true;
 };
 
 struct Ref {
@@ -52,8 +52,8 @@ struct Token {
     double number = 0;
     std::uint8_t code = 0;
     Ref ref;
-    std::optional<int> name_sheet;  // "Sheet1!Name"
-    bool space_before = false;
+    std::optional<int> nameSheet;  // "Sheet1!Name"
+    bool spaceBefore = false;
 };
 
 struct Node {
@@ -75,7 +75,7 @@ struct Node {
     std::string text;
     std::uint8_t code = 0;
     Ref ref;
-    std::uint32_t name_index = 0;
+    std::uint32_t nameIndex = 0;
     const FunctionInfo* function = nullptr;
     int depth = 1;  // levels of the tree from here down
     std::vector<std::unique_ptr<Node>> kids;
@@ -87,6 +87,6 @@ std::vector<Token> Tokenize(std::string_view text, const FormulaScope& scope);
 
 // Builds the tree; `sheet` resolves sheet-level names, `union_ok` allows a top-level
 // union (defined names). Throws UnencodableFormula.
-NodePtr Parse(std::vector<Token> tokens, const FormulaScope& scope, int sheet, bool union_ok);
+NodePtr Parse(std::vector<Token> tokens, const FormulaScope& scope, int sheet, bool unionOk);
 
 }  // namespace tabrook::calcserver::xlsb::formula

@@ -11,14 +11,14 @@ namespace tabrook::calcserver::xlsb {
 struct FunctionInfo {
     std::string_view name;
     std::uint16_t id;
-    std::uint8_t min_args;
-    std::uint8_t max_args;
+    std::uint8_t minArgs;
+    std::uint8_t maxArgs;
     // 'V' value, 'R' reference, 'A' array.
     char returns;
     // One class letter per argument; the last letter repeats for further arguments.
     std::string_view params;
 
-    bool FixedArity() const { return min_args == max_args; }
+    bool FixedArity() const { return minArgs == maxArgs; }
     char ParamClass(int index) const;
 };
 

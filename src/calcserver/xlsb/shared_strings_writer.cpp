@@ -26,50 +26,50 @@ class Handler : public SaxHandler {
             runs_.clear();
             rich_ = false;
         } else if (name == "rPh") {
-            ++phonetic_depth_;
-        } else if (phonetic_depth_ > 0) {
+            ++phoneticDepth_;
+        } else if (phoneticDepth_ > 0) {
             return;
         } else if (name == "r") {
-            run_properties_.reset();
-            run_start_ = units_;
-            in_run_ = true;
-        } else if (name == "rPr" && in_run_) {
-            in_properties_ = true;
-            run_properties_.append_child("rPr");
-        } else if (in_properties_) {
+            runProperties_.reset();
+            runStart_ = units_;
+            inRun_ = true;
+        } else if (name == "rPr" && inRun_) {
+            inProperties_ = true;
+            runProperties_.append_child("rPr");
+        } else if (inProperties_) {
             pugi::xml_node child =
-                run_properties_.child("rPr").append_child(std::string(name).c_str());
+                runProperties_.child("rPr").append_child(std::string(name).c_str());
             for (const char* key : {"val", "rgb", "theme", "indexed", "tint"}) {
                 if (const char* value = attributes.Get(key)) {
                     child.append_attribute(key).set_value(value);
                 }
             }
         } else if (name == "t") {
-            in_text_ = true;
-            text_start_ = text_.size();
+            inText_ = true;
+            textStart_ = text_.size();
         }
     }
 
     void End(std::string_view name) override {
         if (name == "rPh") {
-            --phonetic_depth_;
-        } else if (phonetic_depth_ > 0) {
+            --phoneticDepth_;
+        } else if (phoneticDepth_ > 0) {
             return;
         } else if (name == "t") {
-            in_text_ = false;
+            inText_ = false;
             // Counted a piece at a time: a string of many runs is read in linear time. A <t>
             // opened before its <si> began counts from the start of the string.
-            const std::size_t start = std::min(text_start_, text_.size());
+            const std::size_t start = std::min(textStart_, text_.size());
             units_ += Utf16FromUtf8(DecodeEscapes(std::string_view(text_).substr(start))).size();
         } else if (name == "rPr") {
-            in_properties_ = false;
+            inProperties_ = false;
         } else if (name == "r") {
-            in_run_ = false;
-            const pugi::xml_node properties = run_properties_.child("rPr");
+            inRun_ = false;
+            const pugi::xml_node properties = runProperties_.child("rPr");
             const std::uint16_t font = properties ? styles_.RunFont(properties) : 0;
             rich_ = true;
-            if (run_start_ <= 0xFFFF) {
-                runs_.emplace_back(static_cast<std::uint16_t>(run_start_), font);
+            if (runStart_ <= 0xFFFF) {
+                runs_.emplace_back(static_cast<std::uint16_t>(runStart_), font);
             }
         } else if (name == "si") {
             Body body;
@@ -86,7 +86,7 @@ class Handler : public SaxHandler {
     }
 
     void Text(std::string_view text) override {
-        if (in_text_ && phonetic_depth_ == 0) {
+        if (inText_ && phoneticDepth_ == 0) {
             text_.append(text);
         }
     }
@@ -108,15 +108,15 @@ class Handler : public SaxHandler {
     std::size_t count_ = 0;
     std::string text_;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> runs_;
-    pugi::xml_document run_properties_;
-    std::size_t run_start_ = 0;
-    std::size_t text_start_ = 0;  // where the text of the current <t> begins in text_
-    std::size_t units_ = 0;       // UTF-16 units of the string's text so far
-    int phonetic_depth_ = 0;
+    pugi::xml_document runProperties_;
+    std::size_t runStart_ = 0;
+    std::size_t textStart_ = 0;  // where the text of the current <t> begins in text_
+    std::size_t units_ = 0;      // UTF-16 units of the string's text so far
+    int phoneticDepth_ = 0;
     bool rich_ = false;
-    bool in_run_ = false;
-    bool in_properties_ = false;
-    bool in_text_ = false;
+    bool inRun_ = false;
+    bool inProperties_ = false;
+    bool inText_ = false;
 };
 
 }  // namespace

@@ -32,14 +32,14 @@ void WriteViews(RecordSink& sink, std::vector<SheetView>& views) {
         flags |= ParseBool(Get(v, "showOutlineSymbols"), true) ? 0x0100 : 0;
         const std::string kind = Str(Get(v, "view"));
         const std::uint32_t layout = kind == "pageBreakPreview" ? 1 : kind == "pageLayout" ? 2 : 0;
-        const auto top_left = ParseCellAddress(Str(Get(v, "topLeftCell"))).value_or(CellAddress{});
+        const auto topLeft = ParseCellAddress(Str(Get(v, "topLeftCell"))).value_or(CellAddress{});
         const auto zoom = static_cast<std::uint16_t>(
             std::clamp<long long>(ParseInt(Get(v, "zoomScale")).value_or(100), 10, 400));
         sink.Write(rec::kBeginWsView, Body()
                                           .U16(flags)
                                           .U32(layout)
-                                          .I32(top_left.row)
-                                          .I32(top_left.col)
+                                          .I32(topLeft.row)
+                                          .I32(topLeft.col)
                                           .U8(64)
                                           .U8(0)
                                           .U16(zoom)
@@ -55,18 +55,18 @@ void WriteViews(RecordSink& sink, std::vector<SheetView>& views) {
                                        : active == "bottomLeft" ? 2
                                        : active == "topLeft"    ? 3
                                                                 : 0;
-            const auto pane_top_left =
+            const auto paneTopLeft =
                 ParseCellAddress(Str(Get(p, "topLeftCell"))).value_or(CellAddress{});
-            std::uint8_t pane_flags = 0;
-            pane_flags |= (state == "frozen" || state == "frozenSplit") ? 0x1 : 0;
-            pane_flags |= state == "frozen" ? 0x2 : 0;
+            std::uint8_t paneFlags = 0;
+            paneFlags |= (state == "frozen" || state == "frozenSplit") ? 0x1 : 0;
+            paneFlags |= state == "frozen" ? 0x2 : 0;
             sink.Write(rec::kPane, Body()
                                        .F64(ParseDouble(Get(p, "xSplit")).value_or(0))
                                        .F64(ParseDouble(Get(p, "ySplit")).value_or(0))
-                                       .I32(pane_top_left.row)
-                                       .I32(pane_top_left.col)
+                                       .I32(paneTopLeft.row)
+                                       .I32(paneTopLeft.col)
                                        .U32(pane)
-                                       .U8(pane_flags));
+                                       .U8(paneFlags));
         }
         sink.Write(rec::kEndWsView);
     }
@@ -90,20 +90,20 @@ void WriteProtection(RecordSink& sink, const AttrMap& protection) {
         {"deleteRows", true},    {"selectLockedCells", false}, {"sort", true},
         {"autoFilter", true},    {"pivotTables", true},        {"selectUnlockedCells", false},
     };
-    for (const auto& [key, locked_by_default] : kLocks) {
-        body.U32(ParseBool(Get(protection, key), locked_by_default) ? 0 : 1);
+    for (const auto& [key, lockedByDefault] : kLocks) {
+        body.U32(ParseBool(Get(protection, key), lockedByDefault) ? 0 : 1);
     }
     sink.Write(rec::kSheetProtection, body);
 }
 
 // Print options, margins, page setup, header and footer, in the order the format has.
 void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
-    if (!tail.print_options.empty()) {
+    if (!tail.printOptions.empty()) {
         std::uint16_t flags = 0;
-        flags |= ParseBool(Get(tail.print_options, "horizontalCentered"), false) ? 0x1 : 0;
-        flags |= ParseBool(Get(tail.print_options, "verticalCentered"), false) ? 0x2 : 0;
-        flags |= ParseBool(Get(tail.print_options, "headings"), false) ? 0x4 : 0;
-        flags |= ParseBool(Get(tail.print_options, "gridLines"), false) ? 0x8 : 0;
+        flags |= ParseBool(Get(tail.printOptions, "horizontalCentered"), false) ? 0x1 : 0;
+        flags |= ParseBool(Get(tail.printOptions, "verticalCentered"), false) ? 0x2 : 0;
+        flags |= ParseBool(Get(tail.printOptions, "headings"), false) ? 0x4 : 0;
+        flags |= ParseBool(Get(tail.printOptions, "gridLines"), false) ? 0x8 : 0;
         sink.Write(rec::kPrintOptions, Body().U16(flags));
     }
     if (!tail.margins.empty()) {
@@ -113,8 +113,8 @@ void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
         }
         sink.Write(rec::kMargins, body);
     }
-    if (!tail.page_setup.empty()) {
-        const AttrMap& p = tail.page_setup;
+    if (!tail.pageSetup.empty()) {
+        const AttrMap& p = tail.pageSetup;
         const auto number = [&p](const char* key, long long fallback) {
             return static_cast<std::int32_t>(std::clamp<long long>(
                 ParseInt(Get(p, key)).value_or(fallback), INT32_MIN, INT32_MAX));
@@ -152,18 +152,18 @@ void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
                 .U16(flags)
                 .NullableWideString(id != nullptr ? std::optional<std::string>(id) : std::nullopt));
     }
-    if (!tail.header_footer.empty()) {
+    if (!tail.headerFooter.empty()) {
         std::uint16_t flags = 0;
-        flags |= ParseBool(Get(tail.header_footer, "differentOddEven"), false) ? 0x1 : 0;
-        flags |= ParseBool(Get(tail.header_footer, "differentFirst"), false) ? 0x2 : 0;
-        flags |= ParseBool(Get(tail.header_footer, "scaleWithDoc"), true) ? 0x4 : 0;
-        flags |= ParseBool(Get(tail.header_footer, "alignWithMargins"), true) ? 0x8 : 0;
+        flags |= ParseBool(Get(tail.headerFooter, "differentOddEven"), false) ? 0x1 : 0;
+        flags |= ParseBool(Get(tail.headerFooter, "differentFirst"), false) ? 0x2 : 0;
+        flags |= ParseBool(Get(tail.headerFooter, "scaleWithDoc"), true) ? 0x4 : 0;
+        flags |= ParseBool(Get(tail.headerFooter, "alignWithMargins"), true) ? 0x8 : 0;
         Body body;
         body.U16(flags);
         for (const char* part :
              {"oddHeader", "oddFooter", "evenHeader", "evenFooter", "firstHeader", "firstFooter"}) {
-            const auto found = tail.header_footer_texts.find(part);
-            body.NullableWideString(found == tail.header_footer_texts.end()
+            const auto found = tail.headerFooterTexts.find(part);
+            body.NullableWideString(found == tail.headerFooterTexts.end()
                                         ? std::nullopt
                                         : std::optional<std::string>(DecodeEscapes(found->second)));
         }
@@ -227,19 +227,19 @@ double WriteSheetHead(RecordSink& sink, SheetHead& head) {
     flags1 |= ParseBool(Get(head.outline, "applyStyles"), false) ? 0x0020 : 0;
     flags1 |= ParseBool(Get(head.outline, "summaryBelow"), true) ? 0x0040 : 0;
     flags1 |= ParseBool(Get(head.outline, "summaryRight"), true) ? 0x0080 : 0;
-    flags1 |= head.fit_to_page ? 0x0100 : 0;
+    flags1 |= head.fitToPage ? 0x0100 : 0;
     flags1 |= ParseBool(Get(head.outline, "showOutlineSymbols"), true) ? 0x0400 : 0;
     const std::uint8_t flags2 =
-        ParseBool(Get(head.sheet_properties, "filterMode"), false) ? 0x01 : 0x00;
+        ParseBool(Get(head.sheetProperties, "filterMode"), false) ? 0x01 : 0x00;
     Body properties;
     properties.U16(flags1).U8(flags2);
     pugi::xml_document color;
     pugi::xml_node tab = color.append_child("tabColor");
-    for (const auto& [key, value] : head.tab_color) {
+    for (const auto& [key, value] : head.tabColor) {
         tab.append_attribute(key.c_str()).set_value(value.c_str());
     }
-    AppendColor(properties, head.tab_color.empty() ? pugi::xml_node() : tab);
-    properties.I32(-1).I32(-1).WideString(Str(Get(head.sheet_properties, "codeName")));
+    AppendColor(properties, head.tabColor.empty() ? pugi::xml_node() : tab);
+    properties.I32(-1).I32(-1).WideString(Str(Get(head.sheetProperties, "codeName")));
     sink.Write(rec::kWsProp, properties);
 
     Body dimension;
@@ -248,20 +248,20 @@ double WriteSheetHead(RecordSink& sink, SheetHead& head) {
 
     WriteViews(sink, head.views);
 
-    const double default_row_height =
+    const double defaultRowHeight =
         ParseDouble(Get(head.format, "defaultRowHeight")).value_or(15.0);
-    const auto default_width = ParseDouble(Get(head.format, "defaultColWidth"));
-    std::uint16_t format_flags = 0;
-    format_flags |= ParseBool(Get(head.format, "customHeight"), false) ? 0x1 : 0;
-    format_flags |= ParseBool(Get(head.format, "zeroHeight"), false) ? 0x2 : 0;
+    const auto defaultWidth = ParseDouble(Get(head.format, "defaultColWidth"));
+    std::uint16_t formatFlags = 0;
+    formatFlags |= ParseBool(Get(head.format, "customHeight"), false) ? 0x1 : 0;
+    formatFlags |= ParseBool(Get(head.format, "zeroHeight"), false) ? 0x2 : 0;
     sink.Write(
         rec::kWsFmtInfo,
         Body()
-            .U32(default_width ? static_cast<std::uint32_t>(std::lround(*default_width * 256))
-                               : 0xFFFFFFFFu)
+            .U32(defaultWidth ? static_cast<std::uint32_t>(std::lround(*defaultWidth * 256))
+                              : 0xFFFFFFFFu)
             .U16(static_cast<std::uint16_t>(ParseInt(Get(head.format, "baseColWidth")).value_or(8)))
-            .U16(static_cast<std::uint16_t>(std::lround(default_row_height * 20)))
-            .U16(format_flags)
+            .U16(static_cast<std::uint16_t>(std::lround(defaultRowHeight * 20)))
+            .U16(formatFlags)
             .U8(static_cast<std::uint8_t>(
                 ParseInt(Get(head.format, "outlineLevelRow")).value_or(0)))
             .U8(static_cast<std::uint8_t>(
@@ -294,7 +294,7 @@ double WriteSheetHead(RecordSink& sink, SheetHead& head) {
         }
         sink.Write(rec::kEndColInfos);
     }
-    return default_row_height;
+    return defaultRowHeight;
 }
 
 namespace {
@@ -363,10 +363,10 @@ void WriteSheetTail(RecordSink& sink, const SheetTail& tail) {
     if (!tail.drawing.empty()) {
         sink.Write(rec::kDrawing, Body().WideString(tail.drawing));
     }
-    if (!tail.legacy_drawing.empty()) {
-        sink.Write(rec::kLegacyDrawing, Body().WideString(tail.legacy_drawing));
+    if (!tail.legacyDrawing.empty()) {
+        sink.Write(rec::kLegacyDrawing, Body().WideString(tail.legacyDrawing));
     }
-    WriteOleObjects(sink, tail.ole_objects);
+    WriteOleObjects(sink, tail.oleObjects);
     WriteControls(sink, tail.controls);
 }
 

@@ -29,10 +29,10 @@ struct SheetView {
 };
 
 struct SheetHead {
-    AttrMap sheet_properties;
-    AttrMap tab_color;
+    AttrMap sheetProperties;
+    AttrMap tabColor;
     AttrMap outline;
-    bool fit_to_page = false;
+    bool fitToPage = false;
     std::optional<CellRange> dimension;
     std::vector<SheetView> views;
     AttrMap format;
@@ -43,15 +43,15 @@ struct SheetTail {
     AttrMap protection;
     std::vector<CellRange> merges;
     std::vector<AttrMap> hyperlinks;
-    AttrMap print_options;
+    AttrMap printOptions;
     AttrMap margins;
-    AttrMap page_setup;
-    AttrMap header_footer;
-    std::map<std::string, std::string> header_footer_texts;
+    AttrMap pageSetup;
+    AttrMap headerFooter;
+    std::map<std::string, std::string> headerFooterTexts;
     std::string drawing;
-    std::string legacy_drawing;
-    std::vector<AttrMap> ole_objects;  // embedded objects: progId, shapeId, relationship id
-    std::vector<AttrMap> controls;     // ActiveX controls: shapeId, relationship id, name
+    std::string legacyDrawing;
+    std::vector<AttrMap> oleObjects;  // embedded objects: progId, shapeId, relationship id
+    std::vector<AttrMap> controls;    // ActiveX controls: shapeId, relationship id, name
 };
 
 // From BrtBeginSheet to the column widths; returns the default row height in points.

@@ -52,11 +52,11 @@ struct Cell {
     std::string type;
     std::string value;
     bool has_value = false;
-    bool has_formula = false;
+    bool hasFormula = false;
     std::string formula;
-    std::string formula_type;
-    std::string formula_ref;
-    std::string shared_index;
+    std::string formulaType;
+    std::string formulaRef;
+    std::string sharedIndex;
 };
 
 class Handler : public SaxHandler {
@@ -65,7 +65,7 @@ class Handler : public SaxHandler {
         : job_(job), scope_(scope), report_(report), sink_(job.output) {}
 
     void Start(std::string_view name, const Attributes& a) override {
-        if (in_cell_) {
+        if (inCell_) {
             StartInCell(name, a);
         } else if (name == "c") {
             StartCell(a);
@@ -75,15 +75,15 @@ class Handler : public SaxHandler {
             WriteHead();
             sink_.Write(rec::kBeginSheetData);
         } else if (name == "sheetPr") {
-            in_sheet_properties_ = true;
-            head_.sheet_properties = Keep(a, {"codeName", "filterMode"});
-        } else if (in_sheet_properties_ && name == "tabColor") {
-            head_.tab_color = Keep(a, {"rgb", "theme", "indexed", "tint"});
-        } else if (in_sheet_properties_ && name == "outlinePr") {
+            inSheetProperties_ = true;
+            head_.sheetProperties = Keep(a, {"codeName", "filterMode"});
+        } else if (inSheetProperties_ && name == "tabColor") {
+            head_.tabColor = Keep(a, {"rgb", "theme", "indexed", "tint"});
+        } else if (inSheetProperties_ && name == "outlinePr") {
             head_.outline =
                 Keep(a, {"summaryBelow", "summaryRight", "applyStyles", "showOutlineSymbols"});
-        } else if (in_sheet_properties_ && name == "pageSetUpPr") {
-            head_.fit_to_page = ParseBool(a.Get("fitToPage"), false);
+        } else if (inSheetProperties_ && name == "pageSetUpPr") {
+            head_.fitToPage = ParseBool(a.Get("fitToPage"), false);
         } else if (name == "dimension") {
             head_.dimension = ParseCellRange(Str(a.Get("ref")));
         } else if (name == "sheetView") {
@@ -116,66 +116,66 @@ class Handler : public SaxHandler {
         } else if (name == "hyperlink") {
             tail_.hyperlinks.push_back(Keep(a, {"ref", "id", "location", "display", "tooltip"}));
         } else if (name == "printOptions") {
-            tail_.print_options =
+            tail_.printOptions =
                 Keep(a, {"horizontalCentered", "verticalCentered", "headings", "gridLines"});
         } else if (name == "pageSetup") {
-            tail_.page_setup =
+            tail_.pageSetup =
                 Keep(a, {"paperSize", "scale", "horizontalDpi", "verticalDpi", "copies",
                          "firstPageNumber", "fitToWidth", "fitToHeight", "pageOrder", "orientation",
                          "usePrinterDefaults", "blackAndWhite", "draft", "cellComments",
                          "useFirstPageNumber", "errors", "id"});
         } else if (name == "headerFooter") {
-            in_header_footer_ = true;
-            tail_.header_footer =
+            inHeaderFooter_ = true;
+            tail_.headerFooter =
                 Keep(a, {"differentOddEven", "differentFirst", "scaleWithDoc", "alignWithMargins"});
-            tail_.header_footer.emplace("present", "1");
-        } else if (in_header_footer_) {
-            collect_ = &tail_.header_footer_texts[std::string(name)];
+            tail_.headerFooter.emplace("present", "1");
+        } else if (inHeaderFooter_) {
+            collect_ = &tail_.headerFooterTexts[std::string(name)];
         } else if (name == "pageMargins") {
             tail_.margins = Keep(a, {"left", "right", "top", "bottom", "header", "footer"});
         } else if (name == "drawing") {
             tail_.drawing = Str(a.Get("id"));
         } else if (name == "legacyDrawing") {
-            tail_.legacy_drawing = Str(a.Get("id"));
+            tail_.legacyDrawing = Str(a.Get("id"));
         } else if (name == "AlternateContent") {
-            ++alternate_depth_;
-        } else if (name == "control" && alternate_depth_ == 0 && a.Get("id") != nullptr &&
+            ++alternateDepth_;
+        } else if (name == "control" && alternateDepth_ == 0 && a.Get("id") != nullptr &&
                    a.Get("shapeId") != nullptr) {
             // Controls in a compatibility block are form controls of a later version; only
             // the plain list holds ActiveX controls.
             tail_.controls.push_back(Keep(a, {"shapeId", "id", "name"}));
         } else if (name == "oleObject" && a.Get("id") != nullptr) {
-            tail_.ole_objects.push_back(Keep(a, {"progId", "shapeId", "id", "dvAspect"}));
+            tail_.oleObjects.push_back(Keep(a, {"progId", "shapeId", "id", "dvAspect"}));
         }
     }
 
     void End(std::string_view name) override {
-        if (in_cell_) {
+        if (inCell_) {
             EndInCell(name);
         } else if (name == "sheetPr") {
-            in_sheet_properties_ = false;
+            inSheetProperties_ = false;
         } else if (name == "headerFooter") {
-            in_header_footer_ = false;
-        } else if (in_header_footer_) {
+            inHeaderFooter_ = false;
+        } else if (inHeaderFooter_) {
             collect_ = nullptr;
-        } else if (name == "AlternateContent" && alternate_depth_ > 0) {
-            --alternate_depth_;
+        } else if (name == "AlternateContent" && alternateDepth_ > 0) {
+            --alternateDepth_;
         } else if (name == "sheetData") {
             sink_.Write(rec::kEndSheetData);
-            data_done_ = true;
+            dataDone_ = true;
         } else if (name == "worksheet") {
             WriteTail();
         }
     }
 
     void Text(std::string_view text) override {
-        if (collect_ != nullptr && phonetic_depth_ == 0) {
+        if (collect_ != nullptr && phoneticDepth_ == 0) {
             collect_->append(text);
         }
     }
 
     void Finish() {
-        if (!tail_written_) {
+        if (!tailWritten_) {
             throw XlsbError("the sheet " + job_.name + " is incomplete");
         }
         sink_.Finish();
@@ -191,23 +191,23 @@ class Handler : public SaxHandler {
         } else {
             ++row_;
         }
-        next_col_ = 0;
+        nextCol_ = 0;
         std::erase_if(arrays_, [this](const ArrayFormula& f) { return f.range.last.row < row_; });
 
         const auto height = ParseDouble(a.Get("ht"));
-        const bool custom_height = ParseBool(a.Get("customHeight"), false);
+        const bool customHeight = ParseBool(a.Get("customHeight"), false);
         std::uint16_t flags = 0;
         flags |=
             static_cast<std::uint16_t>((ParseInt(a.Get("outlineLevel")).value_or(0) & 0x7) << 8);
         flags |= ParseBool(a.Get("collapsed"), false) ? 0x0800 : 0;
         flags |= ParseBool(a.Get("hidden"), false) ? 0x1000 : 0;
-        flags |= custom_height ? 0x2000 : 0;
-        const bool custom_format = ParseBool(a.Get("customFormat"), false);
-        flags |= custom_format ? 0x4000 : 0;
-        const double points = height.value_or(default_row_height_);
+        flags |= customHeight ? 0x2000 : 0;
+        const bool customFormat = ParseBool(a.Get("customFormat"), false);
+        flags |= customFormat ? 0x4000 : 0;
+        const double points = height.value_or(defaultRowHeight_);
         Body body;
         body.I32(row_)
-            .U32(custom_format ? static_cast<std::uint32_t>(ParseInt(a.Get("s")).value_or(0)) : 0)
+            .U32(customFormat ? static_cast<std::uint32_t>(ParseInt(a.Get("s")).value_or(0)) : 0)
             .U16(static_cast<std::uint16_t>(std::lround(std::clamp(points, 0.0, 409.5) * 20)))
             .U16(flags)
             .U8(0);
@@ -245,16 +245,16 @@ class Handler : public SaxHandler {
             }
             cell_.at = *address;
         } else {
-            cell_.at = {row_, next_col_};
+            cell_.at = {row_, nextCol_};
         }
         if (cell_.at.row != row_) {
             // A cell outside its row: follow the cell, as Office Open XML readers do.
             row_ = cell_.at.row;
         }
-        next_col_ = cell_.at.col + 1;
+        nextCol_ = cell_.at.col + 1;
         cell_.style = static_cast<std::uint32_t>(ParseInt(a.Get("s")).value_or(0)) & 0xFFFFFF;
         cell_.type = Str(a.Get("t"));
-        in_cell_ = true;
+        inCell_ = true;
     }
 
     void StartInCell(std::string_view name, const Attributes& a) {
@@ -262,15 +262,15 @@ class Handler : public SaxHandler {
             cell_.has_value = true;
             collect_ = &cell_.value;
         } else if (name == "f") {
-            cell_.has_formula = true;
-            cell_.formula_type = Str(a.Get("t"));
-            cell_.formula_ref = Str(a.Get("ref"));
-            cell_.shared_index = Str(a.Get("si"));
+            cell_.hasFormula = true;
+            cell_.formulaType = Str(a.Get("t"));
+            cell_.formulaRef = Str(a.Get("ref"));
+            cell_.sharedIndex = Str(a.Get("si"));
             collect_ = &cell_.formula;
         } else if (name == "is") {
             cell_.has_value = true;
         } else if (name == "rPh") {
-            ++phonetic_depth_;
+            ++phoneticDepth_;
         } else if (name == "t") {
             collect_ = &cell_.value;
         }
@@ -278,11 +278,11 @@ class Handler : public SaxHandler {
 
     void EndInCell(std::string_view name) {
         if (name == "rPh") {
-            --phonetic_depth_;
+            --phoneticDepth_;
         } else if (name == "v" || name == "f" || name == "t") {
             collect_ = nullptr;
         } else if (name == "c") {
-            in_cell_ = false;
+            inCell_ = false;
             WriteCell();
         }
     }
@@ -347,7 +347,7 @@ class Handler : public SaxHandler {
 
     void WriteCell() {
         ++report_.cells;
-        if (!cell_.has_formula) {
+        if (!cell_.hasFormula) {
             for (const ArrayFormula& array : arrays_) {
                 if (array.encoded && array.range.Contains(cell_.at)) {
                     WriteFormulaCell(ExpReference(array.range.first.row, array.range.first.col));
@@ -360,22 +360,22 @@ class Handler : public SaxHandler {
         ++report_.formulas;
         std::string text = DecodeEscapes(cell_.formula);
         try {
-            if (text.empty() && cell_.formula_type != "shared") {
+            if (text.empty() && cell_.formulaType != "shared") {
                 throw UnencodableFormula("an empty formula");
             }
-            if (cell_.formula_type == "array") {
+            if (cell_.formulaType == "array") {
                 WriteArrayAnchor(text);
                 return;
             }
-            if (cell_.formula_type == "dataTable") {
+            if (cell_.formulaType == "dataTable") {
                 throw UnencodableFormula("a what-if data table");
             }
             FormulaShift shift;
-            if (cell_.formula_type == "shared") {
+            if (cell_.formulaType == "shared") {
                 if (!text.empty()) {
-                    shared_[cell_.shared_index] = {text, cell_.at};
+                    shared_[cell_.sharedIndex] = {text, cell_.at};
                 } else {
-                    const auto found = shared_.find(cell_.shared_index);
+                    const auto found = shared_.find(cell_.sharedIndex);
                     if (found == shared_.end()) {
                         throw UnencodableFormula("a shared formula without its anchor cell");
                     }
@@ -393,7 +393,7 @@ class Handler : public SaxHandler {
 
     void WriteArrayAnchor(const std::string& text) {
         const auto range =
-            ParseCellRange(cell_.formula_ref.empty() ? CellName(cell_.at) : cell_.formula_ref);
+            ParseCellRange(cell_.formulaRef.empty() ? CellName(cell_.at) : cell_.formulaRef);
         if (!range || !(range->first == cell_.at)) {
             throw UnencodableFormula("an array formula whose range does not start at its cell");
         }
@@ -410,22 +410,22 @@ class Handler : public SaxHandler {
     // --- sheet head and tail -------------------------------------------------
 
     void WriteHead() {
-        if (head_written_) {
+        if (headWritten_) {
             return;
         }
-        head_written_ = true;
-        default_row_height_ = WriteSheetHead(sink_, head_);
+        headWritten_ = true;
+        defaultRowHeight_ = WriteSheetHead(sink_, head_);
     }
 
     void WriteTail() {
         WriteHead();
-        if (!data_done_) {
+        if (!dataDone_) {
             sink_.Write(rec::kBeginSheetData);
             sink_.Write(rec::kEndSheetData);
         }
         WriteSheetTail(sink_, tail_);
         sink_.Write(rec::kEndSheet);
-        tail_written_ = true;
+        tailWritten_ = true;
     }
 
     const SheetJob& job_;
@@ -433,20 +433,20 @@ class Handler : public SaxHandler {
     TranscodeReport& report_;
     RecordSink sink_;
 
-    bool head_written_ = false;
-    bool data_done_ = false;
-    bool tail_written_ = false;
-    bool in_sheet_properties_ = false;
+    bool headWritten_ = false;
+    bool dataDone_ = false;
+    bool tailWritten_ = false;
+    bool inSheetProperties_ = false;
     SheetHead head_;
-    double default_row_height_ = 15.0;
+    double defaultRowHeight_ = 15.0;
     SheetTail tail_;
-    bool in_header_footer_ = false;
-    int alternate_depth_ = 0;
+    bool inHeaderFooter_ = false;
+    int alternateDepth_ = 0;
 
     std::int32_t row_ = -1;
-    std::int32_t next_col_ = 0;
-    bool in_cell_ = false;
-    int phonetic_depth_ = 0;
+    std::int32_t nextCol_ = 0;
+    bool inCell_ = false;
+    int phoneticDepth_ = 0;
     std::string* collect_ = nullptr;
     Cell cell_;
     std::vector<ArrayFormula> arrays_;

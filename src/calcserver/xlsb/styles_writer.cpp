@@ -116,7 +116,7 @@ std::string BorderBody(const pugi::xml_node& border) {
     return body.Bytes();
 }
 
-std::string XfBody(const pugi::xml_node& xf, bool cell_xf) {
+std::string XfBody(const pugi::xml_node& xf, bool cellXf) {
     const pugi::xml_node align = xf.child("alignment");
     const pugi::xml_node protect = xf.child("protection");
     const int horizontal = IndexOf(align.attribute("horizontal").as_string("general"),
@@ -144,12 +144,12 @@ std::string XfBody(const pugi::xml_node& xf, bool cell_xf) {
     std::uint8_t used = 0;
     for (int i = 0; i < 6; ++i) {
         const bool applied = ParseBool(xf.attribute(kApply[i]).as_string(nullptr), true);
-        if (applied == cell_xf) {
+        if (applied == cellXf) {
             used |= static_cast<std::uint8_t>(1u << i);
         }
     }
     Body body;
-    body.U16(cell_xf ? static_cast<std::uint16_t>(xf.attribute("xfId").as_uint(0)) : 0xFFFF)
+    body.U16(cellXf ? static_cast<std::uint16_t>(xf.attribute("xfId").as_uint(0)) : 0xFFFF)
         .U16(static_cast<std::uint16_t>(xf.attribute("numFmtId").as_uint(0)))
         .U16(static_cast<std::uint16_t>(xf.attribute("fontId").as_uint(0)))
         .U16(static_cast<std::uint16_t>(xf.attribute("fillId").as_uint(0)))
@@ -216,8 +216,8 @@ void AppendColor(Body& body, const pugi::xml_node& color) {
         type = 1;
         index = static_cast<std::uint8_t>(indexed.as_uint(0));
     }
-    const bool valid_rgb = type == 2;
-    body.U8(static_cast<std::uint8_t>((type << 1) | (valid_rgb ? 1 : 0)))
+    const bool validRgb = type == 2;
+    body.U8(static_cast<std::uint8_t>((type << 1) | (validRgb ? 1 : 0)))
         .U8(index)
         .U16(static_cast<std::uint16_t>(tint16))
         .U8(rgba[0])
@@ -226,10 +226,10 @@ void AppendColor(Body& body, const pugi::xml_node& color) {
         .U8(rgba[3]);
 }
 
-StylesWriter::StylesWriter(std::string_view styles_xml) {
+StylesWriter::StylesWriter(std::string_view stylesXml) {
     pugi::xml_document doc;
-    if (!styles_xml.empty()) {
-        const auto parsed = doc.load_buffer(styles_xml.data(), styles_xml.size());
+    if (!stylesXml.empty()) {
+        const auto parsed = doc.load_buffer(stylesXml.data(), stylesXml.size());
         if (!parsed) {
             throw XlsbError(std::string("the workbook's styles cannot be read: ") +
                             parsed.description());
@@ -245,17 +245,17 @@ StylesWriter::StylesWriter(std::string_view styles_xml) {
     for (const pugi::xml_node font : root.child("fonts").children("font")) {
         // Keep every font at its own index: cell formats refer to them by position.
         fonts_.push_back(FontBody(font));
-        font_index_.emplace(fonts_.back(), static_cast<std::uint16_t>(fonts_.size() - 1));
+        fontIndex_.emplace(fonts_.back(), static_cast<std::uint16_t>(fonts_.size() - 1));
     }
     fills_ = Collect(root.child("fills"), "fill", FillBody);
     borders_ = Collect(root.child("borders"), "border", BorderBody);
     for (const pugi::xml_node xf : root.child("cellStyleXfs").children("xf")) {
-        style_xfs_.push_back(XfBody(xf, false));
+        styleXfs_.push_back(XfBody(xf, false));
     }
     for (const pugi::xml_node xf : root.child("cellXfs").children("xf")) {
-        cell_xfs_.push_back(XfBody(xf, true));
+        cellXfs_.push_back(XfBody(xf, true));
     }
-    cell_styles_ = Collect(root.child("cellStyles"), "cellStyle", StyleBody);
+    cellStyles_ = Collect(root.child("cellStyles"), "cellStyle", StyleBody);
 
     // Readers expect at least one of each, and the two fills every workbook starts with.
     const pugi::xml_node none;
@@ -272,22 +272,22 @@ StylesWriter::StylesWriter(std::string_view styles_xml) {
     if (borders_.empty()) {
         borders_.push_back(BorderBody(none));
     }
-    if (style_xfs_.empty()) {
-        style_xfs_.push_back(XfBody(none, false));
+    if (styleXfs_.empty()) {
+        styleXfs_.push_back(XfBody(none, false));
     }
-    if (cell_xfs_.empty()) {
-        cell_xfs_.push_back(XfBody(none, true));
+    if (cellXfs_.empty()) {
+        cellXfs_.push_back(XfBody(none, true));
     }
-    if (cell_styles_.empty()) {
+    if (cellStyles_.empty()) {
         pugi::xml_document normal;
         normal.load_string("<cellStyle name='Normal' xfId='0' builtinId='0'/>");
-        cell_styles_.push_back(StyleBody(normal.child("cellStyle")));
+        cellStyles_.push_back(StyleBody(normal.child("cellStyle")));
     }
 }
 
 std::uint16_t StylesWriter::AddFont(const std::string& body) {
-    const auto found = font_index_.find(body);
-    if (found != font_index_.end()) {
+    const auto found = fontIndex_.find(body);
+    if (found != fontIndex_.end()) {
         return found->second;
     }
     if (fonts_.size() >= 0xFFFF) {
@@ -295,12 +295,12 @@ std::uint16_t StylesWriter::AddFont(const std::string& body) {
     }
     fonts_.push_back(body);
     const auto index = static_cast<std::uint16_t>(fonts_.size() - 1);
-    font_index_.emplace(body, index);
+    fontIndex_.emplace(body, index);
     return index;
 }
 
-std::uint16_t StylesWriter::RunFont(const pugi::xml_node& run_properties) {
-    return AddFont(FontBody(run_properties));
+std::uint16_t StylesWriter::RunFont(const pugi::xml_node& runProperties) {
+    return AddFont(FontBody(runProperties));
 }
 
 std::string StylesWriter::Records() const {
@@ -310,9 +310,9 @@ std::string StylesWriter::Records() const {
     WriteList(sink, rec::kBeginFonts, rec::kFont, rec::kEndFonts, fonts_);
     WriteList(sink, rec::kBeginFills, rec::kFill, rec::kEndFills, fills_);
     WriteList(sink, rec::kBeginBorders, rec::kBorder, rec::kEndBorders, borders_);
-    WriteList(sink, rec::kBeginCellStyleXfs, rec::kXf, rec::kEndCellStyleXfs, style_xfs_);
-    WriteList(sink, rec::kBeginCellXfs, rec::kXf, rec::kEndCellXfs, cell_xfs_);
-    WriteList(sink, rec::kBeginStyles, rec::kStyle, rec::kEndStyles, cell_styles_);
+    WriteList(sink, rec::kBeginCellStyleXfs, rec::kXf, rec::kEndCellStyleXfs, styleXfs_);
+    WriteList(sink, rec::kBeginCellXfs, rec::kXf, rec::kEndCellXfs, cellXfs_);
+    WriteList(sink, rec::kBeginStyles, rec::kStyle, rec::kEndStyles, cellStyles_);
     sink.Write(rec::kEndStyleSheet);
     return sink.TakeBytes();
 }

@@ -23,10 +23,10 @@ void AppendColor(Body& body, const pugi::xml_node& color);
 class StylesWriter {
   public:
     // Throws XlsbError when the XML is not well-formed. An empty text gives the defaults.
-    explicit StylesWriter(std::string_view styles_xml);
+    explicit StylesWriter(std::string_view stylesXml);
 
     // The font table index of a rich-text run's properties (<rPr>), added when new.
-    std::uint16_t RunFont(const pugi::xml_node& run_properties);
+    std::uint16_t RunFont(const pugi::xml_node& runProperties);
 
     std::string Records() const;
 
@@ -35,12 +35,12 @@ class StylesWriter {
 
     std::vector<std::string> formats_;  // whole BrtFmt bodies
     std::vector<std::string> fonts_;
-    std::map<std::string, std::uint16_t> font_index_;
+    std::map<std::string, std::uint16_t> fontIndex_;
     std::vector<std::string> fills_;
     std::vector<std::string> borders_;
-    std::vector<std::string> style_xfs_;
-    std::vector<std::string> cell_xfs_;
-    std::vector<std::string> cell_styles_;
+    std::vector<std::string> styleXfs_;
+    std::vector<std::string> cellXfs_;
+    std::vector<std::string> cellStyles_;
 };
 
 }  // namespace tabrook::calcserver::xlsb

@@ -18,13 +18,13 @@ struct UnencodedFormula {
 struct TranscodeReport {
     std::size_t cells = 0;
     std::size_t formulas = 0;
-    std::size_t unencoded_count = 0;
+    std::size_t unencodedCount = 0;
     // The first kMaxListed of them, so that a huge sheet cannot fill memory with them.
     std::vector<UnencodedFormula> unencoded;
     static constexpr std::size_t kMaxListed = 10000;
 
     void AddUnencoded(UnencodedFormula entry) {
-        ++unencoded_count;
+        ++unencodedCount;
         if (unencoded.size() < kMaxListed) {
             unencoded.push_back(std::move(entry));
         }

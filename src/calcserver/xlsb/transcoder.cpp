@@ -83,14 +83,14 @@ std::string Read(const ZipReader& zip, const std::string& part) {
 
 struct Plan {
     std::string workbook;  // source workbook part
-    std::vector<Relationship> workbook_rels;
+    std::vector<Relationship> workbookRels;
     std::map<std::string, std::string> renamed;  // source part -> binary part
     std::set<std::string> dropped;               // parts with no place in the binary workbook
-    std::vector<std::string> sheet_parts;
+    std::vector<std::string> sheetParts;
     std::string styles;
     std::string strings;
-    std::map<std::string, std::string> external_links;  // binary part -> records
-    std::vector<std::string> comments;                  // source comments parts
+    std::map<std::string, std::string> externalLinks;  // binary part -> records
+    std::vector<std::string> comments;                 // source comments parts
 };
 
 Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
@@ -98,11 +98,11 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
     plan.workbook = std::move(workbook);
     const std::string rels = package::RelationshipsPartOf(plan.workbook);
     if (zip.Has(rels)) {
-        plan.workbook_rels = ParseRelationships(Read(zip, rels));
+        plan.workbookRels = ParseRelationships(Read(zip, rels));
     }
-    std::map<std::string, const Relationship*> by_id;
-    for (const Relationship& relationship : plan.workbook_rels) {
-        by_id[relationship.id] = &relationship;
+    std::map<std::string, const Relationship*> byId;
+    for (const Relationship& relationship : plan.workbookRels) {
+        byId[relationship.id] = &relationship;
         const std::string part = package::ResolvePartTarget(plan.workbook, relationship.target);
         if (relationship.external) {
             continue;
@@ -116,8 +116,8 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
         }
     }
     for (const SheetEntry& sheet : info.sheets) {
-        const auto found = by_id.find(sheet.rel_id);
-        if (found == by_id.end()) {
+        const auto found = byId.find(sheet.relId);
+        if (found == byId.end()) {
             throw XlsbError("the sheet " + sheet.name + " has no part in the package");
         }
         if (!HasRelationshipKind(*found->second, "worksheet")) {
@@ -129,15 +129,15 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
         if (!zip.Has(part)) {
             throw XlsbError("the sheet " + sheet.name + " has no part in the package");
         }
-        plan.sheet_parts.push_back(part);
+        plan.sheetParts.push_back(part);
         plan.renamed[part] = AsBin(part);
     }
     plan.renamed[plan.workbook] = AsBin(plan.workbook);
     // External workbook links become binary parts; other kinds of link are left out, and
     // formulas through them keep their cached values.
     for (ExternalBook& external : info.externals) {
-        const auto found = by_id.find(external.rel_id);
-        if (found == by_id.end()) {
+        const auto found = byId.find(external.relId);
+        if (found == byId.end()) {
             continue;
         }
         const std::string part = package::ResolvePartTarget(plan.workbook, found->second->target);
@@ -150,9 +150,9 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
             continue;
         }
         external.linked = true;
-        external.sheet_names = std::move(link->sheet_names);
+        external.sheetNames = std::move(link->sheetNames);
         plan.renamed[part] = AsBin(part);
-        plan.external_links[AsBin(part)] = std::move(link->records);
+        plan.externalLinks[AsBin(part)] = std::move(link->records);
     }
     if (!plan.styles.empty() && zip.Has(plan.styles)) {
         plan.renamed[plan.styles] = AsBin(plan.styles);
@@ -164,12 +164,12 @@ Plan MakePlan(const ZipReader& zip, WorkbookInfo& info, std::string workbook) {
     } else {
         plan.strings.clear();
     }
-    for (const std::string& sheet : plan.sheet_parts) {
-        const std::string sheet_rels = package::RelationshipsPartOf(sheet);
-        if (!zip.Has(sheet_rels)) {
+    for (const std::string& sheet : plan.sheetParts) {
+        const std::string sheetRels = package::RelationshipsPartOf(sheet);
+        if (!zip.Has(sheetRels)) {
             continue;
         }
-        for (const Relationship& relationship : ParseRelationships(Read(zip, sheet_rels))) {
+        for (const Relationship& relationship : ParseRelationships(Read(zip, sheetRels))) {
             const std::string part = package::ResolvePartTarget(sheet, relationship.target);
             if (!relationship.external && HasRelationshipKind(relationship, "comments") &&
                 zip.Has(part) && !plan.renamed.contains(part)) {
@@ -240,10 +240,10 @@ TranscodeReport Transcode(const std::filesystem::path& source,
     if (!zip.Has("[Content_Types].xml")) {
         throw XlsbError(source.string() + " is not an Office Open XML package");
     }
-    const ContentTypes source_types = ParseContentTypes(Read(zip, "[Content_Types].xml"));
-    const std::string workbook_part = WorkbookPartOf(zip);
-    WorkbookInfo info = ParseWorkbook(Read(zip, workbook_part));
-    Plan plan = MakePlan(zip, info, workbook_part);
+    const ContentTypes sourceTypes = ParseContentTypes(Read(zip, "[Content_Types].xml"));
+    const std::string workbookPart = WorkbookPartOf(zip);
+    WorkbookInfo info = ParseWorkbook(Read(zip, workbookPart));
+    Plan plan = MakePlan(zip, info, workbookPart);
 
     WorkbookScope scope(info);
     const std::vector<EncodedFormula> names = EncodeNames(info, scope, report);
@@ -259,36 +259,36 @@ TranscodeReport Transcode(const std::filesystem::path& source,
     }
 
     ScratchDir scratch;
-    std::vector<std::filesystem::path> sheet_files;
-    for (std::size_t i = 0; i < plan.sheet_parts.size(); ++i) {
-        SheetJob job{plan.sheet_parts[i], info.sheets[i].name, static_cast<int>(i),
+    std::vector<std::filesystem::path> sheetFiles;
+    for (std::size_t i = 0; i < plan.sheetParts.size(); ++i) {
+        SheetJob job{plan.sheetParts[i], info.sheets[i].name, static_cast<int>(i),
                      scratch.Path() / ("sheet" + std::to_string(i) + ".bin")};
         ConvertSheet(zip, job, scope, report);
-        sheet_files.push_back(job.output);
+        sheetFiles.push_back(job.output);
     }
-    const std::string workbook_records = WorkbookRecords(info, scope, names);
+    const std::string workbookRecords = WorkbookRecords(info, scope, names);
 
     // The package: content types, relationships, converted parts, everything else as is.
-    std::vector<Relationship> workbook_rels = Rewritten(plan.workbook_rels, plan.workbook, plan);
-    const std::string vba_part = package::ResolvePartTarget(plan.workbook, "vbaProject.bin");
-    if (zip.Has(vba_part)) {
+    std::vector<Relationship> workbookRels = Rewritten(plan.workbookRels, plan.workbook, plan);
+    const std::string vbaPart = package::ResolvePartTarget(plan.workbook, "vbaProject.bin");
+    if (zip.Has(vbaPart)) {
         bool linked = false;
-        for (const auto& relationship : workbook_rels) {
+        for (const auto& relationship : workbookRels) {
             linked = linked ||
                      (!relationship.external &&
-                      package::ResolvePartTarget(plan.workbook, relationship.target) == vba_part);
+                      package::ResolvePartTarget(plan.workbook, relationship.target) == vbaPart);
         }
         if (!linked) {
-            package::AddRelationship(workbook_rels, kVbaRelationship, "vbaProject.bin");
+            package::AddRelationship(workbookRels, kVbaRelationship, "vbaProject.bin");
         }
     }
 
     if (plan.styles.empty()) {
-        package::AddRelationship(workbook_rels, kStylesRelationship, "styles.bin");
+        package::AddRelationship(workbookRels, kStylesRelationship, "styles.bin");
     }
 
     ContentTypes types;
-    types.defaults = source_types.defaults;
+    types.defaults = sourceTypes.defaults;
     types.defaults["bin"] = kWorkbookType;
     types.defaults["rels"] = "application/vnd.openxmlformats-package.relationships+xml";
     types.defaults["xml"] = "application/xml";
@@ -311,18 +311,17 @@ TranscodeReport Transcode(const std::filesystem::path& source,
                 continue;
             }
             const auto renamed = plan.renamed.find(owner);
-            const std::string new_owner = renamed == plan.renamed.end() ? owner : renamed->second;
+            const std::string newOwner = renamed == plan.renamed.end() ? owner : renamed->second;
             const std::vector<Relationship> relationships =
                 owner == plan.workbook
-                    ? workbook_rels
+                    ? workbookRels
                     : Rewritten(ParseRelationships(Read(zip, entry)), owner, plan);
-            written.emplace_back(
-                new_owner.empty() ? entry : package::RelationshipsPartOf(new_owner),
-                WriteRelationships(relationships));
+            written.emplace_back(newOwner.empty() ? entry : package::RelationshipsPartOf(newOwner),
+                                 WriteRelationships(relationships));
             continue;
         }
-        std::string type = source_types.TypeOf(entry);
-        if (entry == vba_part) {
+        std::string type = sourceTypes.TypeOf(entry);
+        if (entry == vbaPart) {
             type = kVbaType;
         }
         declare(entry, type);
@@ -332,23 +331,23 @@ TranscodeReport Transcode(const std::filesystem::path& source,
             throw XlsbError(error.what());
         }
     }
-    if (!zip.Has(package::RelationshipsPartOf(plan.workbook)) && !workbook_rels.empty()) {
+    if (!zip.Has(package::RelationshipsPartOf(plan.workbook)) && !workbookRels.empty()) {
         written.emplace_back(package::RelationshipsPartOf(plan.renamed.at(plan.workbook)),
-                             WriteRelationships(workbook_rels));
+                             WriteRelationships(workbookRels));
     }
     declare(plan.renamed.at(plan.workbook), kWorkbookType);
-    out.Add(plan.renamed.at(plan.workbook), workbook_records);
-    for (std::size_t i = 0; i < plan.sheet_parts.size(); ++i) {
-        const std::string& part = plan.renamed.at(plan.sheet_parts[i]);
+    out.Add(plan.renamed.at(plan.workbook), workbookRecords);
+    for (std::size_t i = 0; i < plan.sheetParts.size(); ++i) {
+        const std::string& part = plan.renamed.at(plan.sheetParts[i]);
         declare(part, kSheetType);
-        out.AddFile(part, sheet_files[i]);
+        out.AddFile(part, sheetFiles[i]);
     }
     // Readers need a style table even when the package had none.
-    const std::string styles_part = plan.styles.empty()
-                                        ? package::ResolvePartTarget(plan.workbook, "styles.bin")
-                                        : plan.renamed.at(plan.styles);
-    declare(styles_part, kStylesType);
-    out.Add(styles_part, styles.Records());
+    const std::string stylesPart = plan.styles.empty()
+                                       ? package::ResolvePartTarget(plan.workbook, "styles.bin")
+                                       : plan.renamed.at(plan.styles);
+    declare(stylesPart, kStylesType);
+    out.Add(stylesPart, styles.Records());
     if (strings) {
         declare(plan.renamed.at(plan.strings), kStringsType);
         out.Add(plan.renamed.at(plan.strings), std::move(strings->records));
@@ -357,7 +356,7 @@ TranscodeReport Transcode(const std::filesystem::path& source,
         declare(part, kCommentsType);
         out.Add(part, std::move(records));
     }
-    for (auto& [part, records] : plan.external_links) {
+    for (auto& [part, records] : plan.externalLinks) {
         declare(part, kExternalLinkType);
         out.Add(part, std::move(records));
     }

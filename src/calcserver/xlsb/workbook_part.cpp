@@ -41,19 +41,19 @@ WorkbookInfo ParseWorkbook(std::string_view xml) {
     const pugi::xml_node root = doc.child("workbook");
     WorkbookInfo info;
     const pugi::xml_node properties = root.child("workbookPr");
-    info.code_name = properties.attribute("codeName").as_string();
+    info.codeName = properties.attribute("codeName").as_string();
     info.date1904 = ParseBool(properties.attribute("date1904").as_string(nullptr), false);
     const pugi::xml_node view = root.child("bookViews").child("workbookView");
-    info.active_tab = view.attribute("activeTab").as_uint(0);
-    info.first_tab = view.attribute("firstSheet").as_uint(0);
-    info.manual_calc =
+    info.activeTab = view.attribute("activeTab").as_uint(0);
+    info.firstTab = view.attribute("firstSheet").as_uint(0);
+    info.manualCalc =
         std::string_view(root.child("calcPr").attribute("calcMode").as_string()) == "manual";
     for (const pugi::xml_node sheet : root.child("sheets").children("sheet")) {
         SheetEntry entry;
         entry.name = sheet.attribute("name").as_string();
-        entry.sheet_id = sheet.attribute("sheetId").as_uint(0);
+        entry.sheetId = sheet.attribute("sheetId").as_uint(0);
         entry.state = SheetState(sheet.attribute("state").as_string());
-        entry.rel_id = RelationshipId(sheet);
+        entry.relId = RelationshipId(sheet);
         info.sheets.push_back(std::move(entry));
     }
     if (info.sheets.empty()) {
@@ -72,8 +72,8 @@ WorkbookInfo ParseWorkbook(std::string_view xml) {
         entry.formula = name.text().as_string();
         info.names.push_back(std::move(entry));
     }
-    if (info.active_tab >= info.sheets.size()) {
-        info.active_tab = 0;
+    if (info.activeTab >= info.sheets.size()) {
+        info.activeTab = 0;
     }
     return info;
 }
@@ -84,8 +84,8 @@ std::optional<int> WorkbookScope::SheetIndex(int book, std::string_view name) co
     }
     if (book > 0) {
         const ExternalBook& external = workbook_.externals[static_cast<std::size_t>(book - 1)];
-        for (std::size_t i = 0; external.linked && i < external.sheet_names.size(); ++i) {
-            if (SameName(external.sheet_names[i], name)) {
+        for (std::size_t i = 0; external.linked && i < external.sheetNames.size(); ++i) {
+            if (SameName(external.sheetNames[i], name)) {
                 return static_cast<int>(i);
             }
         }
@@ -99,17 +99,17 @@ std::optional<int> WorkbookScope::SheetIndex(int book, std::string_view name) co
     return std::nullopt;
 }
 
-std::uint16_t WorkbookScope::ExternSheet(int book, int first_sheet, int last_sheet) {
-    const Span key{book, first_sheet, last_sheet};
-    const auto found = std::find(extern_sheets_.begin(), extern_sheets_.end(), key);
-    if (found != extern_sheets_.end()) {
-        return static_cast<std::uint16_t>(found - extern_sheets_.begin());
+std::uint16_t WorkbookScope::ExternSheet(int book, int firstSheet, int lastSheet) {
+    const Span key{book, firstSheet, lastSheet};
+    const auto found = std::find(externSheets_.begin(), externSheets_.end(), key);
+    if (found != externSheets_.end()) {
+        return static_cast<std::uint16_t>(found - externSheets_.begin());
     }
-    if (extern_sheets_.size() >= 0xFFFF) {
+    if (externSheets_.size() >= 0xFFFF) {
         throw UnencodableFormula("too many distinct sheet spans");
     }
-    extern_sheets_.push_back(key);
-    return static_cast<std::uint16_t>(extern_sheets_.size() - 1);
+    externSheets_.push_back(key);
+    return static_cast<std::uint16_t>(externSheets_.size() - 1);
 }
 
 std::optional<std::uint32_t> WorkbookScope::NameIndex(std::string_view name, int sheet) const {
@@ -130,7 +130,7 @@ std::optional<std::uint32_t> WorkbookScope::NameIndex(std::string_view name, int
 }
 
 std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& scope,
-                            const std::vector<EncodedFormula>& name_formulas) {
+                            const std::vector<EncodedFormula>& nameFormulas) {
     RecordSink sink;
     sink.Write(rec::kBeginBook);
     sink.Write(rec::kFileVersion, Body()
@@ -140,7 +140,7 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
                                       .WideString("7")
                                       .WideString("1"));
     sink.Write(rec::kWbProp,
-               Body().U32(workbook.date1904 ? 0x1 : 0x0).U32(0).WideString(workbook.code_name));
+               Body().U32(workbook.date1904 ? 0x1 : 0x0).U32(0).WideString(workbook.codeName));
 
     sink.Write(rec::kBeginBookViews);
     sink.Write(rec::kBookView, Body()
@@ -149,8 +149,8 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
                                    .I32(28800)
                                    .I32(17400)
                                    .U32(600)
-                                   .U32(workbook.first_tab)
-                                   .U32(workbook.active_tab)
+                                   .U32(workbook.firstTab)
+                                   .U32(workbook.activeTab)
                                    .U8(0x78));  // scroll bars, sheet tabs, date grouping
     sink.Write(rec::kEndBookViews);
 
@@ -158,33 +158,33 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
     for (const SheetEntry& sheet : workbook.sheets) {
         sink.Write(rec::kBundleSh, Body()
                                        .U32(sheet.state)
-                                       .U32(sheet.sheet_id)
-                                       .NullableWideString(sheet.rel_id)
+                                       .U32(sheet.sheetId)
+                                       .NullableWideString(sheet.relId)
                                        .WideString(sheet.name));
     }
     sink.Write(rec::kEndBundleShs);
 
     // Supporting links: each linked external workbook in order, then this workbook.
-    std::vector<std::uint32_t> link_of_book(workbook.externals.size() + 1, 0);
+    std::vector<std::uint32_t> linkOfBook(workbook.externals.size() + 1, 0);
     std::uint32_t links = 0;
     for (std::size_t i = 0; i < workbook.externals.size(); ++i) {
         if (workbook.externals[i].linked) {
-            link_of_book[i + 1] = links++;
+            linkOfBook[i + 1] = links++;
         }
     }
-    link_of_book[0] = links;
+    linkOfBook[0] = links;
     if (links > 0 || !scope.ExternSheets().empty()) {
         sink.Write(rec::kBeginExternals);
         for (const ExternalBook& external : workbook.externals) {
             if (external.linked) {
-                sink.Write(rec::kSupBookSrc, Body().NullableWideString(external.rel_id));
+                sink.Write(rec::kSupBookSrc, Body().NullableWideString(external.relId));
             }
         }
         sink.Write(rec::kSupSelf);
         Body table;
         table.U32(static_cast<std::uint32_t>(scope.ExternSheets().size()));
         for (const auto& span : scope.ExternSheets()) {
-            table.U32(link_of_book.at(static_cast<std::size_t>(span.book)))
+            table.U32(linkOfBook.at(static_cast<std::size_t>(span.book)))
                 .I32(span.first)
                 .I32(span.last);
         }
@@ -207,7 +207,7 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
             .U8(0)
             .U32(name.sheet < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(name.sheet))
             .WideString(stored);
-        AppendParsedFormula(body, name_formulas.at(i));
+        AppendParsedFormula(body, nameFormulas.at(i));
         body.NullableWideString(std::nullopt);
         sink.Write(rec::kName, body);
     }
@@ -215,7 +215,7 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
     // Recalculate everything on load, so that no cached value outlives its formula.
     sink.Write(rec::kCalcProp, Body()
                                    .U32(0)
-                                   .U32(workbook.manual_calc ? 0 : 1)
+                                   .U32(workbook.manualCalc ? 0 : 1)
                                    .U32(100)
                                    .F64(0.001)
                                    .U32(1)

@@ -15,9 +15,9 @@ namespace tabrook::calcserver::xlsb {
 
 struct SheetEntry {
     std::string name;
-    std::uint32_t sheet_id = 0;
+    std::uint32_t sheetId = 0;
     std::uint32_t state = 0;  // 0 visible, 1 hidden, 2 very hidden
-    std::string rel_id;
+    std::string relId;
 };
 
 struct DefinedName {
@@ -29,20 +29,20 @@ struct DefinedName {
 
 // A workbook that formulas refer to as [n]; its sheet names come from its link part.
 struct ExternalBook {
-    std::string rel_id;
+    std::string relId;
     bool linked = false;  // the link part was converted and is referenced
-    std::vector<std::string> sheet_names;
+    std::vector<std::string> sheetNames;
 };
 
 struct WorkbookInfo {
     std::vector<SheetEntry> sheets;
     std::vector<ExternalBook> externals;
     std::vector<DefinedName> names;
-    std::string code_name;
+    std::string codeName;
     bool date1904 = false;
-    std::uint32_t active_tab = 0;
-    std::uint32_t first_tab = 0;
-    bool manual_calc = false;
+    std::uint32_t activeTab = 0;
+    std::uint32_t firstTab = 0;
+    bool manualCalc = false;
 };
 
 // Throws XlsbError when the XML is malformed or lists no sheet.
@@ -53,7 +53,7 @@ class WorkbookScope : public FormulaScope {
     explicit WorkbookScope(const WorkbookInfo& workbook) : workbook_(workbook) {}
 
     std::optional<int> SheetIndex(int book, std::string_view name) const override;
-    std::uint16_t ExternSheet(int book, int first_sheet, int last_sheet) override;
+    std::uint16_t ExternSheet(int book, int firstSheet, int lastSheet) override;
     std::optional<std::uint32_t> NameIndex(std::string_view name, int sheet) const override;
 
     struct Span {
@@ -62,15 +62,15 @@ class WorkbookScope : public FormulaScope {
         int last;
         bool operator==(const Span&) const = default;
     };
-    const std::vector<Span>& ExternSheets() const { return extern_sheets_; }
+    const std::vector<Span>& ExternSheets() const { return externSheets_; }
 
   private:
     const WorkbookInfo& workbook_;
-    std::vector<Span> extern_sheets_;
+    std::vector<Span> externSheets_;
 };
 
 // `name_formulas` holds one encoded formula per defined name, in order.
 std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& scope,
-                            const std::vector<EncodedFormula>& name_formulas);
+                            const std::vector<EncodedFormula>& nameFormulas);
 
 }  // namespace tabrook::calcserver::xlsb
