@@ -1,0 +1,117 @@
+#include "support/wine_test_support.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/windows_text.h"
+
+namespace tabrook::wintest {
+namespace {
+
+std::string Utf8(const std::filesystem::path& path) {
+    return platform::FromWide(path.native());
+}
+
+}  // namespace
+
+std::filesystem::path FromUtf8(const std::string& text) {
+    return std::filesystem::path(platform::ToWide(text));
+}
+
+ScratchFolder::ScratchFolder() {
+    std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0;; ++attempt) {
+        root_ = base / (L"Tabrook t\u00E9st \u00C4\u00D6 " +
+                        std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt));
+        if (::CreateDirectoryW(root_.c_str(), nullptr)) {
+            break;
+        }
+        if (attempt > 100) {
+            throw std::runtime_error("no scratch folder");
+        }
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+std::string ScratchFolder::Path(const std::string& name) const {
+    return Utf8(root_) + "\\" + name;
+}
+
+void ScratchFolder::Write(const std::string& name, const std::string& content) const {
+    const std::filesystem::path path = FromUtf8(Path(name));
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string ScratchFolder::Read(const std::string& name) const {
+    std::ifstream in(FromUtf8(Path(name)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool ScratchFolder::Exists(const std::string& name) const {
+    return std::filesystem::exists(FromUtf8(Path(name)));
+}
+
+ServerLog::ServerLog(const ScratchFolder& folder) : path_(folder.Path("server calls.log")) {
+    ::SetEnvironmentVariableW(L"TABROOK_TEST_SERVER_LOG", platform::ToWide(path_).c_str());
+}
+
+ServerLog::~ServerLog() {
+    ::SetEnvironmentVariableW(L"TABROOK_TEST_SERVER_LOG", nullptr);
+}
+
+std::vector<LoggedCall> ServerLog::Entries() const {
+    std::ifstream in(FromUtf8(path_), std::ios::binary);
+    std::vector<LoggedCall> entries;
+    std::string line;
+    while (std::getline(in, line)) {
+        LoggedCall call;
+        std::istringstream words(line);
+        words >> call.process;
+        std::getline(words >> std::ws, call.text);
+        entries.push_back(call);
+    }
+    return entries;
+}
+
+std::vector<std::string> ServerLog::Calls() const {
+    std::vector<std::string> calls;
+    for (const LoggedCall& entry : Entries()) {
+        const std::string& text = entry.text;
+        if (text == "create" || text.rfind("get ", 0) == 0 || text.rfind("put ", 0) == 0 ||
+            text.rfind("call ", 0) == 0) {
+            calls.push_back(text);
+        }
+    }
+    return calls;
+}
+
+std::vector<DWORD> ServerLog::Processes() const {
+    std::vector<DWORD> processes;
+    for (const LoggedCall& entry : Entries()) {
+        if (std::find(processes.begin(), processes.end(), entry.process) == processes.end()) {
+            processes.push_back(entry.process);
+        }
+    }
+    return processes;
+}
+
+bool ProcessEnds(DWORD id) {
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (process == nullptr) {
+        return true;  // already gone
+    }
+    // A bound for a hung process, far beyond any clean exit.
+    constexpr DWORD kGenerousMilliseconds = 60'000;
+    const bool ended = ::WaitForSingleObject(process, kGenerousMilliseconds) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+}
+
+}  // namespace tabrook::wintest
