@@ -184,14 +184,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
         return DISP_E_PARAMNOTOPTIONAL;
     }
     try {
-        if (const Fault* fault = process_.FaultFor(member->name); fault != nullptr) {
-            if (fault->kind == "crash") {
-                process_.Crash();
-            }
-            if (fault->kind == "fail") {
-                throw CallFailure{fault->number, fault->text};
-            }
-        }
+        process_.ActOnFault(member->name);
         Run(*member, flags, arguments, isPut ? &parameters->rgvarg[0] : result);
     } catch (const CallFailure& failure) {
         if (exception != nullptr) {

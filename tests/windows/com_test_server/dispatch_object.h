@@ -14,12 +14,6 @@
 
 namespace tabrook::testserver {
 
-// An application error, reported to the caller through EXCEPINFO as the real server does.
-struct CallFailure {
-    int number;
-    std::string text;
-};
-
 struct CallArguments {
     std::vector<const VARIANT*> positional;  // in call order
     std::map<DISPID, const VARIANT*> named;  // by parameter position

@@ -73,6 +73,19 @@ const Fault* ServerProcess::FaultFor(const std::string& member) const {
     return nullptr;
 }
 
+void ServerProcess::ActOnFault(const std::string& member) const {
+    const Fault* fault = FaultFor(member);
+    if (fault == nullptr) {
+        return;
+    }
+    if (fault->kind == "crash") {
+        Crash();
+    }
+    if (fault->kind == "fail") {
+        throw CallFailure{fault->number, fault->text};
+    }
+}
+
 void ServerProcess::Crash() const {
     Log("crash");
     // As abruptly as a fault in the application: no clean-up, no goodbye to the client.

@@ -24,6 +24,12 @@ struct Fault {
     std::string text;
 };
 
+// An application error, reported to the caller through EXCEPINFO as the real server does.
+struct CallFailure {
+    int number;
+    std::string text;
+};
+
 class ServerProcess {
   public:
     explicit ServerProcess(DWORD mainThread);
@@ -39,6 +45,8 @@ class ServerProcess {
     void AddFaults(const std::string& instructions);
     // The fault for `member`, if one was asked for.
     const Fault* FaultFor(const std::string& member) const;
+    // Fails or crashes as asked for `member`; throws CallFailure for a "fail".
+    void ActOnFault(const std::string& member) const;
     [[noreturn]] void Crash() const;
 
   private:

@@ -81,7 +81,9 @@ void WorkbooksObject::Run(const Member&, WORD, const CallArguments& arguments, V
     if (!ReadWhole(path, content)) {
         throw CallFailure{kApplicationError, "'" + path + "' could not be found."};
     }
+    // The workbook's own instructions, which may concern this very call.
     process_.AddFaults(content);
+    process_.ActOnFault("Open");
     ReturnObject(result, new WorkbookObject(process_, path));
 }
 

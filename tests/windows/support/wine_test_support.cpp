@@ -102,6 +102,44 @@ std::vector<DWORD> ServerLog::Processes() const {
     return processes;
 }
 
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const ScratchFolder& folder) {
+    wchar_t self[MAX_PATH * 4] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    const std::filesystem::path executable =
+        std::filesystem::path(std::wstring(self, length)).parent_path() /
+        platform::ToWide(program + ".exe");
+    std::wstring commandLine = L"\"" + executable.native() + L"\"";
+    for (const std::string& argument : arguments) {
+        commandLine += L" \"" + platform::ToWide(argument) + L"\"";
+    }
+
+    const std::string outputPath = folder.Path(program + " output.txt");
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE output =
+        ::CreateFileW(platform::ToWide(outputPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                      &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION process{};
+    ProgramRun run;
+    if (::CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         nullptr, &startup, &process)) {
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    } else {
+        run.exitCode = static_cast<DWORD>(-1);
+    }
+    ::CloseHandle(output);
+    run.output = folder.Read(program + " output.txt");
+    return run;
+}
+
 bool ProcessEnds(DWORD id) {
     HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, id);
     if (process == nullptr) {

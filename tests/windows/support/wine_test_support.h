@@ -50,6 +50,16 @@ class ServerLog {
     std::string path_;
 };
 
+struct ProgramRun {
+    DWORD exitCode = 0;
+    std::string output;  // what it wrote to its standard output
+};
+
+// Runs `program` (beside this test's own executable) with `arguments`, each quoted, and
+// waits for it to end.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const ScratchFolder& folder);
+
 // Whether process `id` has ended, waiting for it at most a generous while.
 bool ProcessEnds(DWORD id);
 
