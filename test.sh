@@ -9,7 +9,7 @@ scripts/install-deps.sh
 jobs=$(nproc)
 run_suite() {
     local dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DTABROOK_BUILD_TESTS=ON -DTABROOK_WERROR=ON "$@" >/dev/null
     scripts/install-node-tools.sh "$dir"
     cmake --build "$dir" -j "$jobs"
     (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$jobs")
@@ -24,6 +24,6 @@ LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
     run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTABROOK_SANITIZE=ON
 echo "== fuzz targets (kept crash inputs, then a short run of each) =="
 # clang and libFuzzer come with install-deps.sh; configuring fails when either is missing.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTABROOK_FUZZ=ON >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTABROOK_FUZZ=ON -DTABROOK_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$jobs"
 (cd build-fuzz && ctest --output-on-failure --timeout 900 -j "$jobs")

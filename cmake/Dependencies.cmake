@@ -1,3 +1,6 @@
-find_package(Qt6 REQUIRED COMPONENTS Widgets Svg PrintSupport Test)
-find_package(GTest REQUIRED)
+find_package(Qt6 REQUIRED COMPONENTS Widgets Svg PrintSupport)
+if(TABROOK_BUILD_TESTS)
+    find_package(Qt6 REQUIRED COMPONENTS Test)
+    find_package(GTest REQUIRED)
+endif()
 include(${CMAKE_CURRENT_LIST_DIR}/FileFormatDependencies.cmake)

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     tabrook::platform::DesktopShell shell(handlerLookup, programStarter);
     tabrook::platform::QtDialogs dialogs;
     tabrook::platform::AutomationRegistry automation;
-    tabrook::app::Services services{fileSystem, messageBoxes, shell, dialogs, automation, argv[1]};
+    tabrook::platform::Services services{fileSystem, messageBoxes, shell,
+                                         dialogs,    automation,   argv[1]};
 
     const auto loadStart = std::chrono::steady_clock::now();
     tabrook::app::Form1 form(services);  // start-up runs here, before the window is shown

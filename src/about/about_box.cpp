@@ -9,9 +9,9 @@
 #include "about/help_commands.h"
 #include "about/link_label.h"
 #include "about/maker_info.h"
-#include "app/icons.h"
-#include "app/window_style.h"
+#include "platform/controls/icons.h"
 #include "platform/controls/twips.h"
+#include "platform/controls/window_style.h"
 
 namespace tabrook::about {
 namespace {
@@ -51,13 +51,13 @@ QString LegalWarning() {
         "prosecuted. It comes without any warranty: keep copies of your workbooks.");
 }
 
-Dialog1::Dialog1(platform::Shell& shell) : QDialog(nullptr, app::kFixedDialogFlags) {
+Dialog1::Dialog1(platform::Shell& shell) : QDialog(nullptr, platform::kFixedDialogFlags) {
     setObjectName(QStringLiteral("Dialog1"));
     setWindowTitle(QStringLiteral("About us"));
-    const QIcon icon = app::ResourceIcon(QStringLiteral("application.svg"), kPictureSize);
+    const QIcon icon = platform::ResourceIcon(QStringLiteral("application.svg"), kPictureSize);
     setWindowIcon(icon);
     picture_ = icon.pixmap(kPictureSize, kPictureSize);
-    setFont(app::Arial(8.4));
+    setFont(platform::Arial(8.4));
 
     const auto at = [this](int left, int top, int width, int height) {
         return platform::TwipsRect(this, left, top, width, height);
@@ -82,14 +82,15 @@ Dialog1::Dialog1(platform::Shell& shell) : QDialog(nullptr, app::kFixedDialogFla
     label2_ = new LinkLabel(FromUtf8(SupportEmailAddress()), frame1_);
     label2_->setObjectName(QStringLiteral("Label2"));
     label2_->setGeometry(at(1800, 240, 2290, 250));
-    label2_->setFont(app::Arial(9));
+    label2_->setFont(platform::Arial(9));
     AddLabel(frame1_, "Label3", QStringLiteral("Technical Support:"), at(120, 240, 1690, 250));
-    AddLabel(frame1_, "Label6", RightsNotice(), at(120, 720, 3135, 255))->setFont(app::Arial(9));
+    AddLabel(frame1_, "Label6", RightsNotice(), at(120, 720, 3135, 255))
+        ->setFont(platform::Arial(9));
     AddLabel(frame1_, "Label7", QStringLiteral(" Website:"), at(120, 480, 850, 250));
     label8_ = new LinkLabel(FromUtf8(WebSiteHost()), frame1_);
     label8_->setObjectName(QStringLiteral("Label8"));
     label8_->setGeometry(at(1800, 480, 1930, 250));
-    label8_->setFont(app::Arial(9));
+    label8_->setFont(platform::Arial(9));
 
     // These texts are set when the build is configured and may be longer than the places
     // laid out for them: widen them up to the frame's edge rather than cut them off.
@@ -101,8 +102,8 @@ Dialog1::Dialog1(platform::Shell& shell) : QDialog(nullptr, app::kFixedDialogFla
     connect(label2_, &LinkLabel::Click, this, [this, &shell] { OpenSupportMail(shell, this); });
     connect(label8_, &LinkLabel::Click, this, [this, &shell] { OpenWebSite(shell, this); });
 
-    app::PlaceFixed(*this, kClientLeftTwips, kClientTopTwips, kClientWidthTwips,
-                    kClientHeightTwips);
+    platform::PlaceFixed(*this, kClientLeftTwips, kClientTopTwips, kClientWidthTwips,
+                         kClientHeightTwips);
     okButton_->setFocus(Qt::OtherFocusReason);
 }
 

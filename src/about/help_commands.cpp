@@ -12,11 +12,11 @@ std::string HelpFilePath(const std::string& appFolder) {
 }
 
 void OpenHelpFile(app::Form1& form) {
-    form.Svc().shell.Open(&form, HelpFilePath(form.Svc().appFolder), platform::kShow);
+    form.Svc().shell.Open(&form, HelpFilePath(form.Svc().appFolder), platform::ShowCommand::Show);
 }
 
 void OpenHomePage(app::Form1& form) {
-    form.Svc().shell.Open(&form, HomePageAddress(), platform::kShow);
+    form.Svc().shell.Open(&form, HomePageAddress(), platform::ShowCommand::Show);
 }
 
 void ShowAboutBox(app::Form1& form) {
@@ -25,11 +25,11 @@ void ShowAboutBox(app::Form1& form) {
 }
 
 void OpenSupportMail(platform::Shell& shell, QWidget* aboutBox) {
-    shell.Open(aboutBox, "mailto:" + SupportEmailAddress(), platform::kShowMaximized);
+    shell.Open(aboutBox, "mailto:" + SupportEmailAddress(), platform::ShowCommand::Maximized);
 }
 
 void OpenWebSite(platform::Shell& shell, QWidget* aboutBox) {
-    shell.Open(aboutBox, HomePageAddress(), platform::kShow);
+    shell.Open(aboutBox, HomePageAddress(), platform::ShowCommand::Show);
 }
 
 }  // namespace tabrook::about

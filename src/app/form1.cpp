@@ -4,12 +4,12 @@
 #include <QMenuBar>
 
 #include "about/help_commands.h"
-#include "app/icons.h"
 #include "app/lifecycle.h"
-#include "app/window_style.h"
 #include "convert/run_conversion.h"
 #include "output/output_folder_commands.h"
+#include "platform/controls/icons.h"
 #include "platform/controls/twips.h"
+#include "platform/controls/window_style.h"
 #include "sources/source_entry_commands.h"
 #include "state/setting_command.h"
 
@@ -21,19 +21,19 @@ constexpr int kClientHeightTwips = 6816;
 
 }  // namespace
 
-Form1::Form1(Services& services, QWidget* parent)
+Form1::Form1(platform::Services& services, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       services_(services) {
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(QStringLiteral("Tabrook"));
-    setWindowIcon(ResourceIcon(QStringLiteral("application.svg"), 48));
-    setFont(Arial(8.4));
+    setWindowIcon(platform::ResourceIcon(QStringLiteral("application.svg"), 48));
+    setFont(platform::Arial(8.4));
 
-    imageList1_.Add(ResourceIcon(QStringLiteral("list_workbook.svg"), 16));
-    imageList1_.Add(ResourceIcon(QStringLiteral("list_folder.svg"), 16));
-    imageList1_.Add(ResourceIcon(QStringLiteral("list_missing.svg"), 16));
+    imageList1_.Add(platform::ResourceIcon(QStringLiteral("list_workbook.svg"), 16));
+    imageList1_.Add(platform::ResourceIcon(QStringLiteral("list_folder.svg"), 16));
+    imageList1_.Add(platform::ResourceIcon(QStringLiteral("list_missing.svg"), 16));
 
     BuildControls();
     BuildMenus();
@@ -52,14 +52,14 @@ QToolButton* Form1::MakePictureButton(const char* name, const QString& caption, 
     auto* button = new QToolButton(client_);
     button->setObjectName(QString::fromLatin1(name));
     button->setText(caption);
-    button->setIcon(ResourceIcon(icon, iconSize));
+    button->setIcon(platform::ResourceIcon(icon, iconSize));
     button->setIconSize(QSize(iconSize, iconSize));
     button->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly
                                                  : Qt::ToolButtonTextUnderIcon);
     button->setFocusPolicy(Qt::StrongFocus);
     button->setGeometry(geometry);
     if (!caption.isEmpty()) {
-        button->setFont(Arial(9.6));
+        button->setFont(platform::Arial(9.6));
     }
     return button;
 }
@@ -109,12 +109,12 @@ void Form1::BuildControls() {
 
     combo1_ = new platform::ComboBox(platform::ComboBox::Style::DropDownList, client_);
     combo1_->setObjectName(QStringLiteral("Combo1"));
-    combo1_->setFont(Arial(9));
+    combo1_->setFont(platform::Arial(9));
     combo1_->setGeometry(at(1200, 5760, 8775, 345));
 
     label2_ = new QLabel(QStringLiteral("File Format:"), client_);
     label2_->setObjectName(QStringLiteral("Label2"));
-    label2_->setFont(Arial(9));
+    label2_->setFont(platform::Arial(9));
     label2_->setGeometry(at(120, 5760, 975, 255));
 
     command11_ = new QPushButton(QStringLiteral("View"), client_);
@@ -123,7 +123,7 @@ void Form1::BuildControls() {
 
     command10_ = new QPushButton(QStringLiteral("Browse"), client_);
     command10_->setObjectName(QStringLiteral("Command10"));
-    command10_->setFont(Arial(9));
+    command10_->setFont(platform::Arial(9));
     command10_->setGeometry(at(8040, 6120, 975, 325));
 
     combo2_ = new platform::ComboBox(platform::ComboBox::Style::EditableDropDown, client_);
@@ -132,7 +132,7 @@ void Form1::BuildControls() {
 
     label1_ = new QLabel(QStringLiteral("Select  output directory:"), client_);
     label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->setFont(Arial(9));
+    label1_->setFont(platform::Arial(9));
     label1_->setGeometry(at(120, 6120, 1935, 255));
 }
 
@@ -207,9 +207,9 @@ void Form1::Wire() {
             [this] { sources::ShowSourceEntryFiles(*this); });
 }
 
-void Form1::SetMousePointer(int pointer) {
+void Form1::SetMousePointer(MousePointer pointer) {
     mousePointer_ = pointer;
-    if (pointer == kPointerHourglass) {
+    if (pointer == MousePointer::Hourglass) {
         setCursor(Qt::WaitCursor);
     } else {
         unsetCursor();

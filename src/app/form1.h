@@ -8,18 +8,24 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "app/services.h"
 #include "platform/controls/combo_box.h"
 #include "platform/controls/image_list.h"
 #include "platform/controls/list_view.h"
 #include "platform/controls/progress_bar.h"
+#include "platform/services.h"
 
 class QAction;
 
 namespace tabrook::app {
 
-inline constexpr int kPointerDefault = 0;
-inline constexpr int kPointerHourglass = 11;
+// The mouse pointers the window shows, by the numbers the program has always used.
+enum class MousePointer { Default = 0, Hourglass = 11 };
+
+// The two strings a conversion run hands from one step to the next.
+struct ConversionPaths {
+    std::string OutputDir;   // the prepared output folder, with one trailing separator
+    std::string TargetPath;  // the current workbook's output path, without an extension
+};
 
 // Small-icon indices of ImageList1 on source entry rows.
 inline constexpr int kImageWorkbook = 1;
@@ -30,10 +36,10 @@ class Form1 : public QMainWindow {
     Q_OBJECT
   public:
     // Builds the window and runs start-up; the caller shows it.
-    explicit Form1(Services& services, QWidget* parent = nullptr);
+    explicit Form1(platform::Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    Services& Svc() { return services_; }
+    platform::Services& Svc() { return services_; }
     ConversionPaths& Paths() { return paths_; }
 
     platform::ListView& ListView1() { return *listView1_; }
@@ -43,8 +49,8 @@ class Form1 : public QMainWindow {
     platform::ProgressBar& ProgressBar1() { return *progressBar1_; }
     const platform::ImageList& ImageList1() const { return imageList1_; }
 
-    void SetMousePointer(int pointer);
-    int MousePointer() const { return mousePointer_; }
+    void SetMousePointer(MousePointer pointer);
+    MousePointer CurrentMousePointer() const { return mousePointer_; }
     // Closes the window; shut-down runs once, whatever closed it.
     void Unload() { close(); }
 
@@ -59,7 +65,7 @@ class Form1 : public QMainWindow {
     void SetTabOrder();
     void Wire();
 
-    Services& services_;
+    platform::Services& services_;
     ConversionPaths paths_;
     platform::ImageList imageList1_;
     QWidget* client_ = nullptr;
@@ -81,7 +87,7 @@ class Form1 : public QMainWindow {
     platform::ProgressBar* progressBar1_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
-    int mousePointer_ = kPointerDefault;
+    MousePointer mousePointer_ = MousePointer::Default;
     bool unloaded_ = false;
 };
 

@@ -1,30 +1,44 @@
 #include "app/lifecycle.h"
 
 #include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/form1.h"
-#include "app/probe_path.h"
 #include "convert/format_table.h"
+#include "platform/probe_path.h"
 #include "state/state_files.h"
 
 namespace tabrook::app {
 namespace {
 
-int ImageForProbe(int probe) {
+int ImageForProbe(platform::PathKind probe) {
     switch (probe) {
-        case kProbeFile:
+        case platform::PathKind::File:
             return kImageWorkbook;
-        case kProbeFolder:
+        case platform::PathKind::Folder:
             return kImageFolder;
-        default:
-            return kImageMissing;
+        case platform::PathKind::Missing:
+            break;
+    }
+    return kImageMissing;
+}
+
+// The window is closing and can show nothing more, so a list that cannot be kept is at least
+// reported where a terminal or a session log sees it.
+void SaveList(platform::Services& services, std::string_view file,
+              const std::vector<std::string>& lines) {
+    const std::string path = state::StateFilePath(services.appFolder, file);
+    if (!state::WriteStateList(services.fileSystem, path, lines)) {
+        std::cerr << "Tabrook could not save its list in '" << path << "'.\n";
     }
 }
 
 }  // namespace
 
 void StartUp(Form1& form) {
-    Services& services = form.Svc();
+    platform::Services& services = form.Svc();
     platform::ListView& sources = form.ListView1();
     // Icons first: rows refer to their images by index.
     sources.SetSmallIcons(&form.ImageList1());
@@ -35,7 +49,7 @@ void StartUp(Form1& form) {
         services.fileSystem, state::StateFilePath(services.appFolder, state::kSourceEntriesFile));
     for (const std::string& entry : entries) {
         platform::ListItem row = sources.Add(entry);
-        row.SetSmallIcon(ImageForProbe(ProbePath(services.fileSystem, entry)));
+        row.SetSmallIcon(ImageForProbe(platform::ProbePath(services.fileSystem, entry)));
     }
 
     platform::ComboBox& folders = form.Combo2();
@@ -55,7 +69,7 @@ void StartUp(Form1& form) {
 }
 
 void ShutDown(Form1& form) {
-    Services& services = form.Svc();
+    platform::Services& services = form.Svc();
     // Read afresh: the settings dialog may have changed them since start-up.
     const state::Preferences preferences = state::ReadPreferences(
         services.fileSystem, state::StateFilePath(services.appFolder, state::kSettingsFile));
@@ -66,9 +80,7 @@ void ShutDown(Form1& form) {
         for (int row = 1; row <= sources.Count(); ++row) {
             entries.push_back(sources.Item(row).Text());
         }
-        state::WriteStateList(services.fileSystem,
-                              state::StateFilePath(services.appFolder, state::kSourceEntriesFile),
-                              entries);
+        SaveList(services, state::kSourceEntriesFile, entries);
     }
     if (preferences.SaveOutputFolders()) {
         std::vector<std::string> folders;
@@ -78,9 +90,7 @@ void ShutDown(Form1& form) {
         for (int index = 0; index < saved; ++index) {
             folders.push_back(combo.List(index));
         }
-        state::WriteStateList(services.fileSystem,
-                              state::StateFilePath(services.appFolder, state::kOutputFoldersFile),
-                              folders);
+        SaveList(services, state::kOutputFoldersFile, folders);
     }
 }
 

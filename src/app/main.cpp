@@ -3,9 +3,9 @@
 #include <QApplication>
 
 #include "app/form1.h"
-#include "app/icons.h"
 #include "calcserver/server/register_calc_server.h"
 #include "platform/automation.h"
+#include "platform/controls/icons.h"
 #include "platform/handler_lookup.h"
 #include "platform/message_boxes.h"
 #include "platform/posix_file_system.h"
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TABROOK_VERSION_TEXT));
     QApplication::setOrganizationName(QStringLiteral(TABROOK_COMPANY_NAME));
     QApplication::setDesktopFileName(QStringLiteral("tabrook"));
-    QApplication::setWindowIcon(tabrook::app::ResourceIcon(QStringLiteral("application.svg"), 48));
+    QApplication::setWindowIcon(
+        tabrook::platform::ResourceIcon(QStringLiteral("application.svg"), 48));
 
     tabrook::platform::PosixFileSystem fileSystem;
     tabrook::platform::QtMessageBoxes messageBoxes;
@@ -30,9 +31,9 @@ int main(int argc, char** argv) {
     tabrook::platform::AutomationRegistry automation;
     tabrook::calcserver::RegisterCalcServer(automation);
 
-    tabrook::app::Services services{fileSystem, messageBoxes,
-                                    shell,      dialogs,
-                                    automation, QApplication::applicationDirPath().toStdString()};
+    tabrook::platform::Services services{
+        fileSystem, messageBoxes, shell,
+        dialogs,    automation,   QApplication::applicationDirPath().toStdString()};
     tabrook::app::Form1 form1(services);
     form1.show();
     return QApplication::exec();

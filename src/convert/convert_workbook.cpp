@@ -8,8 +8,8 @@
 
 namespace tabrook::convert {
 
-int ConvertWorkbook(app::Form1& form, int row) {
-    app::Services& services = form.Svc();
+ConvertResult ConvertWorkbook(app::Form1& form, int row) {
+    platform::Services& services = form.Svc();
     return ConvertWorkbookFile(
         services.automation, sources::ResolveSourcePath(form, row), form.Paths().TargetPath,
         form.Combo1().ListIndex(), [&](const std::string& description) {

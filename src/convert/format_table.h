@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/file_formats.h"
+
 namespace tabrook::convert {
 
 struct OutputFormat {
@@ -13,10 +15,16 @@ struct OutputFormat {
     std::int32_t fileFormat;  // the server's file-format code
 };
 
+constexpr OutputFormat ChoiceOf(std::string_view caption, platform::FileFormat format) {
+    return {caption, platform::InfoOf(format).extension, static_cast<std::int32_t>(format)};
+}
+
 inline constexpr std::array<OutputFormat, 3> kFormatChoices{{
-    {"Excel Workbook without macro's (*.xlsx)", ".xlsx", 51},
-    {"Excel Workbook with or without macro's (*.xlsm)", ".xlsm", 52},
-    {"Excel Binary Workbook with or without macro's (*.xlsb)", ".xlsb", 50},
+    ChoiceOf("Excel Workbook without macro's (*.xlsx)", platform::FileFormat::OpenXmlWorkbook),
+    ChoiceOf("Excel Workbook with or without macro's (*.xlsm)",
+             platform::FileFormat::OpenXmlMacroWorkbook),
+    ChoiceOf("Excel Binary Workbook with or without macro's (*.xlsb)",
+             platform::FileFormat::BinaryWorkbook),
 }};
 
 // Index 0 and 1 pick their row; any other value, -1 included, picks the binary workbook.

@@ -1,7 +1,7 @@
 #include "convert/name_collision.h"
 
-#include "app/probe_path.h"
 #include "platform/file_system.h"
+#include "platform/probe_path.h"
 
 namespace tabrook::convert {
 namespace {
@@ -15,7 +15,7 @@ bool Occupied(const platform::FileSystem& fileSystem, const std::string& path) {
 
 bool Taken(const platform::FileSystem& fileSystem, const std::string& targetPath,
            std::string_view extension) {
-    return app::ProbePath(fileSystem, targetPath) == app::kProbeFolder ||
+    return platform::ProbePath(fileSystem, targetPath) == platform::PathKind::Folder ||
            Occupied(fileSystem, targetPath + std::string(extension));
 }
 

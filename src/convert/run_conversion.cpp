@@ -21,7 +21,7 @@ class RunEnd {
     explicit RunEnd(app::Form1& form) : form_(form) {}
     ~RunEnd() {
         form_.ProgressBar1().SetValue(0);
-        form_.SetMousePointer(app::kPointerDefault);
+        form_.SetMousePointer(app::MousePointer::Default);
     }
     RunEnd(const RunEnd&) = delete;
     RunEnd& operator=(const RunEnd&) = delete;
@@ -52,7 +52,7 @@ void RunConversion(app::Form1& form) {
     if (!output::PrepareOutputFolder(form)) {
         return;
     }
-    form.SetMousePointer(app::kPointerHourglass);
+    form.SetMousePointer(app::MousePointer::Hourglass);
 
     app::ConversionPaths& paths = form.Paths();
     for (int row = 1; row <= rowCount; ++row) {
@@ -63,14 +63,14 @@ void RunConversion(app::Form1& form) {
                 FormatForListIndex(form.Combo1().ListIndex()).extension;
             paths.TargetPath =
                 FreeTargetPath(form.Svc().fileSystem, paths.OutputDir + baseName, extension);
-            if (ConvertWorkbook(form, row) != kConvertDone) {
+            if (ConvertWorkbook(form, row) != ConvertResult::Done) {
                 form.Svc().messageBoxes.Show(&form, "Convert " + baseName + " file failed!",
                                              MessageIcon::Critical);
             }
         }
         form.ProgressBar1().SetValue(row);
     }
-    form.Svc().shell.Open(&form, paths.OutputDir, platform::kShow);
+    form.Svc().shell.Open(&form, paths.OutputDir, platform::ShowCommand::Show);
 }
 
 }  // namespace tabrook::convert

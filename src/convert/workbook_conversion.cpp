@@ -20,13 +20,13 @@ void CallQuietly(const ObjectRef& object, const char* member) {
 
 }  // namespace
 
-int ConvertWorkbookFile(const platform::AutomationRegistry& automation,
-                        const std::string& sourcePath, std::string targetPath, int formatListIndex,
-                        const DescriptionSink& showDescription) {
+ConvertResult ConvertWorkbookFile(const platform::AutomationRegistry& automation,
+                                  const std::string& sourcePath, std::string targetPath,
+                                  int formatListIndex, const DescriptionSink& showDescription) {
     if (sourcePath.empty()) {
-        return kConvertSourceMissing;
+        return ConvertResult::SourceMissing;
     }
-    int result = kConvertTransportFailure;
+    ConvertResult result = ConvertResult::TransportFailure;
     ObjectRef application;
     ObjectRef workbook;
     try {
@@ -41,7 +41,7 @@ int ConvertWorkbookFile(const platform::AutomationRegistry& automation,
         workbook->Call("SaveAs", Arguments{{targetPath}, {{"FileFormat", format.fileFormat}}});
         workbook->Call("Close", {});
         application->Call("Quit", {});
-        result = kConvertDone;
+        result = ConvertResult::Done;
     } catch (const AutomationError& error) {
         if (error.Number() > 0) {
             showDescription(error.Description());
@@ -51,7 +51,7 @@ int ConvertWorkbookFile(const platform::AutomationRegistry& automation,
             if (application) {
                 CallQuietly(application, "Quit");
             }
-            result = kConvertServerError;
+            result = ConvertResult::ServerError;
         }
     } catch (const std::exception&) {
         // Anything else from the automation layer counts as a broken transport.

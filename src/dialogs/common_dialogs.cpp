@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/services.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/services.h"
 
 namespace tabrook::dialogs {
 namespace {
@@ -72,7 +72,7 @@ CCommonDialogs::CCommonDialogs(platform::Dialogs& dialogs, const platform::FileS
                                std::string appFolder)
     : dialogs_(dialogs), fileSystem_(fileSystem), appFolder_(std::move(appFolder)) {}
 
-CCommonDialogs::CCommonDialogs(const app::Services& services)
+CCommonDialogs::CCommonDialogs(const platform::Services& services)
     : CCommonDialogs(services.dialogs, services.fileSystem, services.appFolder) {}
 
 void CCommonDialogs::Init(QWidget* ownerForm) {
@@ -165,7 +165,7 @@ bool CCommonDialogs::ShowFolder() {
     return true;
 }
 
-std::optional<std::string> ChooseFolder(const app::Services& services, QWidget* owner,
+std::optional<std::string> ChooseFolder(const platform::Services& services, QWidget* owner,
                                         const std::string& title) {
     CCommonDialogs dialog(services);
     dialog.Init(owner);

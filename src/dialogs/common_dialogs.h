@@ -12,13 +12,10 @@
 #include <stdexcept>
 #include <string>
 
-namespace tabrook::app {
-struct Services;
-}
-
 namespace tabrook::platform {
 class Dialogs;
 class FileSystem;
+struct Services;
 }  // namespace tabrook::platform
 
 namespace tabrook::dialogs {
@@ -37,7 +34,7 @@ class CCommonDialogs {
     // `appFolder` is where ShowSave starts when Path is blank or names no folder.
     CCommonDialogs(platform::Dialogs& dialogs, const platform::FileSystem& fileSystem,
                    std::string appFolder);
-    explicit CCommonDialogs(const app::Services& services);
+    explicit CCommonDialogs(const platform::Services& services);
 
     // Every Show method is modal to this window. Without Init the dialogs have no owner.
     void Init(QWidget* ownerForm);
@@ -118,7 +115,7 @@ class CCommonDialogs {
 // The folder browser as the window's commands use it: a new object owned by `owner`, with
 // `title`. The chosen folder's path, or nothing when the user cancelled or the chosen item
 // has no file-system path.
-std::optional<std::string> ChooseFolder(const app::Services& services, QWidget* owner,
+std::optional<std::string> ChooseFolder(const platform::Services& services, QWidget* owner,
                                         const std::string& title);
 
 }  // namespace tabrook::dialogs

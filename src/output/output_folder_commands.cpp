@@ -7,10 +7,10 @@
 #include <system_error>
 
 #include "app/form1.h"
-#include "app/probe_path.h"
 #include "dialogs/common_dialogs.h"
 #include "platform/file_system.h"
 #include "platform/message_boxes.h"
+#include "platform/probe_path.h"
 #include "platform/shell.h"
 #include "state/listed_path.h"
 
@@ -71,8 +71,8 @@ void ViewOutputFolder(app::Form1& form) {
     // An empty text stands for the root folder. The shell needs an absolute path.
     const std::string text = form.Combo2().Text();
     const std::string folder = (text.empty() ? std::string() : SpelledFolder(text)) + "/";
-    if (app::ProbePath(form.Svc().fileSystem, folder) == app::kProbeFolder) {
-        form.Svc().shell.Open(&form, folder, platform::kShow);
+    if (platform::ProbePath(form.Svc().fileSystem, folder) == platform::PathKind::Folder) {
+        form.Svc().shell.Open(&form, folder, platform::ShowCommand::Show);
     }
 }
 
@@ -116,12 +116,13 @@ bool PrepareOutputFolder(app::Form1& form) {
     // A remembered folder that has gone is never made again: it may have been removed on
     // purpose, or belong to a medium that is not mounted.
     if (!typed && !outputDir.empty() &&
-        app::ProbePath(fileSystem, outputDir) != app::kProbeFolder) {
+        platform::ProbePath(fileSystem, outputDir) != platform::PathKind::Folder) {
         Tell(form, "Folder does not exist!", MessageIcon::Critical);
         return false;
     }
     // An empty spelling is the root folder, which always exists.
-    if (typed && !outputDir.empty() && app::ProbePath(fileSystem, outputDir) != app::kProbeFolder &&
+    if (typed && !outputDir.empty() &&
+        platform::ProbePath(fileSystem, outputDir) != platform::PathKind::Folder &&
         !fileSystem.MakeFolder(outputDir)) {
         Tell(form, "Failed to create folder!", MessageIcon::Critical);
         return false;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/name_match.h"
 #include "platform/state_text.h"
 
@@ -66,21 +67,6 @@ SplitPattern Split(const std::string& pattern) {
         split.name = "*";
     }
     return split;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.data() + done, data.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 }  // namespace
@@ -223,20 +209,7 @@ std::optional<std::vector<std::string>> PosixFileSystem::ReadLines(const std::st
 }
 
 bool PosixFileSystem::WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-    const std::string content = JoinStateLines(lines);
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return false;
-    }
-    struct stat former {};
-    const mode_t mode = ::stat(path.c_str(), &former) == 0 ? (former.st_mode & 07777) : 0644;
-    const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, JoinStateLines(lines), Placement::kReplace).empty();
 }
 
 }  // namespace tabrook::platform

@@ -7,7 +7,7 @@
 
 namespace tabrook::platform {
 
-bool DesktopShell::Open(QWidget* owner, const std::string& target, int /*showCommand*/) {
+bool DesktopShell::Open(QWidget* owner, const std::string& target, ShowCommand /*showCommand*/) {
     // The desktop decides how the handler's window is shown; the show command has no
     // counterpart there.
     const ShellTarget what = ClassifyTarget(target);

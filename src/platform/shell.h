@@ -12,22 +12,21 @@ namespace tabrook::platform {
 class HandlerLookup;
 class ProgramStarter;
 
-inline constexpr int kShowNormal = 1;  // SW_SHOWNORMAL
-inline constexpr int kShow = 5;        // SW_SHOW
-inline constexpr int kShowMaximized = 3;
+// How the opened window should appear, by the values of the Windows shell's show commands.
+enum class ShowCommand { Normal = 1, Maximized = 3, Show = 5 };
 
 class Shell {
   public:
     virtual ~Shell() = default;
     // Returns whether a handler took the target; callers may ignore it.
-    virtual bool Open(QWidget* owner, const std::string& target, int showCommand) = 0;
+    virtual bool Open(QWidget* owner, const std::string& target, ShowCommand showCommand) = 0;
 };
 
 class DesktopShell final : public Shell {
   public:
     DesktopShell(const HandlerLookup& lookup, ProgramStarter& starter)
         : lookup_(lookup), starter_(starter) {}
-    bool Open(QWidget* owner, const std::string& target, int showCommand) override;
+    bool Open(QWidget* owner, const std::string& target, ShowCommand showCommand) override;
 
   private:
     const HandlerLookup& lookup_;

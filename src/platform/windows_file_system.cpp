@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <memory>
 #include <string_view>
 
+#include "platform/atomic_file.h"
 #include "platform/name_match.h"
 #include "platform/state_text.h"
 #include "platform/windows_text.h"
@@ -66,37 +66,6 @@ FindHandle FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry) {
     HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     return FindHandle(find == INVALID_HANDLE_VALUE ? nullptr : find);
-}
-
-bool WriteAll(HANDLE file, std::string_view data) {
-    while (!data.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
-        DWORD written = 0;
-        if (!::WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        data.remove_prefix(written);
-    }
-    return true;
-}
-
-// A new, empty file beside `path` that nothing else can be using: CREATE_NEW refuses a
-// name another process or an earlier crash left behind, and the next one is tried.
-FileHandle CreateTemporaryBeside(const std::string& path, std::wstring& temporary) {
-    constexpr int kAttempts = 100;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        temporary = ToWide(path + "." + std::to_string(::GetCurrentProcessId()) + "-" +
-                           std::to_string(attempt) + ".tmp");
-        FileHandle file = OwnFile(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file) {
-            return file;
-        }
-        if (::GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
-    }
-    return nullptr;
 }
 
 }  // namespace
@@ -190,21 +159,9 @@ std::optional<std::vector<std::string>> WindowsFileSystem::ReadLines(
 }
 
 bool WindowsFileSystem::WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-    std::wstring temporary;
-    FileHandle file = CreateTemporaryBeside(path, temporary);
-    if (!file) {
-        return false;
-    }
-    const bool written =
-        WriteAll(file.get(), JoinStateLines(lines)) && ::FlushFileBuffers(file.get());
-    file.reset();
-    // The former file stays whole until the new one takes its name in one step.
-    if (!written || !::MoveFileExW(temporary.c_str(), ToWide(path).c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(std::filesystem::path(ToWide(path)), JoinStateLines(lines),
+                               Placement::kReplace)
+        .empty();
 }
 
 }  // namespace tabrook::platform

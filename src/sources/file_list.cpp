@@ -1,8 +1,8 @@
 #include "sources/file_list.h"
 
 #include "app/form1.h"
-#include "app/probe_path.h"
 #include "platform/file_system.h"
+#include "platform/probe_path.h"
 
 namespace tabrook::sources {
 
@@ -14,7 +14,7 @@ void FillFileList(app::Form1& form, const std::string& entryPath) {
     files.setUpdatesEnabled(false);
     files.Clear();
 
-    if (app::ProbePath(fileSystem, entryPath) == app::kProbeFile) {
+    if (platform::ProbePath(fileSystem, entryPath) == platform::PathKind::File) {
         const platform::SearchResult found = fileSystem.Search(entryPath, SearchKinds::FilesOnly);
         if (!found.names.empty()) {
             files.Add(found.names.front()).SetChecked(true);
@@ -48,13 +48,14 @@ std::string ResolveSourcePath(app::Form1& form, int row) {
     }
 
     const platform::FileSystem& fileSystem = form.Svc().fileSystem;
-    switch (app::ProbePath(fileSystem, entry)) {
-        case app::kProbeFile:
+    switch (platform::ProbePath(fileSystem, entry)) {
+        case platform::PathKind::File:
             return entry;
-        case app::kProbeFolder: {
+        case platform::PathKind::Folder: {
             const std::string candidate = entry + "/" + name;
-            return app::ProbePath(fileSystem, candidate) == app::kProbeFile ? candidate
-                                                                            : std::string();
+            return platform::ProbePath(fileSystem, candidate) == platform::PathKind::File
+                       ? candidate
+                       : std::string();
         }
         default:
             return {};

@@ -14,7 +14,7 @@ namespace {
 class DefaultPointerAtEnd {
   public:
     explicit DefaultPointerAtEnd(app::Form1& form) : form_(form) {}
-    ~DefaultPointerAtEnd() { form_.SetMousePointer(app::kPointerDefault); }
+    ~DefaultPointerAtEnd() { form_.SetMousePointer(app::MousePointer::Default); }
     DefaultPointerAtEnd(const DefaultPointerAtEnd&) = delete;
     DefaultPointerAtEnd& operator=(const DefaultPointerAtEnd&) = delete;
 
@@ -140,9 +140,9 @@ void ShowSourceEntryFiles(app::Form1& form) {
     }
     const std::string text = selected->Text();
     form.ListView2().Clear();
-    form.SetMousePointer(app::kPointerHourglass);
+    form.SetMousePointer(app::MousePointer::Hourglass);
     FillFileList(form, text);
-    form.SetMousePointer(app::kPointerDefault);
+    form.SetMousePointer(app::MousePointer::Default);
 }
 
 }  // namespace tabrook::sources

@@ -7,7 +7,7 @@
 namespace tabrook::state {
 
 void ShowSettingDialog(app::Form1& form) {
-    app::Services& services = form.Svc();
+    platform::Services& services = form.Svc();
     // A new dialog on every opening, so it always shows what set.txt holds now.
     Setting dialog(services.fileSystem, services.messageBoxes,
                    StateFilePath(services.appFolder, kSettingsFile));

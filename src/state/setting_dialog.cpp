@@ -3,9 +3,9 @@
 #include <QKeyEvent>
 #include <utility>
 
-#include "app/icons.h"
-#include "app/window_style.h"
+#include "platform/controls/icons.h"
 #include "platform/controls/twips.h"
+#include "platform/controls/window_style.h"
 #include "platform/message_boxes.h"
 #include "state/state_files.h"
 
@@ -21,14 +21,14 @@ constexpr int kClientHeightTwips = 1560;
 
 Setting::Setting(platform::FileSystem& fileSystem, platform::MessageBoxes& messageBoxes,
                  std::string settingsPath)
-    : QDialog(nullptr, app::kFixedDialogFlags),
+    : QDialog(nullptr, platform::kFixedDialogFlags),
       fileSystem_(fileSystem),
       messageBoxes_(messageBoxes),
       settingsPath_(std::move(settingsPath)) {
     setObjectName(QStringLiteral("Setting"));
     setWindowTitle(QStringLiteral("Setting"));
-    setWindowIcon(app::ResourceIcon(QStringLiteral("application.svg"), 48));
-    setFont(app::Arial(8.4));
+    setWindowIcon(platform::ResourceIcon(QStringLiteral("application.svg"), 48));
+    setFont(platform::Arial(8.4));
 
     const auto at = [this](int left, int top, int width, int height) {
         return platform::TwipsRect(this, left, top, width, height);
@@ -61,8 +61,8 @@ Setting::Setting(platform::FileSystem& fileSystem, platform::MessageBoxes& messa
     connect(okButton_, &QPushButton::clicked, this, &Setting::Save);
     connect(cancelButton_, &QPushButton::clicked, this, &Setting::reject);
 
-    app::PlaceFixed(*this, kClientLeftTwips, kClientTopTwips, kClientWidthTwips,
-                    kClientHeightTwips);
+    platform::PlaceFixed(*this, kClientLeftTwips, kClientTopTwips, kClientWidthTwips,
+                         kClientHeightTwips);
     okButton_->setFocus(Qt::OtherFocusReason);
     Load();
 }

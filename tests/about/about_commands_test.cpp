@@ -41,8 +41,8 @@ class AboutCommandsTest : public ::testing::Test {
     }
 
     // The shell calls so far as (target, owner, show command).
-    std::vector<std::tuple<std::string, QWidget*, int>> Calls() const {
-        std::vector<std::tuple<std::string, QWidget*, int>> calls;
+    std::vector<std::tuple<std::string, QWidget*, platform::ShowCommand>> Calls() const {
+        std::vector<std::tuple<std::string, QWidget*, platform::ShowCommand>> calls;
         for (const auto& call : fixture.shell.calls) {
             calls.emplace_back(call.target, call.owner, call.showCommand);
         }
@@ -63,10 +63,10 @@ TEST_F(AboutCommandsTest, HelpAndHomePageEntriesOnlyAskTheShell) {
     // The temporary application folder has no help.chm: still no message of our own.
     const std::string help = fixture.appDir.Str() + "/help.chm";
     QWidget* form = &fixture.Form();
-    EXPECT_EQ(Calls(), (decltype(Calls()){{help, form, platform::kShow},
-                                          {help, form, platform::kShow},
-                                          {TABROOK_HOME_PAGE, form, platform::kShow},
-                                          {TABROOK_HOME_PAGE, form, platform::kShow}}));
+    EXPECT_EQ(Calls(), (decltype(Calls()){{help, form, platform::ShowCommand::Show},
+                                          {help, form, platform::ShowCommand::Show},
+                                          {TABROOK_HOME_PAGE, form, platform::ShowCommand::Show},
+                                          {TABROOK_HOME_PAGE, form, platform::ShowCommand::Show}}));
     EXPECT_TRUE(fixture.messageBoxes.shown.empty());
 }
 
@@ -96,10 +96,11 @@ TEST_F(AboutCommandsTest, OpensTwiceWithTheSameWholeTextsLinksAndEnterCloses) {
     EXPECT_EQ(texts[0]["Label8"], TABROOK_WEBSITE_HOST);
     EXPECT_NE(texts[0]["Label6"].find(TABROOK_COMPANY_NAME), std::string::npos);
     const std::string mail = "mailto:" TABROOK_SUPPORT_EMAIL;
-    EXPECT_EQ(Calls(), (decltype(Calls()){{mail, boxes[0], platform::kShowMaximized},
-                                          {TABROOK_HOME_PAGE, boxes[0], platform::kShow},
-                                          {mail, boxes[1], platform::kShowMaximized},
-                                          {TABROOK_HOME_PAGE, boxes[1], platform::kShow}}));
+    EXPECT_EQ(Calls(),
+              (decltype(Calls()){{mail, boxes[0], platform::ShowCommand::Maximized},
+                                 {TABROOK_HOME_PAGE, boxes[0], platform::ShowCommand::Show},
+                                 {mail, boxes[1], platform::ShowCommand::Maximized},
+                                 {TABROOK_HOME_PAGE, boxes[1], platform::ShowCommand::Show}}));
 }
 
 }  // namespace

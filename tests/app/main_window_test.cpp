@@ -113,14 +113,5 @@ TEST(MainWindow, MenusHoldEveryEntryByRoleWithoutShortcuts) {
                                        "Help: Help1=Help HomePage=HomePage About=About"));
 }
 
-TEST(MainWindow, MousePointerFollowsTheCommands) {
-    FormFixture fixture;
-    Form1& form = fixture.Open();
-    form.SetMousePointer(kPointerHourglass);
-    EXPECT_EQ(form.cursor().shape(), Qt::WaitCursor);
-    form.SetMousePointer(kPointerDefault);
-    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-}
-
 }  // namespace
 }  // namespace tabrook::app

@@ -1,10 +1,9 @@
 #include "biff/biff_builder.h"
 
-#include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-output-stdio.h>
-
 #include <cstring>
 #include <stdexcept>
+
+#include "vba/compound_fixture.h"
 
 namespace tabrook::testing::biff {
 
@@ -151,20 +150,9 @@ Bytes WorkbookStream(const std::vector<Bytes>& globals, const std::vector<SheetS
 
 void WriteCompoundFile(const std::filesystem::path& file, const Bytes& stream,
                        const char* streamName) {
-    GError* error = nullptr;
-    GsfOutput* output = gsf_output_stdio_new(file.c_str(), &error);
-    if (output == nullptr) {
-        g_clear_error(&error);
-        throw std::runtime_error("cannot create " + file.string());
-    }
-    GsfOutfile* storage = gsf_outfile_msole_new(output);
-    GsfOutput* child = gsf_outfile_new_child(storage, streamName, FALSE);
-    gsf_output_write(child, stream.size(), stream.data());
-    gsf_output_close(child);
-    g_object_unref(child);
-    gsf_output_close(GSF_OUTPUT(storage));  // closes the file under it too
-    g_object_unref(storage);
-    g_object_unref(output);
+    calcserver::vba::testing::WriteCompoundFile(
+        file,
+        {calcserver::vba::testing::Stream(streamName, std::string(stream.begin(), stream.end()))});
 }
 
 }  // namespace tabrook::testing::biff

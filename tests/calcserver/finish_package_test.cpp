@@ -10,8 +10,8 @@
 
 #include "calcserver/finish/finish_process.h"
 #include "calcserver/finish/isolated_step.h"
-#include "calcserver/package/file_placement.h"
 #include "calcserver/package/zip_package.h"
+#include "platform/atomic_file.h"
 #include "platform/automation.h"
 #include "support/temp_dir.h"
 
@@ -80,15 +80,18 @@ TEST(FinishPackage, PlacesACompletePackageButNeverOverAnotherFile) {
     EXPECT_THROW(FinishPackage({dir.Path() / "book.xls", output, 51, target}),
                  platform::AutomationError);
     EXPECT_EQ(FileText(target), placed);
-    const auto late = dir.Write("out/late.tmp", "finished");
-    try {
-        package::MoveIntoPlace(late, target, package::Placement::kNeverReplace);
-        ADD_FAILURE() << "replaced the file at the target";
-    } catch (const package::TargetTaken& error) {
-        EXPECT_NE(std::string(error.what()).find(target.string()), std::string::npos);
+    {
+        platform::AtomicFile late(target);
+        late.Append("finished");
+        try {
+            late.Commit(platform::Placement::kNeverReplace);
+            ADD_FAILURE() << "replaced the file at the target";
+        } catch (const platform::TargetTaken& error) {
+            EXPECT_NE(std::string(error.what()).find(target.string()), std::string::npos);
+        }
     }
     EXPECT_EQ(FileText(target), placed);
-    EXPECT_EQ(FileText(late), "finished");
+    EXPECT_EQ(EntryCount(target.parent_path()), 1u);  // the refused temporary is gone
 }
 
 constexpr const char* kEmptyAnchor =

@@ -37,7 +37,7 @@ struct FailureCase {
     const char* name;
     const char* step;
     std::int32_t number;
-    int result;
+    ConvertResult result;
     std::vector<std::string> steps;
     bool messageShown;
 };
@@ -68,22 +68,32 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Success",
                     "",
                     0,
-                    1,
+                    ConvertResult::Done,
                     {"create", "Workbooks", "Open", "DisplayAlerts", "SaveAs", "Close", "Quit"},
                     false},
-        FailureCase{"CreateFails", "create", 429, 2, {"create"}, true},
-        FailureCase{"WorkbooksFails", "Workbooks", 1004, 2, {"create", "Workbooks", "Quit"}, true},
-        FailureCase{"OpenFails", "Open", 1004, 2, {"create", "Workbooks", "Open", "Quit"}, true},
+        FailureCase{"CreateFails", "create", 429, ConvertResult::ServerError, {"create"}, true},
+        FailureCase{"WorkbooksFails",
+                    "Workbooks",
+                    1004,
+                    ConvertResult::ServerError,
+                    {"create", "Workbooks", "Quit"},
+                    true},
+        FailureCase{"OpenFails",
+                    "Open",
+                    1004,
+                    ConvertResult::ServerError,
+                    {"create", "Workbooks", "Open", "Quit"},
+                    true},
         FailureCase{"DisplayAlertsFails",
                     "DisplayAlerts",
                     438,
-                    2,
+                    ConvertResult::ServerError,
                     {"create", "Workbooks", "Open", "DisplayAlerts", "Close", "Quit"},
                     true},
         FailureCase{"SaveAsFails",
                     "SaveAs",
                     1004,
-                    2,
+                    ConvertResult::ServerError,
                     {"create", "Workbooks", "Open", "DisplayAlerts", "SaveAs", "Close", "Quit"},
                     true},
         // A failing Close still gets the instance shut down.
@@ -91,22 +101,26 @@ INSTANTIATE_TEST_SUITE_P(
             "CloseFails",
             "Close",
             1004,
-            2,
+            ConvertResult::ServerError,
             {"create", "Workbooks", "Open", "DisplayAlerts", "SaveAs", "Close", "Close", "Quit"},
             true},
         // Transport failures: nothing shown, nothing more sent.
-        FailureCase{
-            "OpenTransportFailure", "Open", kNegative, 0, {"create", "Workbooks", "Open"}, false},
+        FailureCase{"OpenTransportFailure",
+                    "Open",
+                    kNegative,
+                    ConvertResult::TransportFailure,
+                    {"create", "Workbooks", "Open"},
+                    false},
         FailureCase{"SaveAsTransportFailure",
                     "SaveAs",
                     kNegative,
-                    0,
+                    ConvertResult::TransportFailure,
                     {"create", "Workbooks", "Open", "DisplayAlerts", "SaveAs"},
                     false},
         FailureCase{"SaveAsErrorZero",
                     "SaveAs",
                     0,
-                    0,
+                    ConvertResult::TransportFailure,
                     {"create", "Workbooks", "Open", "DisplayAlerts", "SaveAs"},
                     false}));
 
@@ -121,7 +135,7 @@ class ConvertWorkbookFormat : public ConvertWorkbookTest,
 
 TEST_P(ConvertWorkbookFormat, SavesUnderTargetPathPlusExtensionWithNamedFileFormat) {
     Form().Combo1().SetListIndex(GetParam().listIndex);
-    ASSERT_EQ(ConvertWorkbook(Form(), 1), kConvertDone);
+    ASSERT_EQ(ConvertWorkbook(Form(), 1), ConvertResult::Done);
 
     const auto& calls = fixture.server.calls;
     const auto open = std::find_if(calls.begin(), calls.end(),
@@ -156,27 +170,19 @@ INSTANTIATE_TEST_SUITE_P(Table, ConvertWorkbookFormat,
 
 TEST_F(ConvertWorkbookTest, UnresolvableSourceStartsNoServer) {
     std::filesystem::remove(fixture.work.Path() / "in" / "Book.xls");
-    EXPECT_EQ(ConvertWorkbook(Form(), 1), kConvertSourceMissing);
+    EXPECT_EQ(ConvertWorkbook(Form(), 1), ConvertResult::SourceMissing);
     EXPECT_TRUE(fixture.server.calls.empty());
     EXPECT_TRUE(fixture.messageBoxes.shown.empty());
 }
 
 TEST_F(ConvertWorkbookTest, EachWorkbookGetsItsOwnInstanceQuitBeforeTheNextStarts) {
-    ASSERT_EQ(ConvertWorkbook(Form(), 1), kConvertDone);
-    ASSERT_EQ(ConvertWorkbook(Form(), 2), kConvertDone);
+    ASSERT_EQ(ConvertWorkbook(Form(), 1), ConvertResult::Done);
+    ASSERT_EQ(ConvertWorkbook(Form(), 2), ConvertResult::Done);
     EXPECT_EQ(fixture.server.instancesCreated, 2);
     const std::vector<std::string> steps = fixture.server.Steps();
     const auto secondCreate = std::find(steps.begin() + 1, steps.end(), "create");
     ASSERT_NE(secondCreate, steps.end());
     EXPECT_EQ(*(secondCreate - 1), "Quit");
-}
-
-TEST_F(ConvertWorkbookTest, LeavesTargetPathAndFormatChoiceAlone) {
-    const std::string before = Form().Paths().TargetPath;
-    Form().Combo1().SetListIndex(1);
-    ConvertWorkbook(Form(), 1);
-    EXPECT_EQ(Form().Paths().TargetPath, before);
-    EXPECT_EQ(Form().Combo1().ListIndex(), 1);
 }
 
 }  // namespace

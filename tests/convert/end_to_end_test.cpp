@@ -67,7 +67,8 @@ struct RealServerWindow {
     }
     // Closing the window and its server leaves no office process behind.
     ~RealServerWindow() {
-        EXPECT_EQ(form.ProgressBar1().value() + form.MousePointer(), 0);
+        EXPECT_EQ(form.ProgressBar1().value(), 0);
+        EXPECT_EQ(form.CurrentMousePointer(), app::MousePointer::Default);
         owned.reset();
         for (const pid_t pid : offices) {
             EXPECT_TRUE(testing::AwaitGone(pid, 30)) << "soffice.bin " << pid << " is left";

@@ -59,10 +59,9 @@ TEST_F(RunConversionTest, ConvertsTickedRowsReportsFailuresByBaseNameAndOpensThe
     EXPECT_EQ(fixture.messageBoxes.shown[0].icon, platform::MessageIcon::Critical);
     EXPECT_THAT(bar, ElementsAre(1, 2, 3, 4, 0));
     ASSERT_EQ(fixture.shell.calls.size(), 1u);
-    EXPECT_EQ(
-        fixture.shell.calls[0].target + " " + std::to_string(fixture.shell.calls[0].showCommand),
-        out + "/ 5");
-    EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+    EXPECT_EQ(fixture.shell.calls[0].target, out + "/");
+    EXPECT_EQ(fixture.shell.calls[0].showCommand, platform::ShowCommand::Show);
+    EXPECT_EQ(form.CurrentMousePointer(), app::MousePointer::Default);
 }
 
 TEST_F(RunConversionTest, EveryEarlyWayOutLeavesBarAndPointerAtRest) {
@@ -75,11 +74,12 @@ TEST_F(RunConversionTest, EveryEarlyWayOutLeavesBarAndPointerAtRest) {
         fixture.messageBoxes.shown.clear();
         app::Form1& form = Ready(files, typed.empty() ? "" : out + typed);
         form.ProgressBar1().SetValue(1);
-        form.SetMousePointer(app::kPointerHourglass);
+        form.SetMousePointer(app::MousePointer::Hourglass);
         RunConversion(form);
         ASSERT_EQ(fixture.messageBoxes.shown.size(), 1u);
         EXPECT_EQ(fixture.messageBoxes.shown[0].text, message);
-        EXPECT_EQ(form.ProgressBar1().value() + form.MousePointer(), 0);
+        EXPECT_EQ(form.ProgressBar1().value(), 0);
+        EXPECT_EQ(form.CurrentMousePointer(), app::MousePointer::Default);
         EXPECT_TRUE(fixture.shell.calls.empty() && fixture.server.calls.empty());
         EXPECT_FALSE(std::filesystem::exists(out + "/new"));  // an empty list looks at no folder
     }

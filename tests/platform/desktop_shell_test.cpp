@@ -63,7 +63,7 @@ class DesktopShellTest : public ::testing::Test {
                 box->accept();
             }
         });
-        const bool result = shell.Open(&owner, target, kShow);
+        const bool result = shell.Open(&owner, target, ShowCommand::Show);
         if (opened != nullptr) {
             *opened = result;
         }

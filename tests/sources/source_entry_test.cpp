@@ -43,7 +43,7 @@ struct SourceEntryTest : ::testing::Test {
         }
         FillFileList(form, At("a"));
         form.ListView2().Item(2).SetChecked(false);
-        form.SetMousePointer(app::kPointerHourglass);
+        form.SetMousePointer(app::MousePointer::Hourglass);
         return form;
     }
     std::string At(const char* name) const { return (fixture.work.Path() / name).string(); }
@@ -57,7 +57,7 @@ TEST_F(SourceEntryTest, AddAppendsSelectsAndListsButCancelChangesNothing) {
     for (int i = 0; i < 3; ++i) {
         AddSourceFolder(form);
         AddSourceFile(form);
-        EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+        EXPECT_EQ(form.CurrentMousePointer(), app::MousePointer::Default);
     }
     EXPECT_EQ(Lists(form), "a:2 b:2 gone:3 3.xls:1 *a:2 |1.xls|2.xls");
     EXPECT_EQ(fixture.dialogs.openRequests.at(0).title + "|" + fixture.dialogs.folderTitles.at(0),
@@ -72,7 +72,7 @@ TEST_F(SourceEntryTest, RemoveSelectsTheEntryBeforeOrForTheFirstTheOneAfter) {
     for (const auto& [selected, after] : cases) {
         RemoveSourceEntry(Seed(selected));
         EXPECT_EQ(Lists(fixture.Form()), after);
-        EXPECT_EQ(fixture.Form().MousePointer(), app::kPointerDefault);
+        EXPECT_EQ(fixture.Form().CurrentMousePointer(), app::MousePointer::Default);
     }
     app::Form1& form = Seed(2);
     for (int i = 0; i < 3; ++i) {
@@ -137,7 +137,7 @@ TEST_F(SourceEntryTest, EveryUserChoiceOfAnEntryRefillsTheFileListOnce) {
         rowsFilled = 0;
         act();
         EXPECT_EQ(Lists(form) + " " + std::to_string(rowsFilled), after);
-        EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+        EXPECT_EQ(form.CurrentMousePointer(), app::MousePointer::Default);
     }
 }
 
@@ -150,7 +150,7 @@ TEST_F(SourceEntryTest, AddRefusesPathsThatWouldSplitInTheStateFile) {
     AddSourceFile(form);
     AddSourceFolder(form);
     EXPECT_EQ(Lists(form), "*a:2 b:2 gone:3 |1.xls|-2.xls");
-    EXPECT_EQ(form.MousePointer(), app::kPointerDefault);
+    EXPECT_EQ(form.CurrentMousePointer(), app::MousePointer::Default);
     ASSERT_EQ(fixture.messageBoxes.shown.size(), 2U);
     EXPECT_EQ(fixture.messageBoxes.shown[1].text,
               "A path that holds a line break cannot be added:\n" + folder);

@@ -37,7 +37,7 @@ class FormFixture {
     ScriptedDialogs dialogs;
     platform::AutomationRegistry automation;
     ScriptedServer server;
-    app::Services services;
+    platform::Services services;
 
   private:
     std::unique_ptr<app::Form1> form_;

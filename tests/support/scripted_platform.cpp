@@ -15,7 +15,8 @@ void ScriptedMessageBoxes::Show(QWidget* owner, const std::string& text,
     owners.push_back(owner);
 }
 
-bool ScriptedShell::Open(QWidget* owner, const std::string& target, int showCommand) {
+bool ScriptedShell::Open(QWidget* owner, const std::string& target,
+                         platform::ShowCommand showCommand) {
     calls.push_back({target, showCommand, owner});
     return true;
 }

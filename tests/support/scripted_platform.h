@@ -29,13 +29,14 @@ class ScriptedMessageBoxes final : public platform::MessageBoxes {
 
 struct ShellCall {
     std::string target;
-    int showCommand;
+    platform::ShowCommand showCommand;
     QWidget* owner;
 };
 
 class ScriptedShell final : public platform::Shell {
   public:
-    bool Open(QWidget* owner, const std::string& target, int showCommand) override;
+    bool Open(QWidget* owner, const std::string& target,
+              platform::ShowCommand showCommand) override;
     std::vector<ShellCall> calls;
 };
 

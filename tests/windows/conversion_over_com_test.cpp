@@ -17,7 +17,7 @@ using wintest::ServerLog;
 
 class ConversionOverCom : public ::testing::Test {
   protected:
-    int Convert(const std::string& source, const std::string& target, int listIndex) {
+    ConvertResult Convert(const std::string& source, const std::string& target, int listIndex) {
         return ConvertWorkbookFile(registry, source, target, listIndex,
                                    [&](const std::string& text) { shown.push_back(text); });
     }
@@ -51,7 +51,7 @@ TEST_P(ConversionFormats, MakesTheSevenCallsInOrderWithTheNamedFileFormat) {
     const std::string source = folder.Path("Quellen \u00E4\\Haushalt 2009.xls");
     const std::string target = folder.Path("Haushalt 2009");
 
-    EXPECT_EQ(Convert(source, target, format.listIndex), kConvertDone);
+    EXPECT_EQ(Convert(source, target, format.listIndex), ConvertResult::Done);
 
     const std::string code = std::to_string(format.fileFormat);
     const std::string saved = target + format.extension;
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, ConversionFormats,
 struct FailureCase {
     const char* name;
     const char* instructions;  // nullptr: the source file does not exist
-    int result;
+    ConvertResult result;
     std::vector<std::string> calls;  // after create, Workbooks and Open; "SaveAs" for its line
     const char* shown;               // nullptr: nothing shown
 };
@@ -113,23 +113,23 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, ConversionFailures,
     ::testing::Values(FailureCase{"OpenFails",
                                   nullptr,
-                                  kConvertServerError,
+                                  ConvertResult::ServerError,
                                   {"call Application.Quit()"},
                                   "could not be found"},
                       FailureCase{"SaveAsFails",
                                   "fail SaveAs 1004 The folder cannot be written.",
-                                  kConvertServerError,
+                                  ConvertResult::ServerError,
                                   {"put Application.DisplayAlerts = False", "SaveAs",
                                    "call Workbook.Close()", "call Application.Quit()"},
                                   "The folder cannot be written."},
                       FailureCase{"MemberMissing",
                                   "missing DisplayAlerts",
-                                  kConvertServerError,
+                                  ConvertResult::ServerError,
                                   {"call Workbook.Close()", "call Application.Quit()"},
                                   "Object doesn't support this property or method"},
                       FailureCase{"ServerDiesInSaveAs",
                                   "crash SaveAs",
-                                  kConvertTransportFailure,
+                                  ConvertResult::TransportFailure,
                                   {"put Application.DisplayAlerts = False", "SaveAs"},
                                   nullptr}),
     [](const ::testing::TestParamInfo<FailureCase>& param) {
@@ -139,8 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConversionOverCom, EveryWorkbookHasAnInstanceOfItsOwnQuitBeforeTheNextStarts) {
     folder.Write("A.xls", "plain workbook");
     folder.Write("B.xls", "plain workbook");
-    EXPECT_EQ(Convert(folder.Path("A.xls"), folder.Path("A"), 0), kConvertDone);
-    EXPECT_EQ(Convert(folder.Path("B.xls"), folder.Path("B"), 0), kConvertDone);
+    EXPECT_EQ(Convert(folder.Path("A.xls"), folder.Path("A"), 0), ConvertResult::Done);
+    EXPECT_EQ(Convert(folder.Path("B.xls"), folder.Path("B"), 0), ConvertResult::Done);
 
     const std::vector<DWORD> processes = log.Processes();
     ASSERT_EQ(processes.size(), 2u);
@@ -157,7 +157,7 @@ TEST_F(ConversionOverCom, EveryWorkbookHasAnInstanceOfItsOwnQuitBeforeTheNextSta
 }
 
 TEST_F(ConversionOverCom, AnEmptySourceStartsNoServer) {
-    EXPECT_EQ(Convert("", folder.Path("Book"), 0), kConvertSourceMissing);
+    EXPECT_EQ(Convert("", folder.Path("Book"), 0), ConvertResult::SourceMissing);
     EXPECT_THAT(log.Entries(), IsEmpty());
 }
 

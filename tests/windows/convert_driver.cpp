@@ -61,9 +61,10 @@ int main() {
     const std::string_view extension = convert::FormatForListIndex(listIndex).extension;
     const std::string target =
         convert::FreeTargetPath(fileSystem, arguments[3] + "\\" + baseName, extension);
-    const int result = convert::ConvertWorkbookFile(
+    const convert::ConvertResult result = convert::ConvertWorkbookFile(
         automation, source, target, listIndex,
         [](const std::string& description) { Print("server: " + description); });
-    Print("result " + std::to_string(result) + ": " + target + std::string(extension));
-    return result;
+    const int code = static_cast<int>(result);
+    Print("result " + std::to_string(code) + ": " + target + std::string(extension));
+    return code;
 }

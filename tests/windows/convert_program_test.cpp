@@ -39,7 +39,7 @@ TEST_F(ConvertProgram, SavesUnderAFreeNameAndNeverOverAnythingThere) {
 
     const wintest::ProgramRun run = Convert("plain workbook");
 
-    EXPECT_EQ(run.exitCode, static_cast<DWORD>(kConvertDone)) << run.output;
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(ConvertResult::Done)) << run.output;
     const std::string saved = folder.Path("Ausgabe \u00DF\\Haushalt \u00E4 200912.xlsx");
     EXPECT_THAT(log.Calls(),
                 ElementsAre("create", "get Application.Workbooks",
@@ -56,7 +56,7 @@ TEST_F(ConvertProgram, SavesUnderAFreeNameAndNeverOverAnythingThere) {
 
 TEST_F(ConvertProgram, ReportsTheServersErrorAndItsResult) {
     const wintest::ProgramRun run = Convert("fail Open 1004 The file is damaged.");
-    EXPECT_EQ(run.exitCode, static_cast<DWORD>(kConvertServerError));
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(ConvertResult::ServerError));
     EXPECT_THAT(run.output, HasSubstr("server: The file is damaged."));
     EXPECT_FALSE(folder.Exists("Ausgabe \u00DF\\Haushalt \u00E4 2009.xlsx"));
     ExpectNoServerLeft();
@@ -64,7 +64,7 @@ TEST_F(ConvertProgram, ReportsTheServersErrorAndItsResult) {
 
 TEST_F(ConvertProgram, AServerThatDiesEndsTheConversionWithoutAWord) {
     const wintest::ProgramRun run = Convert("crash SaveAs");
-    EXPECT_EQ(run.exitCode, static_cast<DWORD>(kConvertTransportFailure));
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(ConvertResult::TransportFailure));
     EXPECT_THAT(run.output, Not(HasSubstr("server:")));
     ExpectNoServerLeft();
 }

@@ -3,7 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/probe_path.h"
+#include "platform/atomic_file.h"
+#include "platform/probe_path.h"
 #include "platform/windows_text.h"
 #include "support/wine_test_support.h"
 
@@ -72,27 +73,27 @@ TEST_F(WindowsFileSystemTest, ExactSearchGivesTheNameAsStoredAndHonoursKinds) {
 TEST_F(WindowsFileSystemTest, ProbeSeesWhatTheSearchAndTheAttributesSay) {
     struct Case {
         std::string path;
-        int probe;
+        PathKind probe;
     };
     const std::string inside = folder.Path();
     const Case cases[] = {
-        {inside.substr(0, inside.size() - 1), app::kProbeFolder},
-        {inside, app::kProbeFolder},
-        {folder.Path("old.xls"), app::kProbeFolder},
-        {folder.Path("b.xls"), app::kProbeFile},
+        {inside.substr(0, inside.size() - 1), PathKind::Folder},
+        {inside, PathKind::Folder},
+        {folder.Path("old.xls"), PathKind::Folder},
+        {folder.Path("b.xls"), PathKind::File},
         {folder.Path("Gr\xC3\xB6\xC3\x9F"
                      "e 1.xlsm"),
-         app::kProbeFile},
-        {folder.Path("hidden.xls"), app::kProbeMissing},
-        {folder.Path("system.xls"), app::kProbeMissing},
-        {folder.Path("missing.xls"), app::kProbeMissing},
-        {folder.Path("*.xls"), app::kProbeMissing},
-        {folder.Path("b.xls") + "\\", app::kProbeMissing},
-        {"", app::kProbeMissing},
-        {"\\", app::kProbeFolder},  // the current drive's root
+         PathKind::File},
+        {folder.Path("hidden.xls"), PathKind::Missing},
+        {folder.Path("system.xls"), PathKind::Missing},
+        {folder.Path("missing.xls"), PathKind::Missing},
+        {folder.Path("*.xls"), PathKind::Missing},
+        {folder.Path("b.xls") + "\\", PathKind::Missing},
+        {"", PathKind::Missing},
+        {"\\", PathKind::Folder},  // the current drive's root
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(app::ProbePath(fileSystem, c.path), c.probe) << c.path;
+        EXPECT_EQ(ProbePath(fileSystem, c.path), c.probe) << c.path;
     }
     EXPECT_TRUE(fileSystem.Exists(folder.Path("hidden.xls")));
     EXPECT_FALSE(fileSystem.Exists(folder.Path("missing.xls")));
@@ -100,7 +101,7 @@ TEST_F(WindowsFileSystemTest, ProbeSeesWhatTheSearchAndTheAttributesSay) {
 
 TEST_F(WindowsFileSystemTest, MakesOneFolderLevelOnly) {
     EXPECT_TRUE(fileSystem.MakeFolder(folder.Path("Ausgabe \xC3\xA4")));
-    EXPECT_EQ(app::ProbePath(fileSystem, folder.Path("Ausgabe \xC3\xA4")), app::kProbeFolder);
+    EXPECT_EQ(ProbePath(fileSystem, folder.Path("Ausgabe \xC3\xA4")), PathKind::Folder);
     EXPECT_FALSE(fileSystem.MakeFolder(folder.Path("Ausgabe \xC3\xA4")));
     EXPECT_FALSE(fileSystem.MakeFolder(folder.Path("no\\such\\parent")));
 }
@@ -116,15 +117,26 @@ TEST_F(WindowsFileSystemTest, StateFilesAreReplacedWholeAndLeaveNothingBeside) {
     EXPECT_EQ(folder.Read("state \xC3\xBC\\EXCEL.txt"),
               "C:\\B\xC3\xBC"
               "cher\r\n\r\n");
-    EXPECT_THAT(fileSystem.Search(folder.Path("state \xC3\xBC\\*"), SearchKinds::FilesOnly).names,
-                ElementsAre("EXCEL.txt"));
+    std::vector<std::wstring> beside;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(wintest::FromUtf8(folder.Path("state \xC3\xBC")))) {
+        beside.push_back(entry.path().filename().native());
+    }
+    EXPECT_THAT(beside, ElementsAre(L"EXCEL.txt"));
+
+    // Where replacing is not allowed, a file already there stays as it is.
+    EXPECT_NE(WriteFileAtomically(wintest::FromUtf8(path), "other", Placement::kNeverReplace), "");
+    EXPECT_THAT(*fileSystem.ReadLines(path), ElementsAre("C:\\B\xC3\xBC"
+                                                         "cher",
+                                                         ""));
 
     // A write that cannot take its name (a folder stands there) leaves no temporary behind.
     EXPECT_FALSE(fileSystem.WriteLines(folder.Path("old.xls"), {"lost"}));
-    EXPECT_EQ(app::ProbePath(fileSystem, folder.Path("old.xls")), app::kProbeFolder);
-    for (const std::string& name :
-         fileSystem.Search(folder.Path("*"), SearchKinds::FilesOnly).names) {
-        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+    EXPECT_EQ(ProbePath(fileSystem, folder.Path("old.xls")), PathKind::Folder);
+    // Hidden while it is written, so the program's own search would not see it.
+    for (const auto& entry :
+         std::filesystem::directory_iterator(wintest::FromUtf8(folder.Path()))) {
+        EXPECT_EQ(entry.path().native().find(L".tmp"), std::wstring::npos);
     }
     EXPECT_FALSE(fileSystem.WriteLines(folder.Path("missing\\EXCEL.txt"), {"x"}));
     EXPECT_FALSE(fileSystem.ReadLines(folder.Path("missing.txt")).has_value());

@@ -3,60 +3,37 @@
 #include <pugixml.hpp>
 #include <string_view>
 
-#include "calcserver/cellexact/xml_names.h"
 #include "calcserver/package/ooxml_text.h"
+#include "calcserver/package/package_xml.h"
 #include "calcserver/package/part_names.h"
+#include "calcserver/package/relationships.h"
+#include "calcserver/package/xml_names.h"
 
 namespace tabrook::calcserver::cellexact {
 
 namespace {
 
-using package::PackageError;
-
-constexpr std::string_view kWorksheetType = "/worksheet";
-constexpr std::string_view kSharedStringsType = "/sharedStrings";
-constexpr std::string_view kOfficeDocumentType = "/officeDocument";
-constexpr std::string_view kCalcChainType = "/calcChain";
-
-bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
+using package::HasRelationshipKind;
+using package::LocalName;
+using package::Relationship;
 
 pugi::xml_document ParsePart(const package::ZipReader& zip, const std::string& part) {
     pugi::xml_document document;
-    const std::string xml = zip.Read(part);
-    if (!document.load_buffer(xml.data(), xml.size(), pugi::parse_default)) {
-        throw PackageError("the package part " + part + " is not well-formed XML");
-    }
+    package::LoadPart(document, zip.Read(part), part);
     return document;
 }
 
-std::string RelationshipsOf(const std::string& part) {
-    const auto slash = part.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : part.substr(0, slash + 1);
-    const std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
-    return folder + "_rels/" + file + ".rels";
-}
-
-// Relationship id -> (type, target part) of one part.
-std::map<std::string, std::pair<std::string, std::string>> Relationships(
-    const package::ZipReader& zip, const std::string& part) {
-    std::map<std::string, std::pair<std::string, std::string>> found;
-    const std::string rels = RelationshipsOf(part);
-    if (!zip.Has(rels)) {
-        return found;
-    }
-    const pugi::xml_document document = ParsePart(zip, rels);
-    for (const pugi::xml_node relationship : document.document_element().children()) {
-        if (LocalName(relationship) != "Relationship" ||
-            std::string_view(relationship.attribute("TargetMode").value()) == "External") {
-            continue;
+// The internal relationships of one part, with their targets resolved to part names.
+std::vector<Relationship> ResolvedRelationships(const package::ZipReader& zip,
+                                                const std::string& part) {
+    std::vector<Relationship> internal;
+    for (Relationship& relationship : package::RelationshipsOf(zip, part)) {
+        if (!relationship.external) {
+            relationship.target = package::ResolvePartTarget(part, relationship.target);
+            internal.push_back(std::move(relationship));
         }
-        found[relationship.attribute("Id").value()] = {
-            relationship.attribute("Type").value(),
-            package::ResolvePartTarget(part, relationship.attribute("Target").value())};
     }
-    return found;
+    return internal;
 }
 
 std::string ItemText(const pugi::xml_node item) {
@@ -66,7 +43,7 @@ std::string ItemText(const pugi::xml_node item) {
         if (name == "t") {
             text += child.text().get();
         } else if (name == "r") {
-            text += ChildNamed(child, "t").text().get();
+            text += package::ChildNamed(child, "t").text().get();
         }
     }
     return package::DecodeCellText(text);
@@ -75,9 +52,9 @@ std::string ItemText(const pugi::xml_node item) {
 }  // namespace
 
 std::string WorkbookPartOf(const package::ZipReader& zip) {
-    for (const auto& [id, relationship] : Relationships(zip, "")) {
-        if (EndsWith(relationship.first, kOfficeDocumentType)) {
-            return relationship.second;
+    for (const Relationship& relationship : ResolvedRelationships(zip, "")) {
+        if (HasRelationshipKind(relationship, "officeDocument")) {
+            return relationship.target;
         }
     }
     return "xl/workbook.xml";
@@ -85,28 +62,30 @@ std::string WorkbookPartOf(const package::ZipReader& zip) {
 
 std::vector<PackageSheet> WorksheetParts(const package::ZipReader& zip) {
     const std::string workbookPart = WorkbookPartOf(zip);
-    const auto relationships = Relationships(zip, workbookPart);
+    std::map<std::string, Relationship> relationships;
+    for (Relationship& relationship : ResolvedRelationships(zip, workbookPart)) {
+        relationships.emplace(relationship.id, std::move(relationship));
+    }
     const pugi::xml_document workbook = ParsePart(zip, workbookPart);
     std::vector<PackageSheet> sheets;
-    const pugi::xml_node list = ChildNamed(workbook.document_element(), "sheets");
+    const pugi::xml_node list = package::ChildNamed(workbook.document_element(), "sheets");
     for (const pugi::xml_node sheet : list.children()) {
         if (LocalName(sheet) != "sheet") {
             continue;
         }
-        const auto relationship = relationships.find(AttributeNamed(sheet, "id").value());
-        if (relationship == relationships.end() ||
-            !EndsWith(relationship->second.first, kWorksheetType) ||
-            !zip.Has(relationship->second.second)) {
+        const auto found = relationships.find(package::AttributeNamed(sheet, "id").value());
+        if (found == relationships.end() || !HasRelationshipKind(found->second, "worksheet") ||
+            !zip.Has(found->second.target)) {
             continue;
         }
-        sheets.push_back({sheet.attribute("name").value(), relationship->second.second});
+        sheets.push_back({sheet.attribute("name").value(), found->second.target});
     }
     return sheets;
 }
 
 bool HasCalcChain(const package::ZipReader& zip) {
-    for (const auto& [id, relationship] : Relationships(zip, WorkbookPartOf(zip))) {
-        if (EndsWith(relationship.first, kCalcChainType)) {
+    for (const Relationship& relationship : ResolvedRelationships(zip, WorkbookPartOf(zip))) {
+        if (HasRelationshipKind(relationship, "calcChain")) {
             return true;
         }
     }
@@ -114,9 +93,9 @@ bool HasCalcChain(const package::ZipReader& zip) {
 }
 
 std::string SharedStringsPart(const package::ZipReader& zip) {
-    for (const auto& [id, relationship] : Relationships(zip, WorkbookPartOf(zip))) {
-        if (EndsWith(relationship.first, kSharedStringsType) && zip.Has(relationship.second)) {
-            return relationship.second;
+    for (const Relationship& relationship : ResolvedRelationships(zip, WorkbookPartOf(zip))) {
+        if (HasRelationshipKind(relationship, "sharedStrings") && zip.Has(relationship.target)) {
+            return relationship.target;
         }
     }
     return {};

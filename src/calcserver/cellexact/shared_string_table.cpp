@@ -1,13 +1,15 @@
 #include "calcserver/cellexact/shared_string_table.h"
 
 #include <pugixml.hpp>
-#include <sstream>
 #include <string_view>
 
 #include "calcserver/cellexact/package_parts.h"
-#include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/content_types.h"
 #include "calcserver/package/ooxml_text.h"
+#include "calcserver/package/package_xml.h"
 #include "calcserver/package/part_names.h"
+#include "calcserver/package/relationships.h"
+#include "calcserver/package/xml_names.h"
 
 namespace tabrook::calcserver::cellexact {
 
@@ -23,31 +25,15 @@ constexpr const char* kSharedStringsContentType =
 
 pugi::xml_document Parse(const std::string& xml, const std::string& part) {
     pugi::xml_document document;
-    if (!document.load_buffer(
-            xml.data(), xml.size(),
-            pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata)) {
-        throw PackageError("the package part " + part + " is not well-formed XML");
-    }
+    package::LoadPart(document, xml, part);
     return document;
 }
 
-std::string Serialize(const pugi::xml_document& document) {
-    std::ostringstream out;
-    document.save(out, "", pugi::format_raw, pugi::encoding_utf8);
-    return out.str();
-}
-
-std::string Prefix(const pugi::xml_node node) {
-    const std::string_view name = node.name();
-    const auto colon = name.find(':');
-    return colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
-}
-
 void AppendItems(pugi::xml_node table, const std::vector<std::string>& texts, std::size_t from) {
-    const std::string prefix = Prefix(table);
+    const std::string item = package::WithPrefixOf(table, "si");
+    const std::string run = package::WithPrefixOf(table, "t");
     for (std::size_t i = from; i < texts.size(); ++i) {
-        pugi::xml_node text =
-            table.append_child((prefix + "si").c_str()).append_child((prefix + "t").c_str());
+        pugi::xml_node text = table.append_child(item.c_str()).append_child(run.c_str());
         text.append_attribute("xml:space").set_value("preserve");
         text.text().set(package::EncodeCellText(texts[i]).c_str());
     }
@@ -70,19 +56,6 @@ std::string FreePartName(const package::ZipReader& zip, const std::string& workb
         name = folder + "sharedStrings" + std::to_string(n) + ".xml";
     }
     return name;
-}
-
-std::string NewRelationshipId(const pugi::xml_node relationships) {
-    for (int n = 1;; ++n) {
-        const std::string id = "rId" + std::to_string(n);
-        bool taken = false;
-        for (const pugi::xml_node relationship : relationships.children()) {
-            taken = taken || id == relationship.attribute("Id").value();
-        }
-        if (!taken) {
-            return id;
-        }
-    }
 }
 
 // Relationship targets are relative to the folder of the part that names them.
@@ -124,7 +97,7 @@ std::map<std::string, std::string> SharedStringTable::UpdatedParts(
         const std::size_t count = table.attribute("count").as_ullong(0);
         SetAttribute(table, "count", count + texts_.size() - existingCount_);
         SetAttribute(table, "uniqueCount", texts_.size());
-        parts[part] = Serialize(document);
+        parts[part] = package::SavePart(document);
         return parts;
     }
 
@@ -132,34 +105,22 @@ std::map<std::string, std::string> SharedStringTable::UpdatedParts(
     const std::string workbookPart = WorkbookPartOf(zip);
     const std::string part = FreePartName(zip, workbookPart);
     pugi::xml_document table;
-    pugi::xml_node declaration = table.append_child(pugi::node_declaration);
-    declaration.append_attribute("version").set_value("1.0");
-    declaration.append_attribute("encoding").set_value("UTF-8");
-    declaration.append_attribute("standalone").set_value("yes");
+    package::AppendDeclaration(table);
     pugi::xml_node root = table.append_child("sst");
     root.append_attribute("xmlns").set_value(kMainNamespace);
     SetAttribute(root, "count", texts_.size());
     SetAttribute(root, "uniqueCount", texts_.size());
     AppendItems(root, texts_, 0);
-    parts[part] = Serialize(table);
+    parts[part] = package::SavePart(table);
 
-    const std::string relsPart = package::RelationshipsPartOf(workbookPart);
-    pugi::xml_document rels = Parse(zip.Read(relsPart), relsPart);
-    pugi::xml_node relationships = rels.document_element();
-    pugi::xml_node relationship =
-        relationships.append_child((Prefix(relationships) + "Relationship").c_str());
-    relationship.append_attribute("Id").set_value(NewRelationshipId(relationships).c_str());
-    relationship.append_attribute("Type").set_value(kSharedStringsType);
-    relationship.append_attribute("Target").set_value(TargetFrom(workbookPart, part).c_str());
-    parts[relsPart] = Serialize(rels);
+    std::vector<package::Relationship> relationships = package::RelationshipsOf(zip, workbookPart);
+    package::AddRelationship(relationships, kSharedStringsType, TargetFrom(workbookPart, part));
+    parts[package::RelationshipsPartOf(workbookPart)] = package::WriteRelationships(relationships);
 
-    const std::string typesPart = "[Content_Types].xml";
-    pugi::xml_document types = Parse(zip.Read(typesPart), typesPart);
-    pugi::xml_node typeList = types.document_element();
-    pugi::xml_node override = typeList.append_child((Prefix(typeList) + "Override").c_str());
-    override.append_attribute("PartName").set_value(("/" + part).c_str());
-    override.append_attribute("ContentType").set_value(kSharedStringsContentType);
-    parts[typesPart] = Serialize(types);
+    package::ContentTypes types =
+        package::ParseContentTypes(zip.Read(std::string(package::kContentTypesPart)));
+    types.overrides[part] = kSharedStringsContentType;
+    parts[std::string(package::kContentTypesPart)] = package::WriteContentTypes(types);
     return parts;
 }
 

@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string_view>
 
-#include "calcserver/cellexact/xml_names.h"
 #include "calcserver/input_limits.h"
 #include "calcserver/package/ooxml_text.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
 
 namespace tabrook::calcserver::cellexact {
@@ -17,6 +17,8 @@ namespace tabrook::calcserver::cellexact {
 namespace {
 
 using biff::CellAddress;
+using package::ChildNamed;
+using package::LocalName;
 
 // Two doubles this close differ only in how many digits were written out.
 constexpr double kWritingPrecision = 1e-14;

@@ -13,11 +13,12 @@
 
 #include "calcserver/cellexact/cell_exact.h"
 #include "calcserver/finish/package_check.h"
-#include "calcserver/package/file_placement.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/vba/carry_vba_project.h"
 #include "calcserver/xlsb/transcoder.h"
+#include "platform/atomic_file.h"
 #include "platform/automation.h"
+#include "platform/file_formats.h"
 
 namespace tabrook::calcserver::finish {
 namespace {
@@ -29,33 +30,6 @@ std::string ErrnoText(int error) {
     return std::strerror(error);
 }
 
-// The permissions a new file gets from the process's umask, read without changing it.
-mode_t NewFileMode() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
-        }
-    }
-    return 0644;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // Copies `from` into a new temporary file beside `target` and moves it to the target's
 // name, which it never takes from another file: the name was free when the caller chose
 // it, but a conversion takes long enough for another program to put a file there.
@@ -64,52 +38,22 @@ void PlaceAtomically(const fs::path& from, const fs::path& target) {
     if (!in) {
         throw SaveRefused(target, "the converted workbook cannot be read back.");
     }
-    fs::path temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-        temporary = package::TemporaryNameBeside(target);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd < 0) {
-        throw SaveRefused(target, "the folder '" + target.parent_path().string() +
-                                      "' cannot be written (" + ErrnoText(errno) + ").");
-    }
-    int failure = 0;
-    std::vector<char> buffer(1 << 16);
-    while (failure == 0 && in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got > 0 && !WriteAll(fd, buffer.data(), got)) {
-            failure = errno != 0 ? errno : EIO;
-        }
-    }
-    if (failure == 0 && in.bad()) {
-        failure = EIO;
-    }
-    if (failure == 0 && (::fchmod(fd, NewFileMode()) != 0 || ::fsync(fd) != 0)) {
-        failure = errno;
-    }
-    if (::close(fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        throw SaveRefused(target, "the file cannot be written in '" +
-                                      target.parent_path().string() + "' (" + ErrnoText(failure) +
-                                      ").");
-    }
     try {
-        package::MoveIntoPlace(temporary, target, package::Placement::kNeverReplace);
-    } catch (const package::TargetTaken&) {
-        ::unlink(temporary.c_str());
+        platform::AtomicFile file(target);
+        std::vector<char> buffer(1 << 16);
+        while (in) {
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            file.Append(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
+        }
+        if (in.bad()) {
+            throw SaveRefused(target, "the converted workbook cannot be read back.");
+        }
+        file.Commit(platform::Placement::kNeverReplace);
+    } catch (const platform::TargetTaken&) {
         throw SaveRefused(target,
                           "another file of that name appeared while the workbook was being "
                           "converted; it has been left as it was.");
-    } catch (const package::PackageError& error) {
-        ::unlink(temporary.c_str());
+    } catch (const platform::FileWriteError& error) {
         throw SaveRefused(target, std::string(error.what()) + ".");
     }
 }
@@ -128,8 +72,7 @@ void RefuseFaultyPackage(const fs::path& package, const fs::path& target) {
     throw SaveRefused(target, reason + ".");
 }
 
-constexpr std::int32_t kBinaryWorkbook = 50;
-constexpr std::int32_t kMacroWorkbook = 52;
+constexpr auto kBinaryWorkbook = static_cast<std::int32_t>(platform::FileFormat::BinaryWorkbook);
 
 // LibreOffice recalculated the workbook when it loaded it; every cell gets back the value
 // and type the source had stored. A source it cannot read keeps the office's values.
@@ -139,8 +82,8 @@ void RestoreStoredValues(const FinishRequest& request) {
 
 // The workbook's own VBA project and code names, in place of the office's rebuild.
 void CarryMacros(const FinishRequest& request) {
-    const bool macroEnabled =
-        request.formatCode == kMacroWorkbook || request.formatCode == kBinaryWorkbook;
+    const platform::FileFormatInfo* format = platform::FindFileFormat(request.formatCode);
+    const bool macroEnabled = format != nullptr && format->keepsMacros;
     vba::CarryVbaProject(request.source, request.officeOutput, request.officeOutput, macroEnabled);
 }
 

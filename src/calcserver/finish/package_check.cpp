@@ -7,8 +7,10 @@
 #include <sstream>
 #include <string_view>
 
-#include "calcserver/cellexact/xml_names.h"
+#include "calcserver/package/content_types.h"
 #include "calcserver/package/part_names.h"
+#include "calcserver/package/relationships.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/sax_reader.h"
 #include "calcserver/xlsb/xlsb_error.h"
@@ -18,11 +20,11 @@ namespace tabrook::calcserver::finish {
 namespace {
 
 namespace fs = std::filesystem;
-using cellexact::LocalName;
+using package::ContentTypes;
+using package::kContentTypesPart;
+using package::LocalName;
 using package::PackageError;
 using package::ZipReader;
-
-constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -102,22 +104,6 @@ std::string EscapeStrayAmpersands(std::string_view text) {
     return mended;
 }
 
-struct ContentTypes {
-    std::map<std::string, std::string> defaults;   // lower-case extension
-    std::map<std::string, std::string> overrides;  // lower-case part name, no leading "/"
-
-    bool Cover(std::string_view part) const {
-        return overrides.contains(Lower(part)) || defaults.contains(Lower(Extension(part)));
-    }
-    std::string TypeOf(std::string_view part) const {
-        if (const auto found = overrides.find(Lower(part)); found != overrides.end()) {
-            return found->second;
-        }
-        const auto found = defaults.find(Lower(Extension(part)));
-        return found == defaults.end() ? std::string() : found->second;
-    }
-};
-
 constexpr std::string_view kDrawingType =
     "application/vnd.openxmlformats-officedocument.drawing+xml";
 
@@ -166,45 +152,25 @@ std::string WithoutEmptyAnchors(const std::string& xml, std::size_t& removed) {
 }
 
 ContentTypes ReadContentTypes(const ZipReader& zip) {
-    const std::string xml = zip.Read(kContentTypesPart);
-    pugi::xml_document document;
-    if (!document.load_buffer(xml.data(), xml.size(), pugi::parse_minimal)) {
-        throw PackageError("the content types are not well-formed XML");
-    }
-    ContentTypes types;
-    for (const pugi::xml_node entry : document.document_element().children()) {
-        std::string_view name = entry.name();
-        name = name.substr(name.find(':') == std::string_view::npos ? 0 : name.find(':') + 1);
-        if (name == "Default") {
-            types.defaults[Lower(entry.attribute("Extension").value())] =
-                entry.attribute("ContentType").value();
-        } else if (name == "Override") {
-            std::string_view part = entry.attribute("PartName").value();
-            part.remove_prefix(part.starts_with('/') ? 1 : 0);
-            types.overrides[Lower(part)] = entry.attribute("ContentType").value();
-        }
-    }
-    return types;
+    return package::ParseContentTypes(zip.Read(std::string(kContentTypesPart)));
 }
 
 void CheckRelationships(const ZipReader& zip, const std::string& part, std::string_view owner,
                         std::vector<std::string>& faults) {
-    const std::string xml = zip.Read(part);
-    pugi::xml_document document;
-    if (!document.load_buffer(xml.data(), xml.size(), pugi::parse_minimal)) {
+    std::vector<package::Relationship> relationships;
+    try {
+        relationships = package::ParseRelationships(zip.Read(part));
+    } catch (const PackageError&) {
         return;  // reported as XML that is not well-formed
     }
-    for (const pugi::xml_node relationship : document.document_element().children()) {
+    for (const package::Relationship& relationship : relationships) {
         // A hyperlink names a place ("#Sheet2!A1", as Excel writes it too), not a part.
-        if (std::string_view(relationship.attribute("TargetMode").value()) == "External" ||
-            std::string_view(relationship.attribute("Type").value()).ends_with("/hyperlink")) {
+        if (relationship.external || package::HasRelationshipKind(relationship, "hyperlink")) {
             continue;
         }
-        const std::string target =
-            package::ResolvePartTarget(owner, relationship.attribute("Target").value());
+        const std::string target = package::ResolvePartTarget(owner, relationship.target);
         if (!zip.Has(target)) {
-            faults.push_back("the relationship " +
-                             std::string(relationship.attribute("Id").value()) + " of " + part +
+            faults.push_back("the relationship " + relationship.id + " of " + part +
                              " names the missing part " + target);
         }
     }
@@ -269,7 +235,7 @@ std::vector<std::string> PackageFaults(const fs::path& package) {
             if (part == kContentTypesPart || IsDirectory(part)) {
                 continue;
             }
-            if (!types.Cover(part)) {
+            if (types.TypeOf(part).empty()) {
                 faults.push_back("no content type covers the part " + part);
             }
             if (IsXmlPart(part)) {

@@ -8,8 +8,6 @@
 #include <memory>
 #include <system_error>
 
-#include "calcserver/package/file_placement.h"
-
 namespace tabrook::calcserver::package {
 namespace {
 
@@ -92,13 +90,16 @@ void ZipReader::Stream(std::string_view name,
 
 ZipWriter::ZipWriter(std::filesystem::path target, Compression compression)
     : target_(std::move(target)), level_(compression == Compression::Fast ? 1 : 6) {
-    // Hidden, so that a program killed mid-write leaves nothing in plain sight that looks
-    // like a finished workbook; exclusive, so that it never writes through another's file.
-    int error = 0;
-    for (int attempt = 0; archive_ == nullptr && attempt < 8; ++attempt) {
-        temporary_ = TemporaryNameBeside(target_);
-        archive_ = zip_open(temporary_.c_str(), ZIP_CREATE | ZIP_EXCL, &error);
+    // The temporary is hidden, so that a program killed mid-write leaves nothing in plain
+    // sight that looks like a finished workbook, and new, so that libzip never writes
+    // through another's file.
+    try {
+        file_ = std::make_unique<platform::AtomicFile>(target_);
+    } catch (const platform::FileWriteError& error) {
+        throw PackageError(error.what());
     }
+    int error = 0;
+    archive_ = zip_open(file_->TemporaryPath().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (archive_ == nullptr) {
         throw PackageError("cannot create a package in " + target_.parent_path().string());
     }
@@ -107,8 +108,6 @@ ZipWriter::ZipWriter(std::filesystem::path target, Compression compression)
 ZipWriter::~ZipWriter() {
     if (archive_ != nullptr) {
         zip_discard(archive_);
-        std::error_code ignored;
-        std::filesystem::remove(temporary_, ignored);
     }
 }
 
@@ -155,22 +154,20 @@ void ZipWriter::CopyFrom(const ZipReader& source, const std::string& name) {
     Add(name, source.Read(name));
 }
 
-void ZipWriter::Commit(Placement placement) {
+void ZipWriter::Commit(platform::Placement placement) {
     if (zip_close(archive_) != 0) {
         const std::string reason = ArchiveError(archive_);
         zip_discard(archive_);
         archive_ = nullptr;
-        std::error_code ignored;
-        std::filesystem::remove(temporary_, ignored);
         throw PackageError("cannot write " + target_.string() + ": " + reason);
     }
     archive_ = nullptr;
     try {
-        MoveIntoPlace(temporary_, target_, placement);
-    } catch (const PackageError&) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary_, ignored);
+        file_->Commit(placement);
+    } catch (const platform::TargetTaken&) {
         throw;
+    } catch (const platform::FileWriteError& error) {
+        throw PackageError(error.what());
     }
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/atomic_file.h"
+
 struct zip;
 struct zip_source;
 
@@ -19,9 +21,6 @@ class PackageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-// Whether a finished file may replace one that has its final name (see file_placement.h).
-enum class Placement { kReplace, kNeverReplace };
 
 class ZipReader {
   public:
@@ -63,12 +62,13 @@ class ZipWriter {
     // Copies an entry of another archive unchanged (compressed data is re-read).
     void CopyFrom(const ZipReader& source, const std::string& name);
     // Throws PackageError when the archive cannot be completed or moved into place, and
-    // TargetTaken when `placement` forbids replacing a file that has the target's name.
-    void Commit(Placement placement = Placement::kReplace);
+    // platform::TargetTaken when `placement` forbids replacing a file that has the target's
+    // name.
+    void Commit(platform::Placement placement = platform::Placement::kReplace);
 
   private:
     std::filesystem::path target_;
-    std::filesystem::path temporary_;
+    std::unique_ptr<platform::AtomicFile> file_;  // the archive is built in its temporary
     zip* archive_ = nullptr;
     int level_;
 

@@ -2,15 +2,13 @@
 
 #include <initializer_list>
 
-#include "calcserver/vba/package_xml.h"
+#include "calcserver/package/xml_names.h"
 
 namespace tabrook::calcserver::vba {
 namespace {
 
-std::string Qualified(const pugi::xml_node& sibling, const char* localName) {
-    const std::string prefix(Prefix(sibling));
-    return prefix.empty() ? localName : prefix + ":" + localName;
-}
+using package::ChildNamed;
+using package::LocalName;
 
 void SetCodeName(pugi::xml_node element, const std::string& value) {
     pugi::xml_attribute attribute = element.attribute("codeName");
@@ -44,16 +42,16 @@ bool IsAcceptableCodeName(std::string_view codeName) {
 
 void SetWorkbookCodeName(pugi::xml_document& workbook, const std::string& codeName) {
     pugi::xml_node root = workbook.document_element();
-    pugi::xml_node properties = ChildByLocalName(root, "workbookPr");
+    pugi::xml_node properties = ChildNamed(root, "workbookPr");
     if (!properties) {
         // workbookPr follows fileVersion and fileSharing and precedes everything else.
         pugi::xml_node after;
         for (const char* earlier : {"fileVersion", "fileSharing"}) {
-            if (pugi::xml_node node = ChildByLocalName(root, earlier)) {
+            if (pugi::xml_node node = ChildNamed(root, earlier)) {
                 after = node;
             }
         }
-        const std::string name = Qualified(root, "workbookPr");
+        const std::string name = package::WithPrefixOf(root, "workbookPr");
         properties =
             after ? root.insert_child_after(name.c_str(), after) : root.prepend_child(name.c_str());
     }
@@ -73,10 +71,10 @@ SheetPartKind KindOfSheetPart(const pugi::xml_document& part) {
 
 void SetSheetCodeName(pugi::xml_document& part, const std::string& codeName) {
     pugi::xml_node root = part.document_element();
-    pugi::xml_node properties = ChildByLocalName(root, "sheetPr");
+    pugi::xml_node properties = ChildNamed(root, "sheetPr");
     if (!properties) {
         // sheetPr is the first child of every kind of sheet.
-        properties = root.prepend_child(Qualified(root, "sheetPr").c_str());
+        properties = root.prepend_child(package::WithPrefixOf(root, "sheetPr").c_str());
     }
     SetCodeName(properties, codeName);
 }

@@ -3,26 +3,32 @@
 #include <map>
 #include <set>
 
+#include "calcserver/package/content_types.h"
+#include "calcserver/package/package_xml.h"
+#include "calcserver/package/part_names.h"
+#include "calcserver/package/relationships.h"
+#include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
-#include "calcserver/vba/package_parts.h"
-#include "calcserver/vba/package_xml.h"
+#include "calcserver/vba/package_types.h"
 #include "calcserver/vba/vba_error.h"
 
 namespace tabrook::calcserver::vba {
 namespace {
 
+using package::ChildNamed;
+using package::ContentTypes;
+using package::LoadPart;
+using package::LocalName;
+using package::Relationship;
+using package::SavePart;
 using package::ZipReader;
 using package::ZipWriter;
 
-constexpr const char* kContentTypesPart = "[Content_Types].xml";
+const std::string kContentTypesPart(package::kContentTypesPart);
 
 std::string FolderOf(const std::string& part) {
     const auto slash = part.rfind('/');
     return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
-}
-
-std::string ReadIfPresent(const ZipReader& reader, const std::string& part) {
-    return reader.Has(part) ? reader.Read(part) : std::string();
 }
 
 // Case-insensitive, as VBA compares identifiers; only ASCII letters fold here.
@@ -37,35 +43,30 @@ std::string Folded(std::string_view name) {
 }
 
 std::string SheetCodeNameOf(const pugi::xml_document& part) {
-    return ChildByLocalName(part.document_element(), "sheetPr").attribute("codeName").value();
+    return ChildNamed(part.document_element(), "sheetPr").attribute("codeName").value();
 }
 
 std::string WorkbookCodeNameOf(const pugi::xml_document& workbook) {
-    return ChildByLocalName(workbook.document_element(), "workbookPr")
-        .attribute("codeName")
-        .value();
+    return ChildNamed(workbook.document_element(), "workbookPr").attribute("codeName").value();
 }
 
-// The relationship id of a <sheet> element: the attribute r:id, whatever its prefix.
-std::string SheetRelationshipId(const pugi::xml_node& sheet) {
-    for (pugi::xml_attribute attribute : sheet.attributes()) {
-        const std::string_view name = attribute.name();
-        const auto colon = name.find(':');
-        if (colon != std::string_view::npos && name.substr(colon + 1) == "id" &&
-            name.substr(0, colon) != "xmlns") {
-            return attribute.value();
+std::vector<Relationship> OfType(const std::vector<Relationship>& relationships,
+                                 std::string_view type) {
+    std::vector<Relationship> matching;
+    for (const Relationship& relationship : relationships) {
+        if (relationship.type == type) {
+            matching.push_back(relationship);
         }
     }
-    return {};
+    return matching;
 }
 
 class PackagePatcher {
   public:
     PackagePatcher(const std::filesystem::path& packageIn, const PackageChanges& changes)
         : packageIn_(packageIn), reader_(packageIn), changes_(changes) {
-        const std::string packageRelsPart = package::RelationshipsPartOf("");
-        const Relationships packageRels(ReadIfPresent(reader_, packageRelsPart), packageRelsPart);
-        for (const Relationship& relationship : packageRels.OfType(kOfficeDocumentRelType)) {
+        for (const Relationship& relationship :
+             OfType(package::RelationshipsOf(reader_, ""), kOfficeDocumentRelType)) {
             if (!relationship.external) {
                 mainPart_ = package::ResolvePartTarget("", relationship.target);
                 break;
@@ -78,13 +79,13 @@ class PackagePatcher {
     }
 
     PatchResult Apply(const std::filesystem::path& packageOut) {
-        ContentTypes types(reader_.Read(kContentTypesPart));
-        Relationships mainRels(ReadIfPresent(reader_, mainRelsPart_), mainRelsPart_);
+        ContentTypes types = package::ParseContentTypes(reader_.Read(kContentTypesPart));
+        std::vector<Relationship> mainRels = package::RelationshipsOf(reader_, mainPart_);
         bool typesChanged = false;
         bool relsChanged = false;
 
         if (changes_.vbaProject || changes_.removeVba) {
-            for (const Relationship& relationship : mainRels.OfType(kVbaProjectRelType)) {
+            for (const Relationship& relationship : OfType(mainRels, kVbaProjectRelType)) {
                 if (!relationship.external) {
                     RemovePart(package::ResolvePartTarget(mainPart_, relationship.target), types);
                     result_.vbaPartRemoved = true;
@@ -92,25 +93,27 @@ class PackagePatcher {
                 relsChanged = true;
                 typesChanged = true;
             }
-            mainRels.RemoveOfType(kVbaProjectRelType);
+            std::erase_if(mainRels, [](const Relationship& relationship) {
+                return relationship.type == kVbaProjectRelType;
+            });
         }
         if (changes_.vbaProject) {
             const std::string vbaPart = FolderOf(mainPart_) + "vbaProject.bin";
             // A stale relationship part of an earlier VBA part would attach itself again.
             removed_.insert(package::RelationshipsPartOf(vbaPart));
-            mainRels.Add(kVbaProjectRelType, "vbaProject.bin");
-            types.SetOverride(vbaPart, kVbaProjectContentType);
+            package::AddRelationship(mainRels, kVbaProjectRelType, "vbaProject.bin");
+            types.overrides[vbaPart] = kVbaProjectContentType;
             replaced_[vbaPart] = *changes_.vbaProject;
             relsChanged = true;
             typesChanged = true;
         }
 
-        const std::string mainType = types.OverrideOf(mainPart_);
+        const std::string mainType = types.TypeOf(mainPart_);
         if (changes_.macroEnabled && mainType != kMacroEnabledMainType) {
-            types.SetOverride(mainPart_, kMacroEnabledMainType);
+            types.overrides[mainPart_] = kMacroEnabledMainType;
             typesChanged = true;
         } else if (!changes_.macroEnabled && mainType == kMacroEnabledMainType) {
-            types.SetOverride(mainPart_, kPlainMainType);
+            types.overrides[mainPart_] = kPlainMainType;
             typesChanged = true;
         }
 
@@ -118,10 +121,10 @@ class PackagePatcher {
             ApplyCodeNames(*changes_.codeNames, mainRels);
         }
         if (typesChanged) {
-            replaced_[kContentTypesPart] = types.Xml();
+            replaced_[kContentTypesPart] = package::WriteContentTypes(types);
         }
         if (relsChanged) {
-            replaced_[mainRelsPart_] = mainRels.Xml();
+            replaced_[mainRelsPart_] = package::WriteRelationships(mainRels);
         }
         std::error_code ignored;
         const bool inPlace = std::filesystem::equivalent(packageIn_, packageOut, ignored);
@@ -135,18 +138,18 @@ class PackagePatcher {
     // Removes a part together with its own relationship part and the parts that names.
     void RemovePart(const std::string& part, ContentTypes& types) {
         removed_.insert(part);
-        types.RemoveOverride(part);
+        types.overrides.erase(part);
         const std::string relsPart = package::RelationshipsPartOf(part);
         if (!reader_.Has(relsPart)) {
             return;
         }
         removed_.insert(relsPart);
         for (const Relationship& relationship :
-             Relationships(reader_.Read(relsPart), relsPart).All()) {
+             package::ParseRelationships(reader_.Read(relsPart))) {
             if (!relationship.external) {
                 const std::string target = package::ResolvePartTarget(part, relationship.target);
                 removed_.insert(target);
-                types.RemoveOverride(target);
+                types.overrides.erase(target);
             }
         }
     }
@@ -169,19 +172,19 @@ class PackagePatcher {
     }
 
     std::map<std::string, std::string> SheetParts(const pugi::xml_document& workbook,
-                                                  const Relationships& mainRels) const {
+                                                  const std::vector<Relationship>& mainRels) const {
         std::map<std::string, std::string> targetById;
-        for (const Relationship& relationship : mainRels.All()) {
+        for (const Relationship& relationship : mainRels) {
             if (!relationship.external) {
                 targetById[relationship.id] =
                     package::ResolvePartTarget(mainPart_, relationship.target);
             }
         }
         std::map<std::string, std::string> partBySheet;
-        const pugi::xml_node sheets = ChildByLocalName(workbook.document_element(), "sheets");
+        const pugi::xml_node sheets = ChildNamed(workbook.document_element(), "sheets");
         for (const pugi::xml_node sheet : sheets.children()) {
             if (sheet.type() == pugi::node_element && LocalName(sheet) == "sheet") {
-                const auto target = targetById.find(SheetRelationshipId(sheet));
+                const auto target = targetById.find(package::AttributeNamed(sheet, "id").value());
                 if (target != targetById.end() && reader_.Has(target->second)) {
                     partBySheet[sheet.attribute("name").value()] = target->second;
                 }
@@ -191,7 +194,7 @@ class PackagePatcher {
     }
 
     // Objects the source names no code name for are left as the engine wrote them.
-    void ApplyCodeNames(const CodeNames& names, const Relationships& mainRels) {
+    void ApplyCodeNames(const CodeNames& names, const std::vector<Relationship>& mainRels) {
         pugi::xml_document workbook;
         LoadPart(workbook, reader_.Read(mainPart_), mainPart_);
         if (!names.workbook.empty() && Admit(names.workbook, "the workbook")) {

@@ -4,23 +4,12 @@
 
 #include "calcserver/xlsb/cell_ref.h"
 #include "calcserver/xlsb/ooxml_text.h"
+#include "calcserver/xlsb/record_ids.h"
 #include "calcserver/xlsb/record_writer.h"
 #include "calcserver/xlsb/xlsb_error.h"
 
 namespace tabrook::calcserver::xlsb {
 namespace {
-
-constexpr std::uint16_t kSupTabs = 0x0167;
-constexpr std::uint16_t kBeginSupBook = 0x0168;
-constexpr std::uint16_t kEndSupBook = 0x0169;
-constexpr std::uint16_t kExternTableStart = 0x016B;
-constexpr std::uint16_t kExternTableEnd = 0x016C;
-constexpr std::uint16_t kExternRowHdr = 0x016E;
-constexpr std::uint16_t kExternCellBlank = 0x016F;
-constexpr std::uint16_t kExternCellReal = 0x0170;
-constexpr std::uint16_t kExternCellBool = 0x0171;
-constexpr std::uint16_t kExternCellError = 0x0172;
-constexpr std::uint16_t kExternCellString = 0x0173;
 
 std::uint8_t ErrorCode(std::string_view text) {
     static constexpr std::pair<std::string_view, std::uint8_t> kCodes[] = {
@@ -45,15 +34,17 @@ void WriteCachedCell(RecordSink& sink, const pugi::xml_node& cell) {
     Body body;
     body.I32(address->col);
     if (!value) {
-        sink.Write(kExternCellBlank, body);
+        sink.Write(rec::kExternCellBlank, body);
     } else if (type == "s" || type == "str" || type == "inlineStr") {
-        sink.Write(kExternCellString, body.WideString(DecodeEscapes(value.text().as_string())));
+        sink.Write(rec::kExternCellString,
+                   body.WideString(DecodeEscapes(value.text().as_string())));
     } else if (type == "b") {
-        sink.Write(kExternCellBool, body.U8(value.text().as_bool() ? 1 : 0));
+        sink.Write(rec::kExternCellBool, body.U8(value.text().as_bool() ? 1 : 0));
     } else if (type == "e") {
-        sink.Write(kExternCellError, body.U8(ErrorCode(value.text().as_string())));
+        sink.Write(rec::kExternCellError, body.U8(ErrorCode(value.text().as_string())));
     } else {
-        sink.Write(kExternCellReal, body.F64(ParseDouble(value.text().as_string()).value_or(0)));
+        sink.Write(rec::kExternCellReal,
+                   body.F64(ParseDouble(value.text().as_string()).value_or(0)));
     }
 }
 
@@ -73,7 +64,7 @@ std::optional<ExternalLinkPart> ConvertExternalLink(std::string_view xml) {
     ExternalLinkPart out;
     RecordSink sink;
     // Kind 0: another workbook, found through the part's relationship.
-    sink.Write(kBeginSupBook, Body().U16(0).WideString(RelationshipId(book)));
+    sink.Write(rec::kBeginSupBook, Body().U16(0).WideString(RelationshipId(book)));
     Body names;
     for (const pugi::xml_node name : book.child("sheetNames").children("sheetName")) {
         out.sheet_names.push_back(name.attribute("val").as_string());
@@ -82,24 +73,24 @@ std::optional<ExternalLinkPart> ConvertExternalLink(std::string_view xml) {
     for (const auto& name : out.sheet_names) {
         names.WideString(name);
     }
-    sink.Write(kSupTabs, names);
+    sink.Write(rec::kSupTabs, names);
     for (const pugi::xml_node data : book.child("sheetDataSet").children("sheetData")) {
         const bool failed = data.attribute("refreshError").as_bool(false);
-        sink.Write(kExternTableStart,
+        sink.Write(rec::kExternTableStart,
                    Body().U32(data.attribute("sheetId").as_uint(0)).U8(failed ? 1 : 0));
         for (const pugi::xml_node row : data.children("row")) {
             const auto number = row.attribute("r").as_int(0);
             if (number < 1 || number - 1 > kMaxRow) {
                 continue;
             }
-            sink.Write(kExternRowHdr, Body().I32(number - 1));
+            sink.Write(rec::kExternRowHdr, Body().I32(number - 1));
             for (const pugi::xml_node cell : row.children("cell")) {
                 WriteCachedCell(sink, cell);
             }
         }
-        sink.Write(kExternTableEnd);
+        sink.Write(rec::kExternTableEnd);
     }
-    sink.Write(kEndSupBook);
+    sink.Write(rec::kEndSupBook);
     out.records = sink.TakeBytes();
     return out;
 }

@@ -103,4 +103,24 @@ inline constexpr std::uint16_t kBeginComment = 0x027B;
 inline constexpr std::uint16_t kEndComment = 0x027C;
 inline constexpr std::uint16_t kCommentText = 0x027D;
 
+// External links.
+inline constexpr std::uint16_t kSupTabs = 0x0167;
+inline constexpr std::uint16_t kBeginSupBook = 0x0168;
+inline constexpr std::uint16_t kEndSupBook = 0x0169;
+inline constexpr std::uint16_t kExternTableStart = 0x016B;
+inline constexpr std::uint16_t kExternTableEnd = 0x016C;
+inline constexpr std::uint16_t kExternRowHdr = 0x016E;
+inline constexpr std::uint16_t kExternCellBlank = 0x016F;
+inline constexpr std::uint16_t kExternCellReal = 0x0170;
+inline constexpr std::uint16_t kExternCellBool = 0x0171;
+inline constexpr std::uint16_t kExternCellError = 0x0172;
+inline constexpr std::uint16_t kExternCellString = 0x0173;
+
+// Page layout and protection of a sheet.
+inline constexpr std::uint16_t kMargins = 0x01DC;
+inline constexpr std::uint16_t kPrintOptions = 0x01DD;
+inline constexpr std::uint16_t kPageSetup = 0x01DE;
+inline constexpr std::uint16_t kHeaderFooter = 0x01DF;
+inline constexpr std::uint16_t kSheetProtection = 0x0217;
+
 }  // namespace tabrook::calcserver::xlsb::rec

@@ -13,12 +13,6 @@
 namespace tabrook::calcserver::xlsb {
 namespace {
 
-static constexpr std::uint16_t kMargins = 0x01DC;
-static constexpr std::uint16_t kSheetProtection = 0x0217;
-static constexpr std::uint16_t kPrintOptions = 0x01DD;
-static constexpr std::uint16_t kPageSetup = 0x01DE;
-static constexpr std::uint16_t kHeaderFooter = 0x01DF;
-
 void WriteViews(RecordSink& sink, std::vector<SheetView>& views) {
     if (views.empty()) {
         views.push_back({});
@@ -98,7 +92,7 @@ void WriteProtection(RecordSink& sink, const AttrMap& protection) {
     for (const auto& [key, locked_by_default] : kLocks) {
         body.U32(ParseBool(Get(protection, key), locked_by_default) ? 0 : 1);
     }
-    sink.Write(kSheetProtection, body);
+    sink.Write(rec::kSheetProtection, body);
 }
 
 // Print options, margins, page setup, header and footer, in the order the format has.
@@ -109,14 +103,14 @@ void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
         flags |= ParseBool(Get(tail.print_options, "verticalCentered"), false) ? 0x2 : 0;
         flags |= ParseBool(Get(tail.print_options, "headings"), false) ? 0x4 : 0;
         flags |= ParseBool(Get(tail.print_options, "gridLines"), false) ? 0x8 : 0;
-        sink.Write(kPrintOptions, Body().U16(flags));
+        sink.Write(rec::kPrintOptions, Body().U16(flags));
     }
     if (!tail.margins.empty()) {
         Body body;
         for (const char* side : {"left", "right", "top", "bottom", "header", "footer"}) {
             body.F64(ParseDouble(Get(tail.margins, side)).value_or(0.5));
         }
-        sink.Write(kMargins, body);
+        sink.Write(rec::kMargins, body);
     }
     if (!tail.page_setup.empty()) {
         const AttrMap& p = tail.page_setup;
@@ -144,7 +138,7 @@ void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
                                             << 9);
         const char* id = Get(p, "id");
         sink.Write(
-            kPageSetup,
+            rec::kPageSetup,
             Body()
                 .I32(number("paperSize", 1))
                 .I32(number("scale", 100))
@@ -172,7 +166,7 @@ void WritePageSettings(RecordSink& sink, const SheetTail& tail) {
                                         ? std::nullopt
                                         : std::optional<std::string>(DecodeEscapes(found->second)));
         }
-        sink.Write(kHeaderFooter, body);
+        sink.Write(rec::kHeaderFooter, body);
     }
 }
 

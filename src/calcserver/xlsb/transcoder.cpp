@@ -8,12 +8,13 @@
 #include <system_error>
 
 #include "calcserver/owned_temporaries.h"
+#include "calcserver/package/content_types.h"
 #include "calcserver/package/part_names.h"
+#include "calcserver/package/relationships.h"
 #include "calcserver/package/zip_package.h"
 #include "calcserver/xlsb/comments_writer.h"
 #include "calcserver/xlsb/external_link_writer.h"
 #include "calcserver/xlsb/formula_encoder.h"
-#include "calcserver/xlsb/package_map.h"
 #include "calcserver/xlsb/shared_strings_writer.h"
 #include "calcserver/xlsb/sheet_writer.h"
 #include "calcserver/xlsb/styles_writer.h"
@@ -22,6 +23,13 @@
 namespace tabrook::calcserver::xlsb {
 namespace {
 
+using package::ContentTypes;
+using package::HasRelationshipKind;
+using package::ParseContentTypes;
+using package::ParseRelationships;
+using package::Relationship;
+using package::WriteContentTypes;
+using package::WriteRelationships;
 using package::ZipReader;
 using package::ZipWriter;
 
@@ -191,19 +199,6 @@ std::vector<Relationship> Rewritten(const std::vector<Relationship>& relationshi
     return out;
 }
 
-std::string NewRelationshipId(const std::vector<Relationship>& relationships) {
-    for (int n = static_cast<int>(relationships.size()) + 1;; ++n) {
-        const std::string id = "rId" + std::to_string(n);
-        bool taken = false;
-        for (const auto& relationship : relationships) {
-            taken = taken || relationship.id == id;
-        }
-        if (!taken) {
-            return id;
-        }
-    }
-}
-
 std::vector<EncodedFormula> EncodeNames(const WorkbookInfo& info, WorkbookScope& scope,
                                         TranscodeReport& report) {
     std::vector<EncodedFormula> out;
@@ -284,14 +279,12 @@ TranscodeReport Transcode(const std::filesystem::path& source,
                       package::ResolvePartTarget(plan.workbook, relationship.target) == vba_part);
         }
         if (!linked) {
-            workbook_rels.push_back(
-                {NewRelationshipId(workbook_rels), kVbaRelationship, "vbaProject.bin", false});
+            package::AddRelationship(workbook_rels, kVbaRelationship, "vbaProject.bin");
         }
     }
 
     if (plan.styles.empty()) {
-        workbook_rels.push_back(
-            {NewRelationshipId(workbook_rels), kStylesRelationship, "styles.bin", false});
+        package::AddRelationship(workbook_rels, kStylesRelationship, "styles.bin");
     }
 
     ContentTypes types;

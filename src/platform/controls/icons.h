@@ -4,9 +4,9 @@
 #include <QIcon>
 #include <QString>
 
-namespace tabrook::app {
+namespace tabrook::platform {
 
 // `name` is the file name under ":/icons/", e.g. "folder.svg"; rendered at `size` pixels.
 QIcon ResourceIcon(const QString& name, int size);
 
-}  // namespace tabrook::app
+}  // namespace tabrook::platform

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace tabrook::app {
+namespace tabrook::platform {
 
 // A parentless dialog is transient for the desktop on X11, which keeps it off the taskbar.
 inline constexpr Qt::WindowFlags kFixedDialogFlags =
@@ -18,4 +18,4 @@ QFont Arial(double points);
 // Puts a window's client area at a fixed place on the screen and fixes its size (twips).
 void PlaceFixed(QWidget& window, int leftTwips, int topTwips, int widthTwips, int heightTwips);
 
-}  // namespace tabrook::app
+}  // namespace tabrook::platform

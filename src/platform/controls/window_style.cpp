@@ -1,10 +1,10 @@
-#include "app/window_style.h"
+#include "platform/controls/window_style.h"
 
 #include <QWidget>
 
 #include "platform/controls/twips.h"
 
-namespace tabrook::app {
+namespace tabrook::platform {
 
 QFont Arial(double points) {
     QFont font(QStringLiteral("Arial"));
@@ -17,4 +17,4 @@ void PlaceFixed(QWidget& window, int leftTwips, int topTwips, int widthTwips, in
     window.setFixedSize(window.size());
 }
 
-}  // namespace tabrook::app
+}  // namespace tabrook::platform

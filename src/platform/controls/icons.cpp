@@ -1,4 +1,4 @@
-#include "app/icons.h"
+#include "platform/controls/icons.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -10,7 +10,7 @@ static int RegisterResources() {
     return 0;
 }
 
-namespace tabrook::app {
+namespace tabrook::platform {
 
 QIcon ResourceIcon(const QString& name, int size) {
     [[maybe_unused]] static const int registered = RegisterResources();
@@ -24,4 +24,4 @@ QIcon ResourceIcon(const QString& name, int size) {
     return QIcon(pixmap);
 }
 
-}  // namespace tabrook::app
+}  // namespace tabrook::platform
