@@ -24,9 +24,7 @@ class ConvertProgram : public ::testing::Test {
             folder);
     }
     void ExpectNoServerLeft() const {
-        for (const DWORD process : log.Processes()) {
-            EXPECT_TRUE(wintest::ProcessEnds(process)) << "process " << process << " lingers";
-        }
+        EXPECT_TRUE(log.EveryProcessEnded()) << "a server process lingers";
     }
 
     ScratchFolder folder;

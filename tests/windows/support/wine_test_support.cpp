@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "platform/windows_text.h"
@@ -140,16 +141,21 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     return run;
 }
 
-bool ProcessEnds(DWORD id) {
-    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (process == nullptr) {
-        return true;  // already gone
+bool ServerLog::EveryProcessEnded() const {
+    std::map<DWORD, int> running;
+    for (const LoggedCall& entry : Entries()) {
+        if (entry.text == "start") {
+            ++running[entry.process];
+        } else if (entry.text == "exit" || entry.text == "crash") {
+            --running[entry.process];
+        }
     }
-    // A bound for a hung process, far beyond any clean exit.
-    constexpr DWORD kGenerousMilliseconds = 60'000;
-    const bool ended = ::WaitForSingleObject(process, kGenerousMilliseconds) == WAIT_OBJECT_0;
-    ::CloseHandle(process);
-    return ended;
+    for (const auto& [process, count] : running) {
+        if (count != 0) {
+            return false;
+        }
+    }
+    return !running.empty();
 }
 
 }  // namespace tabrook::wintest

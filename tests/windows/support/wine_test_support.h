@@ -45,6 +45,10 @@ class ServerLog {
     // The calls of the conversion alone ("get", "put" and "call" lines, and "create").
     std::vector<std::string> Calls() const;
     std::vector<DWORD> Processes() const;
+    // Whether every server process the log saw has ended: each start matched by its exit
+    // or its crash. Process ids are reused at once under Wine, so the log is asked, not the
+    // system.
+    bool EveryProcessEnded() const;
 
   private:
     std::string path_;
@@ -59,9 +63,6 @@ struct ProgramRun {
 // waits for it to end.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const ScratchFolder& folder);
-
-// Whether process `id` has ended, waiting for it at most a generous while.
-bool ProcessEnds(DWORD id);
 
 std::filesystem::path FromUtf8(const std::string& text);
 
