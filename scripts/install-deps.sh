@@ -9,6 +9,9 @@ packages=(
     clang libclang-rt-14-dev  # the fuzz build: clang with libFuzzer and its sanitizers
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
     libgtest-dev libgmock-dev
+    # the Windows build and its tests: the cross compiler, GoogleTest's sources to build for
+    # it, and Wine to run the results against a COM server of our own
+    g++-mingw-w64-x86-64-posix googletest wine wine64
     libzip-dev libexpat1-dev libpugixml-dev libgsf-1-dev zlib1g-dev
     fp-utils  # chmcmd, which compiles help.chm
     lintian debootstrap  # scripts/package-check.sh and deb-install-check.sh check the .deb

@@ -19,7 +19,7 @@ void AutomationRegistry::Register(std::string progId, Factory factory) {
 ObjectRef AutomationRegistry::CreateObject(std::string_view progId) const {
     const auto found = factories_.find(progId);
     if (found == factories_.end()) {
-        throw AutomationError(kErrCannotCreateObject, "ActiveX component can't create object");
+        return CreateSystemObject(progId);
     }
     return found->second();
 }

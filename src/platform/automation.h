@@ -47,6 +47,7 @@ class AutomationError : public std::runtime_error {
 // Well-known error numbers.
 inline constexpr std::int32_t kErrCannotCreateObject = 429;
 inline constexpr std::int32_t kErrMemberNotSupported = 438;
+inline constexpr std::int32_t kErrNamedArgumentNotFound = 448;
 inline constexpr std::int32_t kErrApplicationDefined = 1004;
 inline constexpr std::int32_t kErrServerDied =
     static_cast<std::int32_t>(0x800706BEu);  // RPC_S_CALL_FAILED
@@ -54,6 +55,12 @@ inline constexpr std::int32_t kErrServerUnavailable =
     static_cast<std::int32_t>(0x800706BAu);  // RPC_S_SERVER_UNAVAILABLE
 inline constexpr std::int32_t kErrCallTimedOut =
     static_cast<std::int32_t>(0x80010001u);  // RPC_E_CALL_REJECTED
+
+// What these errors say when the server gives no text of its own.
+inline constexpr std::string_view kCannotCreateObjectText = "ActiveX component can't create object";
+inline constexpr std::string_view kMemberNotSupportedText =
+    "Object doesn't support this property or method";
+inline constexpr std::string_view kNamedArgumentNotFoundText = "Named argument not found";
 
 class AutomationObject {
   public:
@@ -66,13 +73,17 @@ class AutomationObject {
 // Reads an object out of a variant, or throws 438-style when the value holds none.
 ObjectRef AsObject(const Variant& value);
 
+// A new instance of the platform's own server for `progId`: on Windows the application
+// registered for it with COM; where the platform has no such servers, error 429.
+ObjectRef CreateSystemObject(std::string_view progId);
+
 // Maps programmatic identifiers to factories; every CreateObject gives a new instance.
 class AutomationRegistry {
   public:
     using Factory = std::function<ObjectRef()>;
 
     void Register(std::string progId, Factory factory);
-    // Throws AutomationError 429 when nothing is registered under progId.
+    // A server registered here wins; otherwise the platform's own (CreateSystemObject).
     ObjectRef CreateObject(std::string_view progId) const;
 
   private:

@@ -12,6 +12,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/name_match.h"
+#include "platform/state_text.h"
 
 namespace tabrook::platform {
 namespace {
@@ -204,31 +205,11 @@ std::optional<std::vector<std::string>> PosixFileSystem::ReadLines(const std::st
     }
     ::close(fd);
 
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        if (content[i] != '\r' && content[i] != '\n') {
-            continue;
-        }
-        lines.emplace_back(content, start, i - start);
-        if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n') {
-            ++i;
-        }
-        start = i + 1;
-    }
-    if (start < content.size()) {
-        lines.emplace_back(content, start);
-    }
-    return lines;
+    return SplitStateLines(content);
 }
 
 bool PosixFileSystem::WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-    std::string content;
-    for (const std::string& line : lines) {
-        content += line;
-        content += "\r\n";
-    }
-    return WriteFileAtomically(path, content, Placement::kReplace).empty();
+    return WriteFileAtomically(path, JoinStateLines(lines), Placement::kReplace).empty();
 }
 
 }  // namespace tabrook::platform

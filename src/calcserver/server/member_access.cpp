@@ -41,7 +41,7 @@ bool SameName(std::string_view a, std::string_view b) {
 
 void ThrowMemberNotSupported() {
     throw AutomationError(platform::kErrMemberNotSupported,
-                          "Object doesn't support this property or method");
+                          std::string(platform::kMemberNotSupportedText));
 }
 
 const Variant* FindArgument(const platform::Arguments& arguments, std::size_t position,
@@ -53,7 +53,8 @@ const Variant* FindArgument(const platform::Arguments& arguments, std::size_t po
             isKnown = isKnown || SameName(named.name, candidate);
         }
         if (!isKnown) {
-            throw AutomationError(kErrNamedArgumentNotFound, "Named argument not found");
+            throw AutomationError(platform::kErrNamedArgumentNotFound,
+                                  std::string(platform::kNamedArgumentNotFoundText));
         }
         if (SameName(named.name, name)) {
             found = &named.value;

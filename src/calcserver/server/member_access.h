@@ -14,7 +14,6 @@
 namespace tabrook::calcserver::server {
 
 inline constexpr std::int32_t kErrTypeMismatch = 13;
-inline constexpr std::int32_t kErrNamedArgumentNotFound = 448;
 inline constexpr std::int32_t kErrArgumentNotOptional = 449;
 
 bool SameName(std::string_view a, std::string_view b);
