@@ -57,7 +57,9 @@ class DesktopShellTest : public ::testing::Test {
     // a box is closed once read, so the test cannot hang on it.
     std::optional<ShownBox> OpenAndReadBox(const std::string& target, bool* opened = nullptr) {
         std::optional<ShownBox> shown;
-        QTimer::singleShot(0, [&] {
+        // The timer dies with this call: when no box comes, it must not fire into a later test.
+        QObject scope;
+        QTimer::singleShot(0, &scope, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 shown = ShownBox{box->parentWidget(), box->isModal(), box->text().toStdString()};
                 box->accept();
