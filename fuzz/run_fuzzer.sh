@@ -8,6 +8,9 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 export LSAN_OPTIONS="suppressions=$here/../scripts/lsan.supp:print_suppressions=0"
+# Whole stacks for leaks, so that a suppression names the library function that leaked and
+# never a bare allocator frame of glib that our own code reaches too.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 limits=(-rss_limit_mb=2048 -timeout=10)
 
