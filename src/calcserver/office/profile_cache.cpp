@@ -94,17 +94,31 @@ std::string InstallationKey() {
     return buildId + "-" + std::to_string(hash);
 }
 
-}  // namespace
-
-std::string InstalledBuildId() {
-    std::ifstream version("/usr/lib/libreoffice/program/versionrc");
+// The value of `key=` in one of the installation's settings files; empty when not there.
+std::string InstallationSetting(const char* file, const std::string& key) {
+    std::ifstream settings(fs::path("/usr/lib/libreoffice/program") / file);
     std::string line;
-    while (std::getline(version, line)) {
-        if (line.rfind("buildid=", 0) == 0) {
-            return line.substr(8);
+    while (std::getline(settings, line)) {
+        if (line.starts_with(key + "=")) {
+            return line.substr(key.size() + 1);
         }
     }
     return {};
+}
+
+}  // namespace
+
+std::string InstalledBuildId() {
+    return InstallationSetting("versionrc", "buildid");
+}
+
+std::string InstalledProductVersion() {
+    // "ProductKey=LibreOffice 7.4": the version is the last word, digits and dots only.
+    const std::string key = InstallationSetting("bootstraprc", "ProductKey");
+    const std::string version = key.substr(key.rfind(' ') + 1);
+    const bool plain =
+        !version.empty() && version.find_first_not_of("0123456789.") == std::string::npos;
+    return plain && version.find('.') != std::string::npos ? version : std::string();
 }
 
 ProfileCache ProfileCache::ForThisUser() {

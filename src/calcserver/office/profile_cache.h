@@ -11,6 +11,8 @@ namespace tabrook::calcserver::office {
 
 // The installed office's build id ("buildid=" of its versionrc); empty when unknown.
 std::string InstalledBuildId();
+// The installed office's major.minor version ("7.4", from its bootstraprc); empty when unknown.
+std::string InstalledProductVersion();
 
 class ProfileCache {
   public:
