@@ -16,6 +16,7 @@
 #include "calcserver/xlsb/rk_number.h"
 #include "calcserver/xlsb/sax_reader.h"
 #include "calcserver/xlsb/sheet_layout.h"
+#include "calcserver/xlsb/sheet_rules.h"
 #include "calcserver/xlsb/transcode_report.h"
 #include "calcserver/xlsb/workbook_part.h"
 #include "calcserver/xlsb/xlsb_error.h"
@@ -67,6 +68,8 @@ class Handler : public SaxHandler {
     void Start(std::string_view name, const Attributes& a) override {
         if (inCell_) {
             StartInCell(name, a);
+        } else if (rules_.Start(name, a, collect_)) {
+            return;
         } else if (name == "c") {
             StartCell(a);
         } else if (name == "row") {
@@ -152,6 +155,8 @@ class Handler : public SaxHandler {
     void End(std::string_view name) override {
         if (inCell_) {
             EndInCell(name);
+        } else if (rules_.End(name)) {
+            collect_ = nullptr;
         } else if (name == "sheetPr") {
             inSheetProperties_ = false;
         } else if (name == "headerFooter") {
@@ -423,6 +428,10 @@ class Handler : public SaxHandler {
             sink_.Write(rec::kBeginSheetData);
             sink_.Write(rec::kEndSheetData);
         }
+        SheetRuleRecords rules = rules_.Encode(scope_, job_.index, job_.name, report_);
+        tail_.autoFilter = std::move(rules.autoFilter);
+        tail_.conditionalFormats = std::move(rules.conditionalFormats);
+        tail_.validations = std::move(rules.validations);
         WriteSheetTail(sink_, tail_);
         sink_.Write(rec::kEndSheet);
         tailWritten_ = true;
@@ -440,6 +449,7 @@ class Handler : public SaxHandler {
     SheetHead head_;
     double defaultRowHeight_ = 15.0;
     SheetTail tail_;
+    SheetRules rules_;
     bool inHeaderFooter_ = false;
     int alternateDepth_ = 0;
 
