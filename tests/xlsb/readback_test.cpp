@@ -187,7 +187,8 @@ class Readback : public ::testing::Test {
     }
 
     // Conditional formats of several kinds over several ranges, each with a format of its
-    // own; validations typed and by reference; an autofilter with a chosen value.
+    // own, one naming its sheet (a 3-D reference, kept as an offset from the first cell);
+    // validations typed and by reference; an autofilter with a chosen value.
     static void WriteRulesWorkbook(const std::filesystem::path& file) {
         std::string rows;
         for (int r = 1; r <= 9; ++r) {
@@ -216,7 +217,7 @@ class Readback : public ::testing::Test {
               "</cfRule><cfRule type=\"cellIs\" dxfId=\"1\" priority=\"2\" "
               "operator=\"greaterThan\"><formula>7</formula></cfRule></conditionalFormatting>"
               "<conditionalFormatting sqref=\"B2:B9\"><cfRule type=\"expression\" dxfId=\"2\" "
-              "priority=\"3\"><formula>AND($A2&gt;1,B2=\"y\")</formula></cfRule>"
+              "priority=\"3\"><formula>AND($A2&gt;1,B2=\"y\",Rules!A3&lt;9)</formula></cfRule>"
               "</conditionalFormatting>"
               "<dataValidations count=\"2\"><dataValidation type=\"list\" allowBlank=\"1\" "
               "showErrorMessage=\"1\" errorTitle=\"Oops\" error=\"Pick one\" sqref=\"C1:C5 "

@@ -164,9 +164,9 @@ class Encoder {
         report_.AddLeftOut({sheetName_, Shortened(where), std::move(what)});
     }
 
-    // Throws UnencodableFormula.
-    EncodedFormula Formula(const std::string& text, FormulaKind kind) {
-        return EncodeFormula(DecodeEscapes(text), kind, scope_, sheet_);
+    // `first` is the first cell the rule applies to. Throws UnencodableFormula.
+    EncodedFormula Formula(const std::string& text, FormulaKind kind, CellAddress first) {
+        return EncodeRuleFormula(DecodeEscapes(text), kind, scope_, sheet_, {first.row, first.col});
     }
 
   private:
@@ -177,7 +177,7 @@ class Encoder {
 };
 
 std::optional<Body> RuleBody(const AttrMap& rule, const std::vector<std::string>& formulas,
-                             const std::string& where, Encoder& encoder) {
+                             CellAddress first, const std::string& where, Encoder& encoder) {
     const auto kind = KindOf(rule);
     if (!kind) {
         encoder.LeftOut(where, "a conditional format rule of the type \"" + Str(Get(rule, "type")) +
@@ -188,7 +188,7 @@ std::optional<Body> RuleBody(const AttrMap& rule, const std::vector<std::string>
     std::vector<EncodedFormula> encoded;
     for (const std::string& text : formulas) {
         try {
-            encoded.push_back(encoder.Formula(text, FormulaKind::kCell));
+            encoded.push_back(encoder.Formula(text, FormulaKind::kCell, first));
         } catch (const UnencodableFormula& why) {
             encoder.LeftOut(where, "a conditional format rule whose formula =" + Shortened(text) +
                                        " has no token form (" + why.what() + ")");
@@ -242,7 +242,7 @@ std::optional<Body> ValidationBody(const AttrMap& v, const std::vector<CellRange
             continue;
         }
         try {
-            encoded[i] = encoder.Formula(formulas[i], kind);
+            encoded[i] = encoder.Formula(formulas[i], kind, ranges.front().first);
         } catch (const UnencodableFormula& why) {
             encoder.LeftOut(where, "a data validation whose formula =" + Shortened(formulas[i]) +
                                        " has no token form (" + why.what() + ")");
@@ -559,8 +559,8 @@ SheetRuleRecords SheetRules::Encode(FormulaScope& scope, int sheet, const std::s
                 encoder.LeftOut(format.sqref,
                                 "a conditional format on cells the binary "
                                 "workbook cannot name");
-            } else if (auto body =
-                           RuleBody(rule.attributes, rule.formulas, format.sqref, encoder)) {
+            } else if (auto body = RuleBody(rule.attributes, rule.formulas, ranges->front().first,
+                                            format.sqref, encoder)) {
                 rules.push_back(std::move(*body));
             }
         }
