@@ -5,7 +5,8 @@ LibreOffice writes after reading our .xlsb of the same sources back.
 
 Usage: rules_compare.py XLSX_DIR BACK_DIR [--details]
 Each rule becomes one line that does not depend on how the writer numbers its formats or
-orders its ranges (the look of its format is compared, not its index). Prints, per kind,
+orders its ranges (the look of its format is compared, not its index, and colours without
+their alpha byte). Prints, per kind,
 the rules in XLSX_DIR, how many BACK_DIR holds the same, and the workbooks that differ.
 Exit status 1 when a rule of XLSX_DIR is missing or different in BACK_DIR.
 """
@@ -40,7 +41,12 @@ def dxf_looks(package):
         for element in dxf.iter():
             tag = element.tag.replace(MAIN, "")
             if tag in ("color", "bgColor", "fgColor", "b", "i", "u", "strike"):
-                value = element.get("rgb") or element.get("theme") or element.get("val") or "1"
+                rgb = element.get("rgb")
+                if rgb and rgb.upper() == "00FFFFFF":
+                    continue  # LibreOffice's automatic colour: no colour set
+                # Readers ignore the alpha byte.
+                value = (rgb[-6:] if rgb else None) or element.get("theme") or \
+                    element.get("val") or "1"
                 parts.append(f"{tag}={value}")
         looks.append(",".join(sorted(parts)))
     return looks

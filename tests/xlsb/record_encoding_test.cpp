@@ -251,27 +251,31 @@ TEST(TranscodedRecords, SheetRulesMatchTheFormatAndTheRestIsReported) {
 }
 
 // A differential format lists only what it sets: background, font colour, weight, one
-// border line (automatic colour, thin).
+// border line (automatic colour, thin). LibreOffice's transparent white is its automatic
+// colour, and stays automatic.
 TEST(StyleRecords, DifferentialFormatsFollowTheCellStyles) {
     StylesWriter styles(
-        "<styleSheet><dxfs count=\"1\"><dxf><font><b/><color rgb=\"FFFF0000\"/></font><fill>"
+        "<styleSheet><dxfs count=\"2\"><dxf><font><b/><color rgb=\"FFFF0000\"/></font><fill>"
         "<patternFill><bgColor rgb=\"FFFFFF00\"/></patternFill></fill><border><left "
-        "style=\"thin\"/></border></dxf></dxfs></styleSheet>");
+        "style=\"thin\"/></border></dxf><dxf><font><color rgb=\"00FFFFFF\"/></font></dxf>"
+        "</dxfs></styleSheet>");
     std::vector<std::uint32_t> types;
-    std::string dxf;
+    std::vector<std::string> dxfs;
     for (const Record& record : ReadRecords(styles.Records())) {
         types.push_back(record.type);
         if (record.type == 0x01FB) {
-            dxf = Hex(record.body);
+            dxfs.push_back(Hex(record.body));
         }
     }
-    EXPECT_EQ(dxf,
+    ASSERT_EQ(dxfs.size(), 2u);
+    EXPECT_EQ(dxfs[0],
               "00 00 00 00 04 00 02 00 0C 00 05 00 00 00 FF FF 00 FF 05 00 0C 00 05 00 00 00 FF 00 "
               "00 FF 19 00 06 00 BC 02 08 00 0E 00 00 00 00 00 00 00 00 FF 01 00");
+    EXPECT_EQ(dxfs[1], "00 00 00 00 01 00 05 00 0C 00 00 00 00 00 00 00 00 FF");
     // After the cell styles, before the end of the style sheet.
-    ASSERT_GE(types.size(), 5u);
-    EXPECT_EQ(std::vector<std::uint32_t>(types.end() - 5, types.end()),
-              (std::vector<std::uint32_t>{0x026C, 0x01F9, 0x01FB, 0x01FA, 0x0117}));
+    ASSERT_GE(types.size(), 6u);
+    EXPECT_EQ(std::vector<std::uint32_t>(types.end() - 6, types.end()),
+              (std::vector<std::uint32_t>{0x026C, 0x01F9, 0x01FB, 0x01FB, 0x01FA, 0x0117}));
 }
 
 // Runs start at UTF-16 positions of the whole string: escapes count as the one character

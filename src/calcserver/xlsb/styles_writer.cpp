@@ -194,8 +194,13 @@ class DxfProperties {
     }
     void Color(std::uint16_t type, const pugi::xml_node& color) {
         if (color) {
+            // LibreOffice writes its automatic colour as a transparent white; taken as
+            // white, a rule's text would vanish.
+            const std::string_view rgb = color.attribute("rgb").as_string();
+            const bool automatic = rgb.size() == 8 && rgb.substr(0, 2) == "00" &&
+                                   (rgb.substr(2) == "FFFFFF" || rgb.substr(2) == "ffffff");
             Body data;
-            AppendColor(data, color);
+            AppendColor(data, automatic ? pugi::xml_node() : color);
             Add(type, data);
         }
     }
