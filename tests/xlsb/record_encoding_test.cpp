@@ -206,7 +206,11 @@ TEST(TranscodedRecords, SheetRulesMatchTheFormatAndTheRestIsReported) {
                 "<dataValidations count=\"1\"><dataValidation type=\"list\" allowBlank=\"1\" "
                 "showErrorMessage=\"1\" errorTitle=\"Oops\" sqref=\"C1:C3\"><formula1>\"a,b\""
                 "</formula1></dataValidation></dataValidations>"
-                "<hyperlinks><hyperlink ref=\"A1\" location=\"Data!B2\"/></hyperlinks>",
+                "<hyperlinks><hyperlink ref=\"A1\" location=\"Data!B2\"/></hyperlinks>"
+                // A form control's anchor names a row of its own, which is no row of cells.
+                "<controls xmlns:xdr=\"urn:d\"><control name=\"B\"><controlPr><anchor><from>"
+                "<xdr:col>1</xdr:col><xdr:row>7</xdr:row></from></anchor></controlPr></control>"
+                "</controls>",
                 ""}});
     const auto xlsb = dir.Path() / "out.xlsb";
     const TranscodeReport report = TranscodeToXlsb(xlsx, xlsb);
@@ -242,6 +246,7 @@ TEST(TranscodedRecords, SheetRulesMatchTheFormatAndTheRestIsReported) {
         }
     }
     EXPECT_EQ(order, (std::vector<std::uint32_t>{0x00A1, 0x00B1, 0x01CD, 0x023D, 0x01EE}));
+    EXPECT_EQ(Bodies(xlsb, sheet, 0x0000).size(), 1u);  // the one row of cells
 
     ASSERT_EQ(report.leftOutCount, 2u);
     EXPECT_EQ(report.leftOut[0].where, "B2:B5 D2");

@@ -70,13 +70,17 @@ class Handler : public SaxHandler {
             StartInCell(name, a);
         } else if (rules_.Start(name, a, collect_)) {
             return;
-        } else if (name == "c") {
+        } else if (inSheetData_ && name == "c") {
             StartCell(a);
-        } else if (name == "row") {
+        } else if (inSheetData_ && name == "row") {
+            // Only here: control anchors further down hold an <xdr:row> of their own.
             StartRow(a);
         } else if (name == "sheetData") {
-            WriteHead();
-            sink_.Write(rec::kBeginSheetData);
+            if (!dataDone_ && !inSheetData_) {
+                WriteHead();
+                sink_.Write(rec::kBeginSheetData);
+                inSheetData_ = true;
+            }
         } else if (name == "sheetPr") {
             inSheetProperties_ = true;
             head_.sheetProperties = Keep(a, {"codeName", "filterMode"});
@@ -165,8 +169,9 @@ class Handler : public SaxHandler {
             collect_ = nullptr;
         } else if (name == "AlternateContent" && alternateDepth_ > 0) {
             --alternateDepth_;
-        } else if (name == "sheetData") {
+        } else if (name == "sheetData" && inSheetData_) {
             sink_.Write(rec::kEndSheetData);
+            inSheetData_ = false;
             dataDone_ = true;
         } else if (name == "worksheet") {
             WriteTail();
@@ -444,6 +449,7 @@ class Handler : public SaxHandler {
 
     bool headWritten_ = false;
     bool dataDone_ = false;
+    bool inSheetData_ = false;
     bool tailWritten_ = false;
     bool inSheetProperties_ = false;
     SheetHead head_;
