@@ -256,13 +256,14 @@ TEST(TranscodedRecords, SheetRulesMatchTheFormatAndTheRestIsReported) {
 }
 
 // A differential format lists only what it sets: background, font colour, weight, one
-// border line (automatic colour, thin). LibreOffice's transparent white is its automatic
-// colour, and stays automatic.
+// border line (automatic colour, thin). LibreOffice's transparent white means no colour:
+// automatic for text, no fill at all.
 TEST(StyleRecords, DifferentialFormatsFollowTheCellStyles) {
     StylesWriter styles(
         "<styleSheet><dxfs count=\"2\"><dxf><font><b/><color rgb=\"FFFF0000\"/></font><fill>"
         "<patternFill><bgColor rgb=\"FFFFFF00\"/></patternFill></fill><border><left "
-        "style=\"thin\"/></border></dxf><dxf><font><color rgb=\"00FFFFFF\"/></font></dxf>"
+        "style=\"thin\"/></border></dxf><dxf><font><color rgb=\"00FFFFFF\"/></font><fill>"
+        "<patternFill><bgColor rgb=\"00FFFFFF\"/></patternFill></fill></dxf>"
         "</dxfs></styleSheet>");
     std::vector<std::uint32_t> types;
     std::vector<std::string> dxfs;

@@ -192,17 +192,21 @@ class DxfProperties {
         props_.U16(type).U16(static_cast<std::uint16_t>(4 + data.Size())).Raw(data.Bytes());
         ++count_;
     }
-    void Color(std::uint16_t type, const pugi::xml_node& color) {
-        if (color) {
-            // LibreOffice writes its automatic colour as a transparent white; taken as
-            // white, a rule's text would vanish.
-            const std::string_view rgb = color.attribute("rgb").as_string();
-            const bool automatic = rgb.size() == 8 && rgb.substr(0, 2) == "00" &&
-                                   (rgb.substr(2) == "FFFFFF" || rgb.substr(2) == "ffffff");
-            Body data;
-            AppendColor(data, automatic ? pugi::xml_node() : color);
-            Add(type, data);
+    // LibreOffice writes "no colour" as a transparent white; taken as white, a rule's text
+    // would vanish. It stays the automatic colour for text and no colour at all for a fill.
+    void Color(std::uint16_t type, const pugi::xml_node& color, bool fill) {
+        if (!color) {
+            return;
         }
+        const std::string_view rgb = color.attribute("rgb").as_string();
+        const bool none = rgb.size() == 8 && rgb.substr(0, 2) == "00" &&
+                          (rgb.substr(2) == "FFFFFF" || rgb.substr(2) == "ffffff");
+        if (none && fill) {
+            return;
+        }
+        Body data;
+        AppendColor(data, none ? pugi::xml_node() : color);
+        Add(type, data);
     }
     // A string with a 16-bit count, cut to what the property may hold.
     void Text(std::uint16_t type, std::string_view utf8) {
@@ -252,11 +256,11 @@ std::string DxfBody(const pugi::xml_node& dxf) {
         props.Add(kFillPattern,
                   Body().U8(static_cast<std::uint8_t>(FillPattern(type.as_string()))));
     }
-    props.Color(kFillForeground, pattern.child("fgColor"));
-    props.Color(kFillBackground, pattern.child("bgColor"));
+    props.Color(kFillForeground, pattern.child("fgColor"), true);
+    props.Color(kFillBackground, pattern.child("bgColor"), true);
 
     const pugi::xml_node font = dxf.child("font");
-    props.Color(kFontColor, font.child("color"));
+    props.Color(kFontColor, font.child("color"), false);
     const auto flag = [&font](const char* child) {
         return ParseBool(font.child(child).attribute("val").as_string("1"), true);
     };
