@@ -48,6 +48,7 @@ biff::Workbook Source() {
     names.push_back(Name("Ext", external));
     names.push_back(Name("OnChart", area, 2));
     names.push_back(Name("Empty", {}));
+    names.push_back(Name("_xlnm.Print_Area", area));
     return source;
 }
 
@@ -89,7 +90,8 @@ TEST(DefinedNames, SourceNamesAreKeptRenamedBackOrAddedAndTheRestReported) {
                             HasSubstr("\"Broken\" left out: its formula cannot be decoded"),
                             HasSubstr("\"Ext\" left out: it refers to another workbook"),
                             HasSubstr("\"OnChart\" left out: its sheet is not in the converted"),
-                            HasSubstr("\"Empty\" left out: it refers to nothing")));
+                            HasSubstr("\"Empty\" left out: it refers to nothing"),
+                            HasSubstr("\"_xlnm.Print_Area\" left out: a sheet's print or")));
 }
 
 TEST(DefinedNames, ANamesElementIsMadeInItsSchemaPlaceOnlyWhenNeeded) {

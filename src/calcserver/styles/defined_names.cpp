@@ -62,6 +62,13 @@ std::string InvalidNameReason(const std::string& name) {
     return {};
 }
 
+// Built-in names that describe one sheet, which Excel accepts only with the sheet's scope.
+bool IsSheetBuiltIn(const std::string& name) {
+    const std::string lower = Lower(name);
+    return lower == "_xlnm.print_area" || lower == "_xlnm.print_titles" ||
+           lower == "_xlnm._filterdatabase";
+}
+
 // LibreOffice's spelling of a name it does not accept: each character outside its set
 // becomes "_".
 std::string OfficeSpelling(const std::string& name) {
@@ -243,6 +250,10 @@ NamesOutcome RestoreDefinedNames(pugi::xml_document& workbookPart, const biff::W
         }
         if (const std::string why = InvalidNameReason(name.name); !why.empty()) {
             leaveOut(why);
+            continue;
+        }
+        if (scope < 0 && IsSheetBuiltIn(name.name)) {
+            leaveOut("a sheet's print or filter range with no sheet");
             continue;
         }
         const NameKey officeKey{Lower(OfficeSpelling(name.name)), scope};
