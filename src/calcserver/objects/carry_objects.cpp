@@ -1,5 +1,6 @@
 #include "calcserver/objects/carry_objects.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -9,9 +10,11 @@
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/biff/compound_stream.h"
+#include "calcserver/biff/formula_text.h"
 #include "calcserver/cellexact/package_parts.h"
 #include "calcserver/objects/embedded_storages.h"
 #include "calcserver/objects/form_control_anchors.h"
+#include "calcserver/objects/form_control_shapes.h"
 #include "calcserver/objects/sheet_geometry.h"
 #include "calcserver/objects/source_objects.h"
 #include "calcserver/package/content_types.h"
@@ -55,6 +58,11 @@ constexpr std::string_view kControlBinaryRel =
     "http://schemas.microsoft.com/office/2006/relationships/activeXControlBinary";
 constexpr std::string_view kControlType = "application/vnd.ms-office.activeX+xml";
 constexpr std::string_view kControlBinaryType = "application/vnd.ms-office.activeX";
+constexpr std::string_view kControlPropertiesRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/ctrlProp";
+constexpr std::string_view kControlPropertiesType =
+    "application/vnd.ms-excel.controlproperties+xml";
+constexpr std::string_view kX14Ns = "http://schemas.microsoft.com/office/spreadsheetml/2009/9/main";
 constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
 // The first id Excel gives a shape of a sheet's legacy drawing.
 constexpr unsigned kFirstShapeId = 1025;
@@ -407,10 +415,12 @@ std::optional<PixelBox> Locate(const std::optional<CellAnchor>& anchor,
 class ObjectCarrier {
   public:
     ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
+                  const biff::FormulaContext& formulas,
                   std::map<std::uint32_t, EmbeddedStorage>& storages, std::string controlStream,
                   ObjectsReport& report)
         : edit_(zip),
           source_(source),
+          formulas_(formulas),
           storages_(storages),
           controlStream_(std::move(controlStream)),
           report_(report),
@@ -493,6 +503,8 @@ class ObjectCarrier {
         }
         AddControls(sheetName, sheetPart, sheet.controls, root, relationships, r, geometry,
                     drawing);
+        AddFormControls(sheetName, sheetPart, sheet.formControls, root, relationships, r, geometry,
+                        drawing);
         if (drawing.nextShapeId == firstShapeId) {
             return;  // nothing was added to this sheet
         }
@@ -623,6 +635,108 @@ class ObjectCarrier {
         }
     }
 
+    // Form controls of the source that the legacy drawing lacks: one drawn there at the same
+    // top-left cell is the office's own conversion of it.
+    void AddFormControls(const std::string& sheetName, const std::string& sheetPart,
+                         const std::vector<FormControl>& controls, pugi::xml_node root,
+                         std::vector<package::Relationship>& relationships, const std::string& r,
+                         const SheetGeometry& geometry, LegacyDrawing& drawing) {
+        if (controls.empty()) {
+            return;
+        }
+        std::vector<std::pair<long, long>> drawn =
+            FormControlCells(drawing.document.document_element());
+        pugi::xml_node list;
+        for (const FormControl& control : controls) {
+            const std::optional<FormControlKind> kind = KindOfFormControl(control.objectType);
+            if (!kind) {
+                continue;
+            }
+            const std::string name = FormControlName(control, *kind);
+            const std::string what = "the form control '" + name + "' on sheet '" + sheetName + "'";
+            CellAnchor cells;
+            const std::optional<PixelBox> placed =
+                Locate(control.anchor, control.grouped, geometry, cells);
+            if (!placed) {
+                report_.notes.push_back(what + " has no placement and was left out");
+                continue;
+            }
+            const auto same = std::find(drawn.begin(), drawn.end(),
+                                        std::pair<long, long>(cells.firstColumn, cells.firstRow));
+            if (same != drawn.end()) {
+                drawn.erase(same);
+                continue;
+            }
+            if (!list) {
+                list = FormControlList(root);
+            }
+            if (!list) {
+                report_.notes.push_back(what +
+                                        " cannot be placed beside the sheet's ActiveX "
+                                        "controls and was left out");
+                continue;
+            }
+            FormControlFormulas formulas;
+            const std::pair<const std::vector<std::uint8_t>*, std::string*> texts[] = {
+                {&control.macro, &formulas.macro},
+                {&control.link, &formulas.link},
+                {&control.listRange, &formulas.listRange}};
+            for (const auto& [tokens, text] : texts) {
+                if (tokens->empty()) {
+                    continue;
+                }
+                biff::FormulaText decoded = biff::DecodeFormula(*tokens, formulas_);
+                if (decoded.error.empty()) {
+                    *text = std::move(decoded.text);
+                } else {
+                    const char* which = text == &formulas.macro  ? "the macro it runs"
+                                        : text == &formulas.link ? "its linked cell"
+                                                                 : "the cells of its list";
+                    report_.notes.push_back(what + " is rebuilt without " + which + " (" +
+                                            decoded.error + ")");
+                }
+            }
+            // A macro of this workbook is named through its own book, as "[0]!Macro1".
+            if (!formulas.macro.empty() && formulas.macro.find('!') == std::string::npos) {
+                formulas.macro = "[0]!" + formulas.macro;
+            }
+            const std::string part = edit_.FreeName("xl/ctrlProps/ctrlProp", ".xml");
+            edit_.Put(part, FormControlPropertiesXml(control, *kind, formulas));
+            types_.overrides[part] = kControlPropertiesType;
+            const std::string id = package::AddRelationship(relationships, kControlPropertiesRel,
+                                                            RelativeTarget(sheetPart, part));
+            const unsigned shapeId = drawing.nextShapeId++;
+            AppendFormControlShape(drawing.document.document_element(), shapeId, *placed, cells,
+                                   control, *kind, formulas);
+            AppendFormControlEntry(list, PrefixOf(root, kX14Ns, "x14"),
+                                   PrefixOf(root, kSpreadsheetDrawingNs, "xdr"), shapeId, id, r,
+                                   name, formulas.macro, cells, *placed);
+            ++report_.formControlsRebuilt;
+        }
+    }
+
+    // The sheet's list of form controls, in its compatibility block; made when missing.
+    // Nothing when the sheet lists ActiveX controls, which take the same place.
+    static pugi::xml_node FormControlList(pugi::xml_node root) {
+        const pugi::xpath_node found = root.select_node(
+            "./*[local-name()='AlternateContent']/*[local-name()='Choice']"
+            "/*[local-name()='controls']");
+        if (found) {
+            return found.node();
+        }
+        if (ChildNamed(root, "controls")) {
+            return {};
+        }
+        pugi::xml_node block =
+            InsertInOrder(root, "AlternateContent", {"webPublishItems", "tableParts", "extLst"});
+        block.set_name("mc:AlternateContent");
+        block.append_attribute("xmlns:mc") =
+            "http://schemas.openxmlformats.org/markup-compatibility/2006";
+        pugi::xml_node choice = block.append_child("mc:Choice");
+        choice.append_attribute("Requires") = PrefixOf(root, kX14Ns, "x14").c_str();
+        return choice.append_child(package::WithPrefixOf(root, "controls").c_str());
+    }
+
     LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
                                     std::vector<package::Relationship>& relationships,
                                     const std::string& r) {
@@ -726,6 +840,7 @@ class ObjectCarrier {
 
     PackageEdit edit_;
     const SourceObjects& source_;
+    const biff::FormulaContext& formulas_;
     std::map<std::uint32_t, EmbeddedStorage>& storages_;
     std::string controlStream_;
     ObjectsReport& report_;
@@ -771,10 +886,18 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     std::vector<std::uint8_t> stream;
     SourceObjects source;
     std::vector<biff::Sheet> sheets;
+    biff::FormulaContext formulas;
     try {
         stream = biff::ReadWorkbookStreamFromFile(xls);
         source = ReadSourceObjects(stream);
-        sheets = biff::ReadWorkbookStream(stream, biff::ReadOptions{false}).sheets;
+        biff::Workbook workbook =
+            biff::ReadWorkbookStream(stream, biff::ReadOptions{false, false, true});
+        sheets = std::move(workbook.sheets);
+        std::vector<std::string> sheetNames;
+        for (const biff::Sheet& sheet : sheets) {
+            sheetNames.push_back(sheet.name);
+        }
+        formulas = biff::FormulaContextOf(workbook.names, sheetNames);
     } catch (const biff::BiffError& error) {
         report.notes.push_back(std::string("the workbook's objects cannot be read: ") +
                                error.what());
@@ -787,6 +910,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         report.chartsInSource += sheet.charts;
         report.embeddedInSource += sheet.embedded.size();
         report.controlsInSource += sheet.controls.size();
+        report.formControlsInSource += sheet.formControls.size();
         for (const EmbeddedObject& object : sheet.embedded) {
             ids.push_back(object.storageId);
         }
@@ -814,18 +938,19 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     for (const auto& sheet : worksheets) {
         partOfSheet.emplace(sheet.name, sheet.part);
     }
-    ObjectCarrier carrier(zip, source, storages, std::move(controlStream), report);
+    ObjectCarrier carrier(zip, source, formulas, storages, std::move(controlStream), report);
     for (std::size_t i = 0; i < source.sheets.size(); ++i) {
         const SheetObjects& objects = source.sheets[i];
-        if (objects.embedded.empty() && objects.controls.empty()) {
+        if (objects.embedded.empty() && objects.controls.empty() && objects.formControls.empty()) {
             continue;
         }
         const std::string name = i < sheets.size() ? sheets[i].name : std::to_string(i + 1);
         const auto part = partOfSheet.find(name);
         if (part == partOfSheet.end()) {
-            report.notes.push_back(
-                std::to_string(objects.embedded.size() + objects.controls.size()) +
-                " objects of sheet '" + name + "' have no sheet to go to");
+            report.notes.push_back(std::to_string(objects.embedded.size() +
+                                                  objects.controls.size() +
+                                                  objects.formControls.size()) +
+                                   " objects of sheet '" + name + "' have no sheet to go to");
             continue;
         }
         try {

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <pugixml.hpp>
+#include <utility>
+#include <vector>
 
 namespace tabrook::calcserver::objects {
 
@@ -12,5 +14,8 @@ namespace tabrook::calcserver::objects {
 // empty), the placement its shape of the same name has in the legacy drawing `vml`, where
 // they have none. Returns how many controls were placed.
 std::size_t PlaceFormControls(pugi::xml_node worksheet, pugi::xml_node vml, pugi::xml_node drawing);
+
+// The top-left cell (column, row) of each form control the legacy drawing `vml` draws.
+std::vector<std::pair<long, long>> FormControlCells(pugi::xml_node vml);
 
 }  // namespace tabrook::calcserver::objects

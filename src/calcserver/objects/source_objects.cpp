@@ -30,6 +30,13 @@ constexpr std::uint16_t kFtEnd = 0x0000;
 constexpr std::uint16_t kFtPioGrbit = 0x0008;
 constexpr std::uint16_t kFtPictFmla = 0x0009;
 constexpr std::uint16_t kFtLbsData = 0x0013;
+constexpr std::uint16_t kFtMacro = 0x0004;
+constexpr std::uint16_t kFtCblsData = 0x000A;
+constexpr std::uint16_t kFtSbs = 0x000C;
+constexpr std::uint16_t kFtSbsFmla = 0x000E;
+constexpr std::uint16_t kFtCblsFmla = 0x0014;
+// An object the application made for itself (a filter's or validation's drop-down arrow).
+constexpr std::uint16_t kMadeByApplication = 0x0100;
 constexpr std::uint16_t kObjectPicture = 0x0008;
 constexpr std::uint16_t kPictureIsControl = 0x0010;
 
@@ -252,6 +259,67 @@ std::optional<PictureObject> PictureObjectOf(Bytes data) {
     return std::nullopt;
 }
 
+// The tokens of an object's formula: its size, 4 unused bytes, then the tokens.
+std::vector<std::uint8_t> TokensOf(Bytes formula) {
+    FieldReader reader(formula);
+    const std::size_t size = reader.U16() & 0x7FFF;
+    reader.Skip(4);
+    const Bytes tokens = reader.Bytes(std::min(size, reader.Remaining()));
+    return {tokens.begin(), tokens.end()};
+}
+
+bool IsFormControlType(std::uint16_t objectType) {
+    return objectType == 0x07 || (objectType >= 0x0B && objectType <= 0x14);
+}
+
+// The form control an OBJ record holds; nothing for other objects.
+std::optional<FormControl> FormControlOf(Bytes data) {
+    FieldReader reader(data);
+    if (reader.U16() != kFtCmo) {
+        return std::nullopt;
+    }
+    FieldReader common(reader.Bytes(reader.U16()));
+    FormControl control;
+    control.objectType = common.U16();
+    control.objectId = common.U16();
+    const std::uint16_t flags = common.U16();
+    if (!IsFormControlType(control.objectType) || (flags & kMadeByApplication) != 0) {
+        return std::nullopt;
+    }
+    while (reader.Remaining() >= 4) {
+        const std::uint16_t ft = reader.U16();
+        const std::uint16_t size = reader.U16();
+        if (ft == kFtEnd) {
+            break;
+        }
+        if (ft == kFtLbsData) {
+            // Its size field is a fixed mark; the range formula follows with a size of its own,
+            // and the list's data after it is not read here.
+            if (reader.Remaining() >= 2) {
+                control.listRange =
+                    TokensOf(reader.Bytes(std::min<std::size_t>(reader.U16(), reader.Remaining())));
+            }
+            break;
+        }
+        FieldReader sub(reader.Bytes(std::min<std::size_t>(size, reader.Remaining())));
+        if (ft == kFtMacro) {
+            control.macro = TokensOf(sub.Bytes(sub.Remaining()));
+        } else if (ft == kFtSbsFmla || ft == kFtCblsFmla) {
+            control.link = TokensOf(sub.Bytes(sub.Remaining()));
+        } else if (ft == kFtSbs && sub.Remaining() >= 14) {
+            sub.Skip(4);
+            std::array<std::int16_t, 5> values{};
+            for (auto& value : values) {
+                value = static_cast<std::int16_t>(sub.U16());
+            }
+            control.scroll = values;
+        } else if (ft == kFtCblsData && sub.Remaining() >= 2) {
+            control.checked = sub.U16();
+        }
+    }
+    return control;
+}
+
 // A member of the last group, placed in the group's coordinates.
 std::optional<GroupedAnchor> Grouped(const DrawingState& drawing) {
     if (drawing.shape.anchor || !drawing.shape.childAnchor || !drawing.group) {
@@ -422,7 +490,12 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
                 ReadShapeRecords(record.data, drawing, 0);
             } else if (record.id == kObj) {
-                if (auto found = PictureObjectOf(record.data)) {
+                if (auto form = FormControlOf(record.data)) {
+                    form->anchor = drawing.shape.anchor;
+                    form->grouped = Grouped(drawing);
+                    form->name = drawing.shape.name;
+                    objects.sheets[sheet].formControls.push_back(std::move(*form));
+                } else if (auto found = PictureObjectOf(record.data)) {
                     if (found->control) {
                         ControlObject& control = found->activeX;
                         control.anchor = drawing.shape.anchor;
