@@ -260,7 +260,11 @@ std::optional<PictureObject> PictureObjectOf(Bytes data) {
 }
 
 // The tokens of an object's formula: its size, 4 unused bytes, then the tokens.
+// An empty formula (no link, no macro) is a size of 0 alone.
 std::vector<std::uint8_t> TokensOf(Bytes formula) {
+    if (formula.size() < 6) {
+        return {};
+    }
     FieldReader reader(formula);
     const std::size_t size = reader.U16() & 0x7FFF;
     reader.Skip(4);
@@ -296,8 +300,9 @@ std::optional<FormControl> FormControlOf(Bytes data) {
             // Its size field is a fixed mark; the range formula follows with a size of its own,
             // and the list's data after it is not read here.
             if (reader.Remaining() >= 2) {
+                const std::size_t formulaSize = reader.U16();
                 control.listRange =
-                    TokensOf(reader.Bytes(std::min<std::size_t>(reader.U16(), reader.Remaining())));
+                    TokensOf(reader.Bytes(std::min(formulaSize, reader.Remaining())));
             }
             break;
         }
