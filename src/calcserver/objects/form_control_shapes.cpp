@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "calcserver/package/package_xml.h"
+#include "calcserver/package/xml_names.h"
 
 namespace tabrook::calcserver::objects {
 namespace {
@@ -22,9 +23,9 @@ void AddText(pugi::xml_node data, const char* name, const std::string& text) {
     }
 }
 
-void AppendCorner(pugi::xml_node anchor, const std::string& xdr, const char* name,
+void AppendCorner(pugi::xml_node anchor, const std::string& xdr, const std::string& name,
                   std::uint16_t column, int columnOffset, std::uint16_t row, int rowOffset) {
-    pugi::xml_node corner = anchor.append_child(name);
+    pugi::xml_node corner = anchor.append_child(name.c_str());
     corner.append_child((xdr + ":col").c_str()).text() = column;
     corner.append_child((xdr + ":colOff").c_str()).text() =
         static_cast<long long>(columnOffset) * kEmuPerPixel;
@@ -178,11 +179,13 @@ void AppendFormControlEntry(pugi::xml_node controls, const std::string& x14, con
         "http://schemas.openxmlformats.org/markup-compatibility/2006";
     pugi::xml_node choice = alternate.append_child("mc:Choice");
     choice.append_attribute("Requires") = x14.c_str();
-    pugi::xml_node control = choice.append_child("control");
+    // In the worksheet's namespace, under whatever prefix it has there.
+    const auto named = [&](const char* local) { return package::WithPrefixOf(controls, local); };
+    pugi::xml_node control = choice.append_child(named("control").c_str());
     control.append_attribute("shapeId") = shapeId;
     control.append_attribute((r + ":id").c_str()) = relationshipId.c_str();
     control.append_attribute("name") = name.c_str();
-    pugi::xml_node properties = control.append_child("controlPr");
+    pugi::xml_node properties = control.append_child(named("controlPr").c_str());
     properties.append_attribute("defaultSize") = "0";
     properties.append_attribute("print") = "0";
     properties.append_attribute("autoFill") = "0";
@@ -191,11 +194,11 @@ void AppendFormControlEntry(pugi::xml_node controls, const std::string& x14, con
         properties.append_attribute("macro") = macro.c_str();
     }
     properties.append_attribute("altText") = name.c_str();
-    pugi::xml_node anchor = properties.append_child("anchor");
+    pugi::xml_node anchor = properties.append_child(named("anchor").c_str());
     anchor.append_attribute("moveWithCells") = "1";
-    AppendCorner(anchor, xdr, "from", cells.firstColumn, box.firstColumnOffset, cells.firstRow,
-                 box.firstRowOffset);
-    AppendCorner(anchor, xdr, "to", cells.lastColumn, box.lastColumnOffset, cells.lastRow,
+    AppendCorner(anchor, xdr, named("from"), cells.firstColumn, box.firstColumnOffset,
+                 cells.firstRow, box.firstRowOffset);
+    AppendCorner(anchor, xdr, named("to"), cells.lastColumn, box.lastColumnOffset, cells.lastRow,
                  box.lastRowOffset);
 }
 
