@@ -152,12 +152,6 @@ pugi::xml_node InsertInOrder(pugi::xml_node root, std::string_view local,
     return root.append_child(name.c_str());
 }
 
-std::string Points(double pixels) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2fpt", pixels * 0.75);
-    return text;
-}
-
 const char* ExtensionOf(PictureKind kind) {
     switch (kind) {
         case PictureKind::Emf:
@@ -257,10 +251,7 @@ void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     pugi::xml_node shape = root.append_child("v:shape");
     shape.append_attribute("id") = id.c_str();
     shape.append_attribute("type") = "#_x0000_t75";
-    const std::string style = "position:absolute;margin-left:" + Points(box.left) +
-                              ";margin-top:" + Points(box.top) + ";width:" + Points(box.width) +
-                              ";height:" + Points(box.height) + ";z-index:1";
-    shape.append_attribute("style") = style.c_str();
+    shape.append_attribute("style") = LegacyShapeStyle(box).c_str();
     shape.append_attribute("filled") = "t";
     shape.append_attribute("fillcolor") = "window [65]";
     shape.append_attribute("stroked") = "t";
@@ -274,12 +265,7 @@ void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     pugi::xml_node data = shape.append_child("x:ClientData");
     data.append_attribute("ObjectType") = "Pict";
     data.append_child("x:SizeWithCells");
-    const std::string cells =
-        std::to_string(anchor.firstColumn) + ", " + std::to_string(box.firstColumnOffset) + ", " +
-        std::to_string(anchor.firstRow) + ", " + std::to_string(box.firstRowOffset) + ", " +
-        std::to_string(anchor.lastColumn) + ", " + std::to_string(box.lastColumnOffset) + ", " +
-        std::to_string(anchor.lastRow) + ", " + std::to_string(box.lastRowOffset);
-    data.append_child("x:Anchor").text() = cells.c_str();
+    data.append_child("x:Anchor").text() = LegacyAnchorText(anchor, box).c_str();
     data.append_child("x:CF").text() = "Pict";
     data.append_child("x:AutoPict");
 }

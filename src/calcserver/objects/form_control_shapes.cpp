@@ -1,6 +1,5 @@
 #include "calcserver/objects/form_control_shapes.h"
 
-#include <cstdio>
 #include <string_view>
 
 #include "calcserver/package/package_xml.h"
@@ -10,12 +9,6 @@ namespace tabrook::calcserver::objects {
 namespace {
 
 constexpr long kEmuPerPixel = 9525;
-
-std::string Points(double pixels) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2fpt", pixels * 0.75);
-    return text;
-}
 
 void AddText(pugi::xml_node data, const char* name, const std::string& text) {
     if (!text.empty()) {
@@ -108,20 +101,12 @@ void AppendFormControlShape(pugi::xml_node vml, unsigned shapeId, const PixelBox
     shape.append_attribute("id") = ("_x0000_s" + std::to_string(shapeId)).c_str();
     shape.append_attribute("ID") = FormControlName(control, kind).c_str();
     shape.append_attribute("type") = "#_x0000_t201";
-    const std::string style = "position:absolute;margin-left:" + Points(box.left) +
-                              ";margin-top:" + Points(box.top) + ";width:" + Points(box.width) +
-                              ";height:" + Points(box.height) + ";z-index:1";
-    shape.append_attribute("style") = style.c_str();
+    shape.append_attribute("style") = LegacyShapeStyle(box).c_str();
     shape.append_attribute("o:button") = kind.drawingType == std::string_view("Button") ? "t" : "f";
     shape.append_child("v:textbox").append_child("div");
     pugi::xml_node data = shape.append_child("x:ClientData");
     data.append_attribute("ObjectType") = kind.drawingType;
-    const std::string anchor =
-        std::to_string(cells.firstColumn) + ", " + std::to_string(box.firstColumnOffset) + ", " +
-        std::to_string(cells.firstRow) + ", " + std::to_string(box.firstRowOffset) + ", " +
-        std::to_string(cells.lastColumn) + ", " + std::to_string(box.lastColumnOffset) + ", " +
-        std::to_string(cells.lastRow) + ", " + std::to_string(box.lastRowOffset);
-    data.append_child("x:Anchor").text() = anchor.c_str();
+    data.append_child("x:Anchor").text() = LegacyAnchorText(cells, box).c_str();
     data.append_child("x:PrintObject").text() = "False";
     AddText(data, "x:FmlaMacro", formulas.macro);
     AddText(data, "x:FmlaLink", formulas.link);
