@@ -621,8 +621,9 @@ class ObjectCarrier {
         }
     }
 
-    // Form controls of the source that the legacy drawing lacks: one drawn there at the same
-    // top-left cell is the office's own conversion of it.
+    // Form controls of the source that the legacy drawing lacks. The office names the shapes
+    // it keeps as Excel does ("Check Box 64"), but may move one by a cell: a shape of the
+    // same name is the control's conversion, else one at the same top-left cell.
     void AddFormControls(const std::string& sheetName, const std::string& sheetPart,
                          const std::vector<FormControl>& controls, pugi::xml_node root,
                          std::vector<package::Relationship>& relationships, const std::string& r,
@@ -630,8 +631,7 @@ class ObjectCarrier {
         if (controls.empty()) {
             return;
         }
-        std::vector<std::pair<long, long>> drawn =
-            FormControlCells(drawing.document.document_element());
+        std::vector<DrawnControl> drawn = DrawnFormControls(drawing.document.document_element());
         pugi::xml_node list;
         for (const FormControl& control : controls) {
             const std::optional<FormControlKind> kind = KindOfFormControl(control.objectType);
@@ -647,8 +647,13 @@ class ObjectCarrier {
                 report_.notes.push_back(what + " has no placement and was left out");
                 continue;
             }
-            const auto same = std::find(drawn.begin(), drawn.end(),
-                                        std::pair<long, long>(cells.firstColumn, cells.firstRow));
+            auto same = std::find_if(drawn.begin(), drawn.end(),
+                                     [&](const DrawnControl& shape) { return shape.name == name; });
+            if (same == drawn.end()) {
+                same = std::find_if(drawn.begin(), drawn.end(), [&](const DrawnControl& shape) {
+                    return shape.column == cells.firstColumn && shape.row == cells.firstRow;
+                });
+            }
             if (same != drawn.end()) {
                 drawn.erase(same);
                 continue;

@@ -91,14 +91,14 @@ void Place(pugi::xml_node from, pugi::xml_node to, const VmlAnchor& anchor) {
 
 }  // namespace
 
-std::vector<std::pair<long, long>> FormControlCells(pugi::xml_node vml) {
-    std::vector<std::pair<long, long>> cells;
+std::vector<DrawnControl> DrawnFormControls(pugi::xml_node vml) {
+    std::vector<DrawnControl> drawn;
     for (const auto& [name, anchors] : ControlAnchors(vml, true)) {
         for (const VmlAnchor& anchor : anchors) {
-            cells.emplace_back(anchor[0], anchor[2]);
+            drawn.push_back(DrawnControl{name, anchor[0], anchor[2]});
         }
     }
-    return cells;
+    return drawn;
 }
 
 std::size_t PlaceFormControls(pugi::xml_node worksheet, pugi::xml_node vml,

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <pugixml.hpp>
-#include <utility>
+#include <string>
 #include <vector>
 
 namespace tabrook::calcserver::objects {
@@ -15,7 +15,13 @@ namespace tabrook::calcserver::objects {
 // they have none. Returns how many controls were placed.
 std::size_t PlaceFormControls(pugi::xml_node worksheet, pugi::xml_node vml, pugi::xml_node drawing);
 
-// The top-left cell (column, row) of each form control the legacy drawing `vml` draws.
-std::vector<std::pair<long, long>> FormControlCells(pugi::xml_node vml);
+// A form control the legacy drawing draws: its shape's name and top-left cell.
+struct DrawnControl {
+    std::string name;
+    long column = 0;
+    long row = 0;
+};
+
+std::vector<DrawnControl> DrawnFormControls(pugi::xml_node vml);
 
 }  // namespace tabrook::calcserver::objects
