@@ -142,6 +142,20 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 }
 
 bool ServerLog::EveryProcessEnded() const {
+    // A server writes its "exit" after the client's last Release has returned, so the log
+    // may lag a moment; a lingering server never writes it (its own limit is 60 s).
+    constexpr int kPolls = 200;
+    constexpr DWORD kPollMilliseconds = 100;
+    for (int poll = 0; poll < kPolls; ++poll) {
+        if (LoggedProcessesEnded()) {
+            return true;
+        }
+        ::Sleep(kPollMilliseconds);
+    }
+    return false;
+}
+
+bool ServerLog::LoggedProcessesEnded() const {
     std::map<DWORD, int> running;
     for (const LoggedCall& entry : Entries()) {
         if (entry.text == "start") {
