@@ -1,7 +1,10 @@
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "cli/conversion_backend.h"
+#include "platform/native_path.h"
 #include "platform/windows_file_system.h"
 
 namespace tabrook::cli {
@@ -24,6 +27,15 @@ void RegisterConversionServer(platform::AutomationRegistry&, std::size_t) {}
 
 bool ServerReportsChanges() {
     return false;
+}
+
+// The application is a process of its own, which reads a relative path against its own
+// folder (the user's documents, as a rule), not against the folder the user ran us in.
+std::string PathForServer(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full =
+        std::filesystem::absolute(platform::PathFromUtf8(path), error);
+    return error ? path : platform::Utf8FromPath(full);
 }
 
 // A client holds no handle on the application's process, and a call in progress cannot be

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "cli/conversion_run.h"
 
@@ -24,6 +25,9 @@ void RegisterConversionServer(platform::AutomationRegistry& automation, std::siz
 
 // Whether the server keeps a report of what its finishing steps changed.
 bool ServerReportsChanges();
+
+// A source or target path as the server is handed it.
+std::string PathForServer(const std::string& path);
 
 // After an interrupt, on the interrupt's own thread: no workbook starts any more, and the
 // run leaves no process and no partial result behind. The caller then exits.

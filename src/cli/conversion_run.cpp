@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/conversion_backend.h"
 #include "convert/convert_file.h"
 #include "platform/automation.h"
 #include "platform/file_system.h"
@@ -75,7 +76,8 @@ class Worker {
         // An office that could not start says nothing about the workbook (a machine busy
         // past the start limit); a night's run must not lose files to it.
         for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-            converted = convert::ConvertFile(automation_, workbook.path, outcome.target,
+            converted = convert::ConvertFile(automation_, PathForServer(workbook.path),
+                                             PathForServer(outcome.target),
                                              plan_.format->fileFormat, plan_.wantReport);
             if (converted.errorNumber != platform::kErrCannotCreateObject) {
                 break;

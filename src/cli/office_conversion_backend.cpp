@@ -19,6 +19,11 @@ bool ServerReportsChanges() {
     return true;
 }
 
+// The server resolves a relative path against this process's folder, as the user does.
+std::string PathForServer(const std::string& path) {
+    return path;
+}
+
 void AbandonConversions(TargetsInFlight& inFlight) {
     inFlight.Stop();
     // The offices are ours to kill, and their temporaries ours to remove.

@@ -125,6 +125,24 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(param.param.name);
     });
 
+TEST_F(ConvertProgram, RelativePathsReachTheApplicationAsFullOnes) {
+    // The application reads a relative path against its own folder, not the user's.
+    folder.Write(kSource, "plain workbook");
+    const wintest::ProgramRun run = wintest::RunProgram(
+        "tabrook-convert", {"--out", kOut, "--format", "xlsm", kSource}, folder, true);
+
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    const std::vector<std::string> calls = log.Calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(),
+                        "call Workbooks.Open(\"" + folder.Path(kSource) + "\")"),
+              calls.end());
+    EXPECT_NE(std::find(calls.begin(), calls.end(),
+                        "call Workbook.SaveAs(\"" + Target("Haushalt \u00E4 2009.xlsm") +
+                            "\", FileFormat:=52)"),
+              calls.end());
+    ExpectNoServerLeft();
+}
+
 TEST_F(ConvertProgram, BadUsageExitsWithTwoAndStartsNoServer) {
     folder.Write(kSource, "plain workbook");
     const wintest::ProgramRun run = Run({"--format", "csv", folder.Path(kSource)});

@@ -62,9 +62,9 @@ struct ProgramRun {
 };
 
 // Runs `program` (beside this test's own executable) with `arguments`, each quoted, and
-// waits for it to end.
+// waits for it to end; in `folder` itself with `inFolder`.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const ScratchFolder& folder);
+                      const ScratchFolder& folder, bool inFolder = false);
 
 std::filesystem::path FromUtf8(const std::string& text);
 
