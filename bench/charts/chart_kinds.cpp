@@ -1,0 +1,81 @@
+// Reads every chart of the given legacy workbooks from its records and writes it as a chart
+// part, as the objects step does for a chart the office lost; prints the charts per kind,
+// how many the writer builds, and the time reading and writing took.
+//   chart_kinds [--each] FILE.xls...
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "calcserver/biff/biff_workbook.h"
+#include "calcserver/biff/compound_stream.h"
+#include "calcserver/charts/chart_records.h"
+#include "calcserver/charts/chart_xml.h"
+#include "calcserver/objects/source_objects.h"
+
+namespace charts = tabrook::calcserver::charts;
+namespace objects = tabrook::calcserver::objects;
+
+int main(int argc, char** argv) {
+    struct Count {
+        int charts = 0;
+        int written = 0;
+        int series = 0;
+        int referenced = 0;  // series whose values are a reference
+    };
+    std::map<std::string, Count> kinds;
+    int unreadable = 0;
+    std::chrono::steady_clock::duration spent{};
+    const bool verbose = argc > 1 && std::string(argv[1]) == "--each";
+    for (int i = verbose ? 2 : 1; i < argc; ++i) {
+        std::vector<std::uint8_t> stream;
+        objects::SourceObjects source;
+        try {
+            stream = tabrook::calcserver::biff::ReadWorkbookStreamFromFile(argv[i]);
+            source = objects::ReadSourceObjects(stream);
+        } catch (const tabrook::calcserver::biff::BiffError& error) {
+            std::printf("%s: not read: %s\n", argv[i], error.what());
+            continue;
+        }
+        for (const auto& sheet : source.sheets) {
+            for (const auto& placed : sheet.charts) {
+                const auto start = std::chrono::steady_clock::now();
+                try {
+                    const charts::Chart chart =
+                        charts::ReadChart(std::span(stream).subspan(placed.offset, placed.size));
+                    Count& count = kinds[charts::KindName(chart)];
+                    if (verbose) {
+                        std::printf("%s: %s, %zu series\n", argv[i],
+                                    charts::KindName(chart).c_str(), chart.series.size());
+                    }
+                    ++count.charts;
+                    if (charts::Writable(chart)) {
+                        charts::ChartSpaceXml(chart);
+                        ++count.written;
+                    }
+                    for (const auto& series : chart.series) {
+                        ++count.series;
+                        count.referenced += series.values.formula.empty() ? 0 : 1;
+                    }
+                } catch (const tabrook::calcserver::biff::BiffError& error) {
+                    ++unreadable;
+                    std::printf("%s: a chart is damaged: %s\n", argv[i], error.what());
+                }
+                spent += std::chrono::steady_clock::now() - start;
+            }
+        }
+    }
+    int total = 0;
+    int written = 0;
+    std::printf("%-16s %7s %8s %7s %11s\n", "kind", "charts", "written", "series", "referenced");
+    for (const auto& [kind, count] : kinds) {
+        std::printf("%-16s %7d %8d %7d %11d\n", kind.c_str(), count.charts, count.written,
+                    count.series, count.referenced);
+        total += count.charts;
+        written += count.written;
+    }
+    std::printf("all              %7d %8d; %d damaged; read and written in %.1f ms\n", total,
+                written, unreadable, std::chrono::duration<double, std::milli>(spent).count());
+    return 0;
+}
