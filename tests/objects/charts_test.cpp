@@ -1,0 +1,268 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <pugixml.hpp>
+
+#include "calcserver/biff/biff_workbook.h"
+#include "calcserver/charts/chart_records.h"
+#include "calcserver/charts/chart_xml.h"
+#include "calcserver/finish/package_check.h"
+#include "calcserver/objects/carry_objects.h"
+#include "calcserver/package/zip_package.h"
+#include "objects/objects_fixture.h"
+#include "support/temp_dir.h"
+
+namespace tabrook::calcserver::charts {
+namespace {
+
+using namespace tabrook::testing::biff;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+Bytes Begin() {
+    return Record(0x1033, {});
+}
+Bytes End() {
+    return Record(0x1034, {});
+}
+
+// A chart group of one type record.
+Bytes Group(std::uint16_t typeId, const Bytes& typeBody, std::uint16_t flags = 0) {
+    return Record(0x1014, Bytes(16, 0) + Le16(flags) + Le16(0)) + Begin() +
+           Record(typeId, typeBody) + End();
+}
+
+// An AI record: what it is for, and its parsed formula when it is a reference.
+Bytes Ai(std::uint8_t id, const Bytes& formula) {
+    return Record(0x1051, Bytes{id, static_cast<std::uint8_t>(formula.empty() ? 1 : 2)} + Le16(0) +
+                              Le16(0) + Le16(static_cast<std::uint16_t>(formula.size())) + formula);
+}
+
+Bytes SeriesText(std::string_view text) {
+    return Record(0x100D, Le16(0) + Bytes{static_cast<std::uint8_t>(text.size()), 0} +
+                              Bytes(text.begin(), text.end()));
+}
+
+// A 3-D area reference token (ptgArea3d) to rows 2..4 of column `column`.
+Bytes AreaFormula(std::uint16_t column) {
+    return Bytes{0x3B} + Le16(0) + Le16(1) + Le16(3) + Le16(column) + Le16(column);
+}
+
+// One series named `name` with values and text categories, then the values the chart
+// showed for it.
+Bytes OneSeries(std::string_view name) {
+    return Record(0x1003, Le16(3) + Le16(1) + Le16(3) + Le16(3) + Le16(1) + Le16(0)) + Begin() +
+           Ai(0, {}) + SeriesText(name) + Ai(1, AreaFormula(1)) + Ai(2, AreaFormula(0)) + End();
+}
+
+Bytes Cache() {
+    Bytes cells = Record(0x1065, Le16(1));
+    for (std::uint16_t row = 0; row < 3; ++row) {
+        cells = cells + CellRecord(0x0203, row, 0, LeDouble(1.5 * (row + 1)));
+    }
+    cells = cells + Record(0x1065, Le16(2));
+    for (std::uint16_t row = 0; row < 3; ++row) {
+        const std::string text = "Q" + std::to_string(row + 1);
+        cells = cells + CellRecord(0x0204, row, 0, UnicodeString(text));
+    }
+    return cells;
+}
+
+Bytes Title(std::string_view text) {
+    return Record(0x1025, Bytes(32, 0)) + Begin() + Record(0x1027, Le16(1) + Le16(0) + Le16(0)) +
+           SeriesText(text) + End();
+}
+
+Bytes Legend(std::uint8_t position) {
+    return Record(0x1015, Bytes(16, 0) + Bytes{position, 1} + Le16(0));
+}
+
+Bytes ChartSubstream(const Bytes& group) {
+    return Bof(0x0020) + Record(0x1002, Bytes(16, 0)) + Begin() + OneSeries("Sales") +
+           Title("Quarterly") + Record(0x1041, Le16(0) + Bytes(16, 0)) + Begin() + group +
+           Legend(0) + End() + End() + Cache() + Eof();
+}
+
+Chart ReadBytes(const Bytes& bytes) {
+    return ReadChart(bytes);
+}
+
+TEST(ChartRecords, EachSupportedKindIsReadAndWrittenWithItsSeries) {
+    const struct {
+        const char* what;
+        Bytes group;
+        ChartKind kind;
+        const char* element;  // the chart element written, with its direction or style
+        const char* detail;
+    } cases[] = {
+        {"clustered column", Group(0x1017, Le16(0) + Le16(150) + Le16(0)), ChartKind::Column,
+         "barChart", "barDir=col grouping=clustered"},
+        {"stacked bar", Group(0x1017, Le16(0) + Le16(50) + Le16(0x0003)), ChartKind::Bar,
+         "barChart", "barDir=bar grouping=stacked"},
+        {"100% line", Group(0x1018, Le16(0x0002)), ChartKind::Line, "lineChart",
+         "grouping=percentStacked"},
+        {"pie", Group(0x1019, Le16(90) + Le16(0) + Le16(0), 1), ChartKind::Pie, "pieChart",
+         "firstSliceAng=90"},
+        {"doughnut", Group(0x1019, Le16(0) + Le16(40) + Le16(0), 1), ChartKind::Doughnut,
+         "doughnutChart", "firstSliceAng=0 holeSize=40"},
+        {"area", Group(0x101A, Le16(0x0001)), ChartKind::Area, "areaChart", "grouping=stacked"},
+        {"scatter", Group(0x101B, Le16(100) + Le16(1) + Le16(0)), ChartKind::Scatter,
+         "scatterChart", "scatterStyle=lineMarker"},
+    };
+    for (const auto& c : cases) {
+        Chart chart = ReadBytes(ChartSubstream(c.group));
+        ASSERT_EQ(chart.groups.size(), 1u) << c.what;
+        EXPECT_EQ(chart.groups[0].kind, c.kind) << c.what;
+        ASSERT_TRUE(Writable(chart)) << c.what;
+        ASSERT_EQ(chart.series.size(), 1u) << c.what;
+        ChartSeries& series = chart.series[0];
+        EXPECT_EQ(series.name, "Sales") << c.what;
+        EXPECT_EQ(series.values.formula, AreaFormula(1)) << c.what;
+        EXPECT_EQ(series.categories.formula, AreaFormula(0)) << c.what;
+        EXPECT_TRUE(series.textCategories) << c.what;
+        EXPECT_THAT(series.cachedValues, ElementsAre(1.5, 3.0, 4.5)) << c.what;
+        EXPECT_THAT(series.cachedCategories, ElementsAre("Q1", "Q2", "Q3")) << c.what;
+        ASSERT_TRUE(chart.title) << c.what;
+        EXPECT_EQ(chart.title->text, "Quarterly") << c.what;
+        EXPECT_EQ(chart.legend, LegendPosition::Bottom) << c.what;
+
+        series.values.text = "Data!$B$2:$B$4";
+        pugi::xml_document xml;
+        ASSERT_TRUE(xml.load_string(ChartSpaceXml(chart).c_str())) << c.what;
+        const pugi::xml_node plot = xml.document_element().child("c:chart").child("c:plotArea");
+        const pugi::xml_node element = plot.child((std::string("c:") + c.element).c_str());
+        ASSERT_TRUE(element) << c.what;
+        std::string detail;
+        for (const char* name :
+             {"c:barDir", "c:grouping", "c:scatterStyle", "c:firstSliceAng", "c:holeSize"}) {
+            if (const pugi::xml_node node = element.child(name)) {
+                detail += (detail.empty() ? "" : " ") + std::string(name + 2) + "=" +
+                          node.attribute("val").value();
+            }
+        }
+        EXPECT_EQ(detail, c.detail) << c.what;
+        const pugi::xml_node ser = element.child("c:ser");
+        const char* values = c.kind == ChartKind::Scatter ? "c:yVal" : "c:val";
+        EXPECT_STREQ(ser.child(values).child("c:numRef").child_value("c:f"), "Data!$B$2:$B$4")
+            << c.what;
+        EXPECT_STREQ(
+            ser.child(values).child("c:numRef").child("c:numCache").last_child().child_value("c:v"),
+            "4.5")
+            << c.what;
+        EXPECT_STREQ(ser.child("c:tx").child_value("c:v"), "Sales") << c.what;
+        // Categories not decoded are written as the texts the chart showed.
+        const char* categories = c.kind == ChartKind::Scatter ? "c:xVal" : "c:cat";
+        EXPECT_TRUE(ser.child(categories).child("c:strLit")) << c.what;
+
+        // Every axis the chart names exists and crosses one that names it back.
+        std::map<std::string, std::string> crossing;
+        for (const pugi::xml_node axis : plot.children()) {
+            if (axis.child("c:crossAx")) {
+                crossing[axis.child("c:axId").attribute("val").value()] =
+                    axis.child("c:crossAx").attribute("val").value();
+            }
+        }
+        const bool pie = c.kind == ChartKind::Pie || c.kind == ChartKind::Doughnut;
+        EXPECT_EQ(crossing.size(), pie ? 0u : 2u) << c.what;
+        for (const pugi::xml_node id : element.children("c:axId")) {
+            const std::string self = id.attribute("val").value();
+            ASSERT_TRUE(crossing.count(self)) << c.what;
+            EXPECT_EQ(crossing[crossing[self]], self) << c.what;
+        }
+    }
+}
+
+TEST(ChartRecords, KindsThatCannotBeWrittenAreNamed) {
+    const struct {
+        Bytes group;
+        const char* name;
+    } cases[] = {
+        {Group(0x103E, Le16(0)), "radar"},
+        {Group(0x103F, Le16(0)), "surface"},
+        {Group(0x101B, Le16(100) + Le16(1) + Le16(1)), "bubble"},
+        {Group(0x1035, Bytes{2} + Bytes(20, 0)), "bar of pie"},
+        {Bytes{}, "empty"},
+    };
+    for (const auto& c : cases) {
+        const Chart chart = ReadBytes(ChartSubstream(c.group));
+        EXPECT_FALSE(Writable(chart)) << c.name;
+        EXPECT_EQ(KindName(chart), c.name);
+    }
+}
+
+TEST(ChartRecords, ACutOrHostileSubstreamEndsInARefusalOrAPartialChart) {
+    const Bytes whole = ChartSubstream(Group(0x1017, Le16(0) + Le16(150) + Le16(0)));
+    for (std::size_t size = 0; size < whole.size(); ++size) {
+        try {
+            ReadChart(std::span(whole).first(size));
+        } catch (const biff::BiffError&) {
+        }
+    }
+    Bytes deep = Bof(0x0020);
+    for (int i = 0; i <= kMaxChartNesting; ++i) {
+        deep = deep + Record(0x1002, Bytes(16, 0)) + Begin();
+    }
+    EXPECT_THROW(ReadChart(deep), biff::BiffError);
+    // A cached cell far past any series or point is left out, not allocated.
+    const Bytes far = Bof(0x0020) + OneSeries("S") + Record(0x1065, Le16(1)) +
+                      CellRecord(0x0203, 0xFFFF, 0, LeDouble(1)) +
+                      CellRecord(0x0203, 0, 0xFFFF, LeDouble(1)) + Eof();
+    EXPECT_THAT(ReadBytes(far).series.at(0).cachedValues, IsEmpty());
+}
+
+// An OBJ record of a chart object.
+Bytes ChartObj(std::uint16_t objectId) {
+    return Record(0x005D, Le16(0x15) + Le16(18) + Le16(5) + Le16(objectId) + Le16(0x6011) +
+                              Bytes(12, 0) + Le32(0));
+}
+
+TEST(CarryCharts, AChartTheOfficeDroppedIsWrittenOrNamed) {
+    const struct {
+        const char* what;
+        Bytes group;
+        std::size_t written;
+        const char* note;
+    } cases[] = {
+        {"a column chart", Group(0x1017, Le16(0) + Le16(150) + Le16(0)), 1, nullptr},
+        {"a radar chart", Group(0x103E, Le16(0)), 0,
+         "the radar chart on sheet 'Data' at B3:D7 is of a kind that cannot be written"},
+    };
+    for (const auto& c : cases) {
+        tabrook::testing::TempDir dir;
+        const auto xls = dir.Path() / "chart.xls";
+        const auto package = dir.Path() / "out.xlsx";
+        WriteCompoundFile(xls, WorkbookStream({}, {{"Data",
+                                                    {objects::testing::ShapeDrawing(0), ChartObj(1),
+                                                     ChartSubstream(c.group)}}}));
+        objects::testing::WriteOfficePackage(package);
+
+        const objects::ObjectsReport report = objects::CarryObjects(xls, package, package);
+        EXPECT_EQ(report.chartsInSource, 1u) << c.what;
+        EXPECT_EQ(report.chartsWritten, c.written) << c.what;
+        EXPECT_EQ(report.chartsInResult, c.written) << c.what;
+        if (c.note) {
+            ASSERT_EQ(report.notes.size(), 1u) << c.what;
+            EXPECT_THAT(report.notes[0], HasSubstr(c.note));
+            continue;
+        }
+        EXPECT_THAT(report.notes, IsEmpty()) << c.what;
+        const package::ZipReader zip(package);
+        pugi::xml_document drawing;
+        ASSERT_TRUE(drawing.load_string(zip.Read("xl/drawings/drawing1.xml").c_str()));
+        const pugi::xml_node anchor = drawing.document_element().first_child();
+        EXPECT_STREQ(anchor.child("xdr:from").child_value("xdr:col"), "1");
+        EXPECT_STREQ(anchor.child("xdr:to").child_value("xdr:row"), "6");
+        EXPECT_THAT(zip.Read("xl/charts/chart1.xml"), HasSubstr("<c:barDir val=\"col\""));
+        EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
+
+        // Run again on its own result: the chart is there now and is not written twice.
+        const objects::ObjectsReport again = objects::CarryObjects(xls, package, package);
+        EXPECT_EQ(again.chartsWritten, 0u);
+        EXPECT_EQ(again.chartsInResult, 1u);
+    }
+}
+
+}  // namespace
+}  // namespace tabrook::calcserver::charts
