@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
                         charts::ReadChart(std::span(stream).subspan(placed.offset, placed.size));
                     Count& count = kinds[charts::KindName(chart)];
                     if (verbose) {
-                        std::printf("%s: %s, %zu series\n", argv[i],
-                                    charts::KindName(chart).c_str(), chart.series.size());
+                        std::printf("%s: %s, %zu series%s\n", argv[i],
+                                    charts::KindName(chart).c_str(), chart.series.size(),
+                                    placed.anchor ? "" : " (a chart sheet)");
                     }
                     ++count.charts;
                     if (charts::Writable(chart)) {
