@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         biff::FormulaContext context;
         context.externSheetNames = {"Sheet1", "", "Jan:Dec", "[1]O'Brien"};
         context.definedNames = {"Rate", "_xlnm.Print_Area", ""};
-        context.externNames = {{"Local"}, {}, {"[1]!Total"}, {"UDF"}};
+        context.externNames = {{}, {"[1]!Total"}, {"UDF"}};
+        context.externNameBooks = {biff::FormulaContext::kOwnNames, 0, 1, 2, 7};
         context.baseRow = 65535;
         context.baseColumn = 255;
         return context;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "biff/biff_builder.h"
+#include "calcserver/biff/biff_workbook.h"
 
 namespace tabrook::calcserver::biff {
 namespace {
@@ -62,7 +63,8 @@ FormulaContext Context() {
     FormulaContext context;
     context.externSheetNames = {"Data", "My Sheet", "", "Jan:Dec", "[1]Rates", "A1", "O'Brien"};
     context.definedNames = {"Rate", "_xlnm.Print_Area"};
-    context.externNames = {{}, {}, {}, {}, {"[1]!Total"}, {}, {"MYUDF"}};
+    context.externNames = {{}, {"[1]!Total"}, {"MYUDF"}};
+    context.externNameBooks = {0, FormulaContext::kOwnNames, 0, 0, 1, 0, 2};
     context.baseRow = 9;
     context.baseColumn = 5;
     return context;
@@ -117,6 +119,7 @@ TEST(FormulaText, DecodesWhatNamesAndSeriesHold) {
         {"names, external names and add-in calls",
          Name(1) + NameX(4, 1) + Op(0x05) + NameX(6, 1) + Int(3) + FuncVar(2, 255) + Op(0x03),
          "Rate*[1]!Total+MYUDF(3)"},
+        {"an external name into the workbook itself", NameX(1, 2), "_xlnm.Print_Area"},
         {"array constant from the trailing data", Bytes{0x60, 0, 0, 0, 0, 0, 0, 0},
          "{1,\"a\";TRUE,#N/A}",
          Bytes{1} + Le16(1) + Bytes{1} + LeDouble(1) + Bytes{2} + Le16(1) + Bytes{0, 'a'} +
@@ -170,6 +173,53 @@ TEST(FormulaText, RefusesWhatItCannotDecodeExactly) {
         const FormulaText decoded = DecodeFormula(rgce, context);
         EXPECT_NE(decoded.error, "") << what;
         EXPECT_EQ(decoded.text, "") << what;
+    }
+}
+
+// NAME records: flags, key, name length, token length, sheet (1-based, 0 global), name, tokens.
+Bytes NameRecord(std::uint16_t flags, std::string_view name, std::uint16_t sheet,
+                 const Bytes& tokens) {
+    Bytes text{0};
+    for (const char c : name) {
+        text.push_back(static_cast<std::uint8_t>(c));
+    }
+    return Record(0x0018, Le16(flags) + Bytes{0, static_cast<std::uint8_t>(name.size())} +
+                              Le16(static_cast<std::uint16_t>(tokens.size())) + Le16(0) +
+                              Le16(sheet) + Bytes{0, 0, 0, 0} + text + tokens);
+}
+
+TEST(FormulaText, WorkbookNamesDecodeThroughTheirBooksAndSheetEntries) {
+    const std::vector<Bytes> globals = {
+        Record(0x01AE, Le16(1) + Le16(5) + Bytes{0} + Bytes{'b', 'o', 'o', 'k', '2'} +
+                           UnicodeString("Rates")),
+        Record(0x01AE, Le16(2) + Le16(0x0401)),
+        Record(0x0017, Le16(3) + Le16(1) + Le16(1) + Le16(1) + Le16(0) + Le16(0) + Le16(0) +
+                           Le16(1) + Le16(0xFFFF) + Le16(0xFFFF)),
+        NameRecord(0x0021, "\x06", 2, Area3d(0, 0, 1, 0, 1)),
+        NameRecord(0x0000, "Ext", 0, Ref3d(1, 2, 2)),
+        NameRecord(0x000C, "Go", 0, {}),
+        Record(0x0018, Le16(0) + Bytes{0, 9}),  // cut short
+        NameRecord(0x0000, "Gone", 0, Ref3d(2, 0, 0) + Name(1) + Op(0x10)),
+    };
+    const Bytes stream = WorkbookStream(globals, {{"Data", {}}, {"My Sheet", {}}});
+    EXPECT_TRUE(ReadWorkbookStream(stream).names.names.empty()) << "read only when asked";
+
+    const Workbook workbook = ReadWorkbookStream(stream, {.cells = false, .names = true});
+    const WorkbookNames& names = workbook.names;
+    ASSERT_EQ(names.names.size(), 5u);
+    EXPECT_EQ(names.damagedRecords, 1u);
+    EXPECT_EQ(names.names[0].name, "_xlnm.Print_Area");
+    EXPECT_TRUE(names.names[0].hidden);
+    EXPECT_EQ(names.names[0].sheet, std::optional<std::size_t>(1));
+    EXPECT_TRUE(names.names[2].macro && names.names[2].vbProcedure && !names.names[2].function);
+    EXPECT_EQ(names.names[3].name, "") << "a damaged name keeps its index";
+
+    const FormulaContext context = FormulaContextOf(names, {"Data", "My Sheet"});
+    const std::pair<std::size_t, std::string> expected[] = {
+        {0, "'My Sheet'!$A$1:$B$2"}, {1, "[1]Rates!$C$3"}, {4, "#REF!,_xlnm.Print_Area"}};
+    for (const auto& [index, text] : expected) {
+        const DefinedName& name = names.names[index];
+        EXPECT_EQ(DecodeFormula(name.tokens, context, name.trailing).text, text) << name.name;
     }
 }
 

@@ -394,10 +394,17 @@ class Decoder {
             case 0x39: {
                 const std::uint16_t xti = tokens_.U16();
                 const std::uint32_t index = tokens_.U32();
-                if (xti >= context_.externNames.size()) {
+                if (xti >= context_.externNameBooks.size()) {
                     throw Undecodable("an external name through an unknown sheet entry");
                 }
-                Push(NameAt(context_.externNames[xti], index, "external name"));
+                const std::size_t book = context_.externNameBooks[xti];
+                if (book == FormulaContext::kOwnNames) {
+                    Push(NameAt(context_.definedNames, index, "name"));
+                } else if (book < context_.externNames.size()) {
+                    Push(NameAt(context_.externNames[book], index, "external name"));
+                } else {
+                    throw Undecodable("an external name in an unknown book");
+                }
                 return;
             }
             case 0x3A: {

@@ -19,9 +19,13 @@ struct FormulaContext {
     std::vector<std::string> externSheetNames;
     // By 0-based NAME record index: the name as a formula writes it.
     std::vector<std::string> definedNames;
-    // By XTI index, the names a PtgNameX can reach through that entry's book, by 0-based
-    // index: the workbook's own names, an add-in's functions or "[1]!Name".
+    // The names a PtgNameX can reach, by book: an add-in's functions or "[1]!Name", by
+    // 0-based index.
     std::vector<std::vector<std::string>> externNames;
+    // By XTI index: which list of `externNames` a PtgNameX through that entry reaches, or
+    // kOwnNames for the workbook's own `definedNames`.
+    std::vector<std::size_t> externNameBooks;
+    static constexpr std::size_t kOwnNames = static_cast<std::size_t>(-1);
     // The cell that relative-offset tokens (PtgRefN, PtgAreaN) are relative to.
     std::uint32_t baseRow = 0;
     std::uint16_t baseColumn = 0;
