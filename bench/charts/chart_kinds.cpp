@@ -11,6 +11,7 @@
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/biff/compound_stream.h"
 #include "calcserver/charts/chart_records.h"
+#include "calcserver/charts/chart_references.h"
 #include "calcserver/charts/chart_xml.h"
 #include "calcserver/objects/source_objects.h"
 
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
         int written = 0;
         int series = 0;
         int referenced = 0;  // series whose values are a reference
+        int references = 0;  // formulas of series and titles
+        int undecoded = 0;   // of them, those that do not decode
     };
     std::map<std::string, Count> kinds;
     int unreadable = 0;
@@ -31,9 +34,17 @@ int main(int argc, char** argv) {
     for (int i = verbose ? 2 : 1; i < argc; ++i) {
         std::vector<std::uint8_t> stream;
         objects::SourceObjects source;
+        tabrook::calcserver::biff::FormulaContext formulas;
         try {
             stream = tabrook::calcserver::biff::ReadWorkbookStreamFromFile(argv[i]);
             source = objects::ReadSourceObjects(stream);
+            const auto workbook = tabrook::calcserver::biff::ReadWorkbookStream(
+                stream, tabrook::calcserver::biff::ReadOptions{.cells = false, .names = true});
+            std::vector<std::string> sheetNames;
+            for (const auto& sheet : workbook.sheets) {
+                sheetNames.push_back(sheet.name);
+            }
+            formulas = tabrook::calcserver::biff::FormulaContextOf(workbook.names, sheetNames);
         } catch (const tabrook::calcserver::biff::BiffError& error) {
             std::printf("%s: not read: %s\n", argv[i], error.what());
             continue;
@@ -42,7 +53,7 @@ int main(int argc, char** argv) {
             for (const auto& placed : sheet.charts) {
                 const auto start = std::chrono::steady_clock::now();
                 try {
-                    const charts::Chart chart =
+                    charts::Chart chart =
                         charts::ReadChart(std::span(stream).subspan(placed.offset, placed.size));
                     Count& count = kinds[charts::KindName(chart)];
                     if (verbose) {
@@ -51,6 +62,19 @@ int main(int argc, char** argv) {
                                     placed.anchor ? "" : " (a chart sheet)");
                     }
                     ++count.charts;
+                    count.undecoded += static_cast<int>(charts::DecodeReferences(chart, formulas));
+                    for (const auto& series : chart.series) {
+                        for (const auto* reference :
+                             {&series.nameReference, &series.values, &series.categories}) {
+                            count.references += reference->formula.empty() ? 0 : 1;
+                            if (verbose && !reference->formula.empty() && reference->text.empty()) {
+                                std::printf("%s: a reference does not decode: %s\n", argv[i],
+                                            tabrook::calcserver::biff::DecodeFormula(
+                                                reference->formula, formulas)
+                                                .error.c_str());
+                            }
+                        }
+                    }
                     if (charts::Writable(chart)) {
                         charts::ChartSpaceXml(chart);
                         ++count.written;
@@ -69,10 +93,11 @@ int main(int argc, char** argv) {
     }
     int total = 0;
     int written = 0;
-    std::printf("%-16s %7s %8s %7s %11s\n", "kind", "charts", "written", "series", "referenced");
+    std::printf("%-16s %7s %8s %7s %11s %11s %10s\n", "kind", "charts", "written", "series",
+                "referenced", "references", "undecoded");
     for (const auto& [kind, count] : kinds) {
-        std::printf("%-16s %7d %8d %7d %11d\n", kind.c_str(), count.charts, count.written,
-                    count.series, count.referenced);
+        std::printf("%-16s %7d %8d %7d %11d %11d %10d\n", kind.c_str(), count.charts, count.written,
+                    count.series, count.referenced, count.references, count.undecoded);
         total += count.charts;
         written += count.written;
     }

@@ -6,6 +6,7 @@
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/charts/chart_records.h"
+#include "calcserver/charts/chart_references.h"
 #include "calcserver/charts/chart_xml.h"
 #include "calcserver/finish/package_check.h"
 #include "calcserver/objects/carry_objects.h"
@@ -85,6 +86,12 @@ Bytes ChartSubstream(const Bytes& group) {
            Legend(0) + End() + End() + Cache() + Eof();
 }
 
+biff::FormulaContext DataSheetContext() {
+    biff::FormulaContext context;
+    context.externSheetNames = {"Data"};
+    return context;
+}
+
 Chart ReadBytes(const Bytes& bytes) {
     return ReadChart(bytes);
 }
@@ -128,7 +135,13 @@ TEST(ChartRecords, EachSupportedKindIsReadAndWrittenWithItsSeries) {
         EXPECT_EQ(chart.title->text, "Quarterly") << c.what;
         EXPECT_EQ(chart.legend, LegendPosition::Bottom) << c.what;
 
-        series.values.text = "Data!$B$2:$B$4";
+        // Before decoding, the series shows the values and texts the chart kept.
+        pugi::xml_document literal;
+        ASSERT_TRUE(literal.load_string(ChartSpaceXml(chart).c_str())) << c.what;
+        EXPECT_EQ(literal.select_nodes("//c:numLit").size(), 1u) << c.what;
+        EXPECT_EQ(literal.select_nodes("//c:strLit").size(), 1u) << c.what;
+        EXPECT_EQ(DecodeReferences(chart, biff::FormulaContext{}), 2u) << c.what;
+        EXPECT_EQ(DecodeReferences(chart, DataSheetContext()), 0u);
         pugi::xml_document xml;
         ASSERT_TRUE(xml.load_string(ChartSpaceXml(chart).c_str())) << c.what;
         const pugi::xml_node plot = xml.document_element().child("c:chart").child("c:plotArea");
@@ -152,9 +165,9 @@ TEST(ChartRecords, EachSupportedKindIsReadAndWrittenWithItsSeries) {
             "4.5")
             << c.what;
         EXPECT_STREQ(ser.child("c:tx").child_value("c:v"), "Sales") << c.what;
-        // Categories not decoded are written as the texts the chart showed.
         const char* categories = c.kind == ChartKind::Scatter ? "c:xVal" : "c:cat";
-        EXPECT_TRUE(ser.child(categories).child("c:strLit")) << c.what;
+        EXPECT_STREQ(ser.child(categories).child("c:strRef").child_value("c:f"), "Data!$A$2:$A$4")
+            << c.what;
 
         // Every axis the chart names exists and crosses one that names it back.
         std::map<std::string, std::string> crossing;
@@ -172,6 +185,22 @@ TEST(ChartRecords, EachSupportedKindIsReadAndWrittenWithItsSeries) {
             EXPECT_EQ(crossing[crossing[self]], self) << c.what;
         }
     }
+}
+
+TEST(ChartRecords, SeriesFollowTheirPlotOrderNotTheirRecordOrder) {
+    // A series with its whole-series format: plot order `order`, and no line drawn.
+    const auto series = [](std::string_view name, std::uint16_t order) {
+        return Record(0x1003, Bytes(12, 0)) + Begin() + Ai(0, {}) + SeriesText(name) +
+               Record(0x1006, Le16(0xFFFF) + Le16(0) + Le16(order) + Le16(0)) + Begin() +
+               Record(0x1007, Bytes{0x12, 0x34, 0x56, 0} + Le16(5) + Le16(0) + Le16(0) + Le16(0)) +
+               End() + End();
+    };
+    const Chart chart = ReadBytes(Bof(0x0020) + series("Second", 1) + series("First", 0) +
+                                  Group(0x1018, Le16(0)) + Eof());
+    ASSERT_EQ(chart.series.size(), 2u);
+    EXPECT_EQ(chart.series[0].name, "First");
+    EXPECT_EQ(chart.series[1].name, "Second");
+    EXPECT_TRUE(chart.series[0].noLine);
 }
 
 TEST(ChartRecords, KindsThatCannotBeWrittenAreNamed) {
@@ -233,9 +262,13 @@ TEST(CarryCharts, AChartTheOfficeDroppedIsWrittenOrNamed) {
         tabrook::testing::TempDir dir;
         const auto xls = dir.Path() / "chart.xls";
         const auto package = dir.Path() / "out.xlsx";
-        WriteCompoundFile(xls, WorkbookStream({}, {{"Data",
-                                                    {objects::testing::ShapeDrawing(0), ChartObj(1),
-                                                     ChartSubstream(c.group)}}}));
+        // The workbook's own book, and one sheet entry (0) for sheet "Data".
+        const Bytes references = Record(0x01AE, Le16(1) + Le16(0x0401)) +
+                                 Record(0x0017, Le16(1) + Le16(0) + Le16(0) + Le16(0));
+        WriteCompoundFile(
+            xls, WorkbookStream({references}, {{"Data",
+                                                {objects::testing::ShapeDrawing(0), ChartObj(1),
+                                                 ChartSubstream(c.group)}}}));
         objects::testing::WriteOfficePackage(package);
 
         const objects::ObjectsReport report = objects::CarryObjects(xls, package, package);
@@ -254,7 +287,9 @@ TEST(CarryCharts, AChartTheOfficeDroppedIsWrittenOrNamed) {
         const pugi::xml_node anchor = drawing.document_element().first_child();
         EXPECT_STREQ(anchor.child("xdr:from").child_value("xdr:col"), "1");
         EXPECT_STREQ(anchor.child("xdr:to").child_value("xdr:row"), "6");
-        EXPECT_THAT(zip.Read("xl/charts/chart1.xml"), HasSubstr("<c:barDir val=\"col\""));
+        const std::string chart = zip.Read("xl/charts/chart1.xml");
+        EXPECT_THAT(chart, HasSubstr("<c:barDir val=\"col\""));
+        EXPECT_THAT(chart, HasSubstr("<c:f>Data!$B$2:$B$4</c:f>"));
         EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
 
         // Run again on its own result: the chart is there now and is not written twice.

@@ -63,6 +63,7 @@ constexpr std::uint16_t kNoLine = 5;
 struct RawSeries {
     ChartSeries series;
     bool auxiliary = false;  // a trend line or error bars, not a series of its own
+    std::size_t plotOrder = 0;
 };
 
 struct PendingText {
@@ -103,6 +104,9 @@ class ChartReader {
             }
             previous = record.id;
         }
+        // The chart draws its series in their plot order, which the user may have changed.
+        std::stable_sort(series_.begin(), series_.end(),
+                         [](const auto& a, const auto& b) { return a.plotOrder < b.plotOrder; });
         for (RawSeries& raw : series_) {
             if (!raw.auxiliary) {
                 if (raw.series.group >= chart_.groups.size()) {
@@ -126,6 +130,7 @@ class ChartReader {
             case kSeries:
                 if (series_.size() < kMaxSeries) {
                     series_.emplace_back();
+                    series_.back().plotOrder = series_.size() - 1;
                     series_.back().series.textCategories = reader.U16() == 3;
                 } else if (!tooManySeries_) {
                     tooManySeries_ = true;
@@ -187,6 +192,10 @@ class ChartReader {
                 break;
             case kDataFormat:
                 wholeSeriesFormat_ = InSeries() && reader.U16() == kAllPoints;
+                if (wholeSeriesFormat_) {
+                    reader.Skip(2);
+                    series_.back().plotOrder = reader.U16();
+                }
                 break;
             case kLineFormat:
             case kAreaFormat:

@@ -11,6 +11,7 @@
 #include "calcserver/biff/compound_stream.h"
 #include "calcserver/cellexact/package_parts.h"
 #include "calcserver/charts/chart_records.h"
+#include "calcserver/charts/chart_references.h"
 #include "calcserver/charts/chart_xml.h"
 #include "calcserver/objects/drawing_frames.h"
 #include "calcserver/objects/embedded_storages.h"
@@ -372,9 +373,10 @@ class ObjectCarrier {
   public:
     ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
                   std::map<std::uint32_t, EmbeddedStorage>& storages, std::string controlStream,
-                  ObjectsReport& report)
+                  biff::FormulaContext formulas, ObjectsReport& report)
         : edit_(zip),
           source_(source),
+          formulas_(std::move(formulas)),
           storages_(storages),
           controlStream_(std::move(controlStream)),
           report_(report),
@@ -510,6 +512,14 @@ class ObjectCarrier {
                 report_.notes.push_back("the " + charts::KindName(chart) + " chart " + where +
                                         " is of a kind that cannot be written and is missing");
                 continue;
+            }
+            for (const std::string& note : chart.notes) {
+                report_.notes.push_back("the chart " + where + ": " + note);
+            }
+            if (charts::DecodeReferences(chart, formulas_) > 0) {
+                report_.notes.push_back("the chart " + where +
+                                        " keeps the values it showed where its references "
+                                        "cannot be written");
             }
             if (!drawing) {
                 const std::string r = PrefixOf(root, kRelationshipsNs, "r");
@@ -751,6 +761,7 @@ class ObjectCarrier {
 
     PackageEdit edit_;
     const SourceObjects& source_;
+    const biff::FormulaContext formulas_;  // what the charts' references are decoded in
     std::map<std::uint32_t, EmbeddedStorage>& storages_;
     std::string controlStream_;
     ObjectsReport& report_;
@@ -796,10 +807,18 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     std::vector<std::uint8_t> stream;
     SourceObjects source;
     std::vector<biff::Sheet> sheets;
+    biff::FormulaContext formulas;
     try {
         stream = biff::ReadWorkbookStreamFromFile(xls);
         source = ReadSourceObjects(stream);
-        sheets = biff::ReadWorkbookStream(stream, biff::ReadOptions{false}).sheets;
+        biff::Workbook workbook =
+            biff::ReadWorkbookStream(stream, biff::ReadOptions{.cells = false, .names = true});
+        sheets = std::move(workbook.sheets);
+        std::vector<std::string> sheetNames;
+        for (const biff::Sheet& sheet : sheets) {
+            sheetNames.push_back(sheet.name);
+        }
+        formulas = biff::FormulaContextOf(workbook.names, sheetNames);
     } catch (const biff::BiffError& error) {
         report.notes.push_back(std::string("the workbook's objects cannot be read: ") +
                                error.what());
@@ -833,7 +852,8 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     for (const auto& sheet : worksheets) {
         partOfSheet.emplace(sheet.name, sheet.part);
     }
-    ObjectCarrier carrier(zip, source, storages, std::move(controlStream), report);
+    ObjectCarrier carrier(zip, source, storages, std::move(controlStream), std::move(formulas),
+                          report);
     for (std::size_t i = 0; i < source.sheets.size(); ++i) {
         const SheetObjects& objects = source.sheets[i];
         if (objects.charts.empty() || report.chartsInResult >= report.chartsInSource) {
