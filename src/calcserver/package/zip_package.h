@@ -40,6 +40,7 @@ class ZipReader {
                 const std::function<void(std::string_view chunk)>& sink) const;
 
   private:
+    friend class ZipWriter;  // copies entries without inflating them
     zip* archive_ = nullptr;
 };
 
@@ -60,7 +61,8 @@ class ZipWriter {
     void Add(const std::string& name, std::string data);
     // Takes the content from a file at Commit() time; the file must live until then.
     void AddFile(const std::string& name, const std::filesystem::path& file);
-    // Copies an entry of another archive unchanged (compressed data is re-read).
+    // Copies an entry of another archive unchanged, as compressed; `source` is read at
+    // Commit() time and must live until then.
     void CopyFrom(const ZipReader& source, const std::string& name);
     // Throws PackageError when the archive cannot be completed or moved into place, and
     // platform::TargetTaken when `placement` forbids replacing a file that has the target's
