@@ -29,9 +29,10 @@ Bytes End() {
     return Record(0x1034, {});
 }
 
-// A chart group of one type record.
-Bytes Group(std::uint16_t typeId, const Bytes& typeBody, std::uint16_t flags = 0) {
-    return Record(0x1014, Bytes(16, 0) + Le16(flags) + Le16(0)) + Begin() +
+// A chart group of one type record; `number` is its drawing order, by which series name it.
+Bytes Group(std::uint16_t typeId, const Bytes& typeBody, std::uint16_t flags = 0,
+            std::uint16_t number = 0) {
+    return Record(0x1014, Bytes(16, 0) + Le16(flags) + Le16(number)) + Begin() +
            Record(typeId, typeBody) + End();
 }
 
@@ -187,19 +188,24 @@ TEST(ChartRecords, EachSupportedKindIsReadAndWrittenWithItsSeries) {
     }
 }
 
-TEST(ChartRecords, SeriesFollowTheirPlotOrderNotTheirRecordOrder) {
-    // A series with its whole-series format: plot order `order`, and no line drawn.
-    const auto series = [](std::string_view name, std::uint16_t order) {
+TEST(ChartRecords, SeriesFollowTheirPlotOrderAndGroupNotTheirRecords) {
+    // A series of the group numbered `group` with its whole-series format: plot order
+    // `order`, and no line drawn.
+    const auto series = [](std::string_view name, std::uint16_t order, std::uint16_t group) {
         return Record(0x1003, Bytes(12, 0)) + Begin() + Ai(0, {}) + SeriesText(name) +
+               Record(0x1045, Le16(group)) +
                Record(0x1006, Le16(0xFFFF) + Le16(0) + Le16(order) + Le16(0)) + Begin() +
                Record(0x1007, Bytes{0x12, 0x34, 0x56, 0} + Le16(5) + Le16(0) + Le16(0) + Le16(0)) +
                End() + End();
     };
-    const Chart chart = ReadBytes(Bof(0x0020) + series("Second", 1) + series("First", 0) +
-                                  Group(0x1018, Le16(0)) + Eof());
+    const Chart chart =
+        ReadBytes(Bof(0x0020) + series("Second", 1, 7) + series("First", 0, 3) +
+                  Group(0x1018, Le16(0), 0, 3) + Group(0x1017, Bytes(6, 0), 0, 7) + Eof());
     ASSERT_EQ(chart.series.size(), 2u);
     EXPECT_EQ(chart.series[0].name, "First");
+    EXPECT_EQ(chart.series[0].group, 0u);
     EXPECT_EQ(chart.series[1].name, "Second");
+    EXPECT_EQ(chart.series[1].group, 1u);
     EXPECT_TRUE(chart.series[0].noLine);
 }
 

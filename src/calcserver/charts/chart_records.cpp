@@ -109,9 +109,11 @@ class ChartReader {
                          [](const auto& a, const auto& b) { return a.plotOrder < b.plotOrder; });
         for (RawSeries& raw : series_) {
             if (!raw.auxiliary) {
-                if (raw.series.group >= chart_.groups.size()) {
-                    raw.series.group = 0;
-                }
+                // A series names its group by the group's drawing-order number.
+                const auto group =
+                    std::find(groupNumbers_.begin(), groupNumbers_.end(), raw.series.group);
+                raw.series.group =
+                    group == groupNumbers_.end() ? 0 : std::distance(groupNumbers_.begin(), group);
                 chart_.series.push_back(std::move(raw.series));
             }
         }
@@ -182,6 +184,7 @@ class ChartReader {
                 group.varyColors = (reader.U16() & 0x0001) != 0;
                 group.secondaryAxes = secondaryAxes_;
                 chart_.groups.push_back(group);
+                groupNumbers_.push_back(reader.U16());
                 break;
             }
             case kLegend:
@@ -400,6 +403,7 @@ class ChartReader {
 
     Chart chart_;
     std::vector<RawSeries> series_;
+    std::vector<std::uint16_t> groupNumbers_;  // each group's drawing-order number
     std::vector<Context> contexts_;
     std::optional<PendingText> text_;
     bool secondaryAxes_ = false;
