@@ -81,10 +81,15 @@ Bytes Legend(std::uint8_t position) {
     return Record(0x1015, Bytes(16, 0) + Bytes{position, 1} + Le16(0));
 }
 
+// The records of a chart between its BOF and EOF.
+Bytes ChartRecords(const Bytes& group) {
+    return Record(0x1002, Bytes(16, 0)) + Begin() + OneSeries("Sales") + Title("Quarterly") +
+           Record(0x1041, Le16(0) + Bytes(16, 0)) + Begin() + group + Legend(0) + End() + End() +
+           Cache();
+}
+
 Bytes ChartSubstream(const Bytes& group) {
-    return Bof(0x0020) + Record(0x1002, Bytes(16, 0)) + Begin() + OneSeries("Sales") +
-           Title("Quarterly") + Record(0x1041, Le16(0) + Bytes(16, 0)) + Begin() + group +
-           Legend(0) + End() + End() + Cache() + Eof();
+    return Bof(0x0020) + ChartRecords(group) + Eof();
 }
 
 biff::FormulaContext DataSheetContext() {
@@ -254,15 +259,22 @@ Bytes ChartObj(std::uint16_t objectId) {
 }
 
 TEST(CarryCharts, AChartTheOfficeDroppedIsWrittenOrNamed) {
+    const Bytes column = Group(0x1017, Le16(0) + Le16(150) + Le16(0));
     const struct {
         const char* what;
-        Bytes group;
+        objects::testing::Bytes sheet;  // the records of sheet "Data"
+        std::uint8_t sheetType;
         std::size_t written;
+        const char* to;  // the frame's last column and row
         const char* note;
     } cases[] = {
-        {"a column chart", Group(0x1017, Le16(0) + Le16(150) + Le16(0)), 1, nullptr},
-        {"a radar chart", Group(0x103E, Le16(0)), 0,
-         "the radar chart on sheet 'Data' at B3:D7 is of a kind that cannot be written"},
+        {"a column chart", objects::testing::ShapeDrawing(0) + ChartObj(1) + ChartSubstream(column),
+         0, 1, "3:6", nullptr},
+        // The office makes a sheet of a chart sheet; its chart fills the top of it.
+        {"a chart sheet", ChartRecords(column), 2, 1, "9:24", nullptr},
+        {"a radar chart",
+         objects::testing::ShapeDrawing(0) + ChartObj(1) + ChartSubstream(Group(0x103E, Le16(0))),
+         0, 0, "", "the radar chart on sheet 'Data' at B3:D7 is of a kind that cannot be written"},
     };
     for (const auto& c : cases) {
         tabrook::testing::TempDir dir;
@@ -271,10 +283,7 @@ TEST(CarryCharts, AChartTheOfficeDroppedIsWrittenOrNamed) {
         // The workbook's own book, and one sheet entry (0) for sheet "Data".
         const Bytes references = Record(0x01AE, Le16(1) + Le16(0x0401)) +
                                  Record(0x0017, Le16(1) + Le16(0) + Le16(0) + Le16(0));
-        WriteCompoundFile(
-            xls, WorkbookStream({references}, {{"Data",
-                                                {objects::testing::ShapeDrawing(0), ChartObj(1),
-                                                 ChartSubstream(c.group)}}}));
+        WriteCompoundFile(xls, WorkbookStream({references}, {{"Data", {c.sheet}, c.sheetType}}));
         objects::testing::WriteOfficePackage(package);
 
         const objects::ObjectsReport report = objects::CarryObjects(xls, package, package);
@@ -291,8 +300,9 @@ TEST(CarryCharts, AChartTheOfficeDroppedIsWrittenOrNamed) {
         pugi::xml_document drawing;
         ASSERT_TRUE(drawing.load_string(zip.Read("xl/drawings/drawing1.xml").c_str()));
         const pugi::xml_node anchor = drawing.document_element().first_child();
-        EXPECT_STREQ(anchor.child("xdr:from").child_value("xdr:col"), "1");
-        EXPECT_STREQ(anchor.child("xdr:to").child_value("xdr:row"), "6");
+        const std::string to = std::string(anchor.child("xdr:to").child_value("xdr:col")) + ":" +
+                               anchor.child("xdr:to").child_value("xdr:row");
+        EXPECT_EQ(to, c.to) << c.what;
         const std::string chart = zip.Read("xl/charts/chart1.xml");
         EXPECT_THAT(chart, HasSubstr("<c:barDir val=\"col\""));
         EXPECT_THAT(chart, HasSubstr("<c:f>Data!$B$2:$B$4</c:f>"));
