@@ -79,6 +79,12 @@ class PackageEdit {
         return zip_.Has(name) ? zip_.Read(name) : std::string();
     }
     void Put(const std::string& name, std::string content) { edited_[name] = std::move(content); }
+    // The relationships of `part` as edited so far; none when it has no .rels part.
+    std::vector<package::Relationship> RelationshipsOf(const std::string& part) const {
+        const std::string rels = package::RelationshipsPartOf(part);
+        return Has(rels) ? package::ParseRelationships(Read(rels))
+                         : std::vector<package::Relationship>{};
+    }
     bool Changed() const { return !edited_.empty(); }
 
     // "xl/embeddings/oleObject3.bin": the first such name no part has.
@@ -389,9 +395,7 @@ class ObjectCarrier {
         package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
         pugi::xml_node root = worksheet.document_element();
         const std::string relsPart = package::RelationshipsPartOf(sheetPart);
-        std::vector<package::Relationship> relationships =
-            edit_.Has(relsPart) ? package::ParseRelationships(edit_.Read(relsPart))
-                                : std::vector<package::Relationship>{};
+        std::vector<package::Relationship> relationships = edit_.RelationshipsOf(sheetPart);
         const std::string r = PrefixOf(root, kRelationshipsNs, "r");
         LegacyDrawing drawing = OpenLegacyDrawing(root, sheetPart, relationships, r);
         // Only embedded objects get a frame in the drawing part.
@@ -480,9 +484,7 @@ class ObjectCarrier {
         package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
         pugi::xml_node root = worksheet.document_element();
         const std::string relsPart = package::RelationshipsPartOf(sheetPart);
-        std::vector<package::Relationship> relationships =
-            edit_.Has(relsPart) ? package::ParseRelationships(edit_.Read(relsPart))
-                                : std::vector<package::Relationship>{};
+        std::vector<package::Relationship> relationships = edit_.RelationshipsOf(sheetPart);
         std::vector<FramePosition> frames;
         const std::string existing = RelatedPart(root, sheetPart, relationships, "drawing");
         if (!existing.empty() && edit_.Has(existing)) {
@@ -686,10 +688,7 @@ class ObjectCarrier {
             }
         }
         package::LoadPart(drawing.document, text, drawing.part);
-        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
-        if (edit_.Has(relsPart)) {
-            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
-        }
+        drawing.relationships = edit_.RelationshipsOf(drawing.part);
         drawing.nextShapeId = std::max(
             {kFirstShapeId, HighestShapeNumber(text) + 1, HighestShapeIdAttribute(root) + 1});
         pugi::xml_node vml = drawing.document.document_element();
@@ -724,10 +723,7 @@ class ObjectCarrier {
             types_.overrides[drawing.part] = kDrawingType;
         }
         package::LoadPart(drawing.document, text, drawing.part);
-        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
-        if (edit_.Has(relsPart)) {
-            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
-        }
+        drawing.relationships = edit_.RelationshipsOf(drawing.part);
         return drawing;
     }
 
