@@ -230,6 +230,13 @@ TEST(ChartRecords, KindsThatCannotBeWrittenAreNamed) {
         EXPECT_FALSE(Writable(chart)) << c.name;
         EXPECT_EQ(KindName(chart), c.name);
     }
+    // A 3-D chart is written flat, and says so.
+    const Bytes threeD = Record(0x1014, Bytes(20, 0)) + Begin() + Record(0x1017, Bytes(6, 0)) +
+                         Record(0x103A, Bytes(14, 0)) + End();
+    const Chart flat = ReadBytes(ChartSubstream(threeD));
+    EXPECT_TRUE(Writable(flat));
+    EXPECT_EQ(KindName(flat), "3-D column");
+    EXPECT_THAT(flat.notes, ElementsAre(HasSubstr("drawn flat")));
 }
 
 TEST(ChartRecords, ACutOrHostileSubstreamEndsInARefusalOrAPartialChart) {

@@ -359,6 +359,7 @@ class ChartReader {
                 break;
             case kChart3d:
                 group.kindName = "3-D";
+                chart_.notes.push_back("its 3-D view is drawn flat");
                 break;
             default:
                 break;
