@@ -175,6 +175,12 @@ void WriteBinary(const FinishRequest& request, const fs::path& finished,
                    "formula kept as its value: =" + formula.formula + " (" + formula.reason + ")",
                    formula.sheet + "!" + formula.cell);
     }
+    if (binary.leftOutCount > 0) {
+        report.Count("xlsb.rulesLeftOut", binary.leftOutCount);
+    }
+    for (const xlsb::LeftOutRule& rule : binary.leftOut) {
+        report.Add("xlsb", "left out: " + rule.what, rule.sheet + "!" + rule.where);
+    }
 }
 
 }  // namespace
