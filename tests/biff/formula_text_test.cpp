@@ -61,10 +61,11 @@ Bytes NameX(std::uint16_t xti, std::uint32_t index) {
 
 FormulaContext Context() {
     FormulaContext context;
-    context.externSheetNames = {"Data", "My Sheet", "", "Jan:Dec", "[1]Rates", "A1", "O'Brien"};
+    context.externSheetNames = {"Data",     "My Sheet", "",        "Jan:Dec",
+                                "[1]Rates", "A1",       "O'Brien", "Лист3"};
     context.definedNames = {"Rate", "_xlnm.Print_Area"};
     context.externNames = {{}, {"[1]!Total"}, {"MYUDF"}};
-    context.externNameBooks = {0, FormulaContext::kOwnNames, 0, 0, 1, 0, 2};
+    context.externNameBooks = {0, FormulaContext::kOwnNames, 0, 0, 1, 0, 2, 0};
     context.baseRow = 9;
     context.baseColumn = 5;
     return context;
@@ -86,6 +87,7 @@ TEST(FormulaText, DecodesWhatNamesAndSeriesHold) {
         {"deleted sheet", Ref3d(2, 0, 0), "#REF!"},
         {"sheet range and external book", Ref3d(3, 0, 0) + Ref3d(4, 1, 1) + Op(0x03),
          "Jan:Dec!$A$1+[1]Rates!$B$2"},
+        {"a sheet named in another script", Ref3d(7, 0, 0), "Лист3!$A$1"},
         {"sheet names that read as a cell or hold a quote",
          Ref3d(5, 0, 0) + Ref3d(6, 0, 0) + Op(0x03), "'A1'!$A$1+'O''Brien'!$A$1"},
         {"precedence puts back brackets the tokens omit",

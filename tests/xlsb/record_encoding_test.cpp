@@ -138,6 +138,7 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
                {"Secret", "", "", "veryHidden"}},
               "<definedNames><definedName name=\"Two\">Data!$A$1:$B$2</definedName>"
               "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Data!$A$1</definedName>"
+              "<definedName name=\"Go\" function=\"1\" vbProcedure=\"1\"></definedName>"
               "</definedNames>");
     const auto xlsb = dir.Path() / "out.xlsb";
     const TranscodeReport report = TranscodeToXlsb(xlsx, xlsb);
@@ -176,7 +177,11 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
     // Defined names: flags, key, scope, name, formula, no comment. A built-in name carries
     // the built-in flag (0x20) and its bare name.
     const std::vector<std::string> names = Bodies(xlsb, book, 0x0027);
-    ASSERT_EQ(names.size(), 2u);
+    ASSERT_EQ(names.size(), 3u);
+    // A name bound to a VBA procedure: fOB and fProc, and no formula.
+    EXPECT_EQ(names[2],
+              "0C 00 00 00 00 FF FF FF FF 02 00 00 00 47 00 6F 00 "
+              "00 00 00 00 00 00 00 00 FF FF FF FF");
     EXPECT_EQ(names[1],
               "20 00 00 00 00 00 00 00 00 0A 00 00 00 50 00 72 00 69 00 6E 00 74 00 5F 00 "
               "41 00 72 00 65 00 61 00 09 00 00 00 3A 00 00 00 00 00 00 00 00 00 00 00 00 "

@@ -169,8 +169,10 @@ std::string AreaText(const CellEnd& first, const CellEnd& last) {
     return CellText(first) + ":" + CellText(last);
 }
 
+// Bytes of UTF-8 past ASCII count as letters: a sheet named in another script needs no
+// quotes, as Excel writes it.
 bool IsIdentifierStart(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
 }
 
 bool IsIdentifierPart(unsigned char c) {

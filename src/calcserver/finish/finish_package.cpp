@@ -118,6 +118,15 @@ void RestoreFormatting(const FinishRequest& request, report::ConversionReport& r
     for (const std::string& sheet : formatting.unmatchedSheets) {
         report.Add("formatting", "sheet not matched: it keeps LibreOffice's formatting", sheet);
     }
+    for (const auto& [name, amount] : {std::pair{"names.renamed", formatting.namesRenamed},
+                                       std::pair{"names.added", formatting.namesAdded}}) {
+        if (amount > 0) {
+            report.Count(name, amount);
+        }
+    }
+    for (const std::string& note : formatting.nameNotes) {
+        report.Add("names", note);
+    }
     if (!formatting.reason.empty()) {
         report.Add("formatting", "formatting not restored: " + formatting.reason);
     }
