@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "calcserver/biff/biff_workbook.h"
 #include "scratch_dir.h"
@@ -31,6 +33,15 @@ std::size_t Walk(const biff::Workbook& workbook) {
             }
         }
     }
+    // Every defined name through the formula decoder, in the context the workbook gives.
+    std::vector<std::string> sheetNames;
+    for (const biff::Sheet& sheet : workbook.sheets) {
+        sheetNames.push_back(sheet.name);
+    }
+    const biff::FormulaContext context = biff::FormulaContextOf(workbook.names, sheetNames);
+    for (const biff::DefinedName& name : workbook.names.names) {
+        total += biff::DecodeFormula(name.tokens, context, name.trailing).text.size();
+    }
     return total;
 }
 
@@ -43,11 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto file = dir.Write("input.xls", tabrook::fuzz::AsText(data, size));
             Walk(biff::ReadWorkbook(file));
             Walk(biff::ReadWorkbook(file, {.cells = false}));
-            Walk(biff::ReadWorkbook(file, {.cells = true, .formats = true}));
+            Walk(biff::ReadWorkbook(file, {.cells = true, .formats = true, .names = true}));
         } else {
             const std::vector<std::uint8_t> stream(data, data + size);
             Walk(biff::ReadWorkbookStream(stream));
-            Walk(biff::ReadWorkbookStream(stream, {.cells = true, .formats = true}));
+            Walk(biff::ReadWorkbookStream(stream, {.cells = true, .formats = true, .names = true}));
         }
     } catch (const biff::BiffError&) {
         // A refusal in plain words is the right answer to a damaged file.

@@ -56,6 +56,18 @@ std::vector<std::string> FormulaSeeds() {
     return seeds;
 }
 
+// Parsed .xls formulas behind a two-byte token count: a union of 3-D areas, a function
+// over a relative reference, an array constant with its trailing values.
+std::vector<std::string> FormulaTextSeeds() {
+    using namespace std::string_literals;
+    return {
+        "\x17\x00\x3B\x00\x00\x00\x00\xFF\xFF\x00\x00\x01\x00"
+        "\x3B\x00\x00\x00\x00\x00\x00\x00\x00\xFF\x00\x10"s,
+        "\x0B\x00\x2C\xFF\xFF\x01\xC0\x1E\x02\x00\x41\x1B\x00"s,
+        "\x08\x00\x60\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01"
+        "\x00\x00\x00\x00\x00\x00\xF0\x3F"s};
+}
+
 // Report texts as the finishing process writes them.
 std::vector<std::string> ReportSeeds() {
     return {"count\tvalues.cellsChanged\t12\nitem\txlsb\tformula kept: =A1\\tB\tSheet1!B7\n",
@@ -66,7 +78,8 @@ std::vector<std::string> ReportSeeds() {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_seeds xlsb|cellexact|formula|report <folder>\n");
+        std::fprintf(stderr,
+                     "usage: make_seeds xlsb|cellexact|formula|formula_text|report <folder>\n");
         return 2;
     }
     const std::string target = argv[1];
@@ -76,6 +89,8 @@ int main(int argc, char** argv) {
         WriteSeeds(argv[2], tabrook::fuzz::SampleWorksheets());
     } else if (target == "formula") {
         WriteSeeds(argv[2], FormulaSeeds());
+    } else if (target == "formula_text") {
+        WriteSeeds(argv[2], FormulaTextSeeds());
     } else if (target == "report") {
         WriteSeeds(argv[2], ReportSeeds());
     } else {

@@ -15,6 +15,10 @@ inline constexpr int kMaxFormulaNesting = 64;
 // tree recurses, so its depth is bounded well inside any thread's stack.
 inline constexpr int kMaxFormulaTreeDepth = 1024;
 
+// Characters a formula's text can hold in Excel; a decoded formula longer than this is
+// refused rather than written.
+inline constexpr std::size_t kMaxFormulaTextLength = 8192;
+
 // The grid of the formats written: rows and columns past it do not exist in Excel.
 inline constexpr std::uint32_t kGridRows = 1u << 20;
 inline constexpr std::uint32_t kGridColumns = 1u << 14;

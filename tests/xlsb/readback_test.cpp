@@ -84,6 +84,8 @@ class Readback : public ::testing::Test {
         WriteFormulaWorkbook(root / "xlsx" / "formulas.xlsx");
         reports_["formulas"] =
             TranscodeToXlsb(root / "xlsx" / "formulas.xlsx", root / "formulas.xlsb");
+        WriteRulesWorkbook(root / "xlsx" / "rules.xlsx");
+        reports_["rules"] = TranscodeToXlsb(root / "xlsx" / "rules.xlsx", root / "rules.xlsb");
     }
     static void TearDownTestSuite() {
         dir_.reset();
@@ -102,12 +104,13 @@ class Readback : public ::testing::Test {
         return steps_[name].first;
     }
 
+    // Formulas and rules go back through LibreOffice in the same run.
     static bool FormulasReadByOffice(std::string& why) {
         return Once(
             "formulas back",
             [](std::string& reason) {
-                return ConvertWithOffice({Path("formulas.xlsb")}, "xlsx", Path("back"),
-                                         Path("profile"), reason);
+                return ConvertWithOffice({Path("formulas.xlsb"), Path("rules.xlsb")}, "xlsx",
+                                         Path("back"), Path("profile"), reason);
             },
             why);
     }
@@ -181,6 +184,51 @@ class Readback : public ::testing::Test {
             "<definedNames><definedName name=\"Price\">Data!$A$1</definedName>"
             "<definedName name=\"Titles\" localSheetId=\"0\">Data!$A:$A,Data!$1:$1</definedName>"
             "</definedNames>");
+    }
+
+    // Conditional formats of several kinds over several ranges, each with a format of its
+    // own, one naming its sheet (a 3-D reference, kept as an offset from the first cell);
+    // validations typed and by reference; an autofilter with a chosen value.
+    static void WriteRulesWorkbook(const std::filesystem::path& file) {
+        std::string rows;
+        for (int r = 1; r <= 9; ++r) {
+            const std::string n = std::to_string(r);
+            rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"B" + n +
+                    "\" t=\"inlineStr\"><is><t>" + (r % 2 ? "x" : "y") + "</t></is></c></row>";
+        }
+        const std::string styles =
+            "<?xml version=\"1.0\"?><styleSheet xmlns=\"http://schemas.openxmlformats.org/"
+            "spreadsheetml/2006/main\"><fonts count=\"1\"><font><sz val=\"11\"/><name "
+            "val=\"Calibri\"/></font></fonts><fills count=\"2\"><fill><patternFill "
+            "patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>"
+            "</fills><borders count=\"1\"><border/></borders><cellStyleXfs count=\"1\"><xf/>"
+            "</cellStyleXfs><cellXfs count=\"1\"><xf xfId=\"0\"/></cellXfs><dxfs count=\"3\">"
+            "<dxf><font><b/><color rgb=\"FFFF0000\"/></font></dxf>"
+            "<dxf><fill><patternFill><bgColor rgb=\"FFFFFF00\"/></patternFill></fill></dxf>"
+            "<dxf><font><color rgb=\"FF0000FF\"/></font><fill><patternFill><bgColor "
+            "rgb=\"FF00FF00\"/></patternFill></fill></dxf></dxfs></styleSheet>";
+        WriteXlsx(
+            file,
+            {{"Rules", rows,
+              "<autoFilter ref=\"A1:B9\"><filterColumn colId=\"1\"><filters><filter "
+              "val=\"x\"/></filters></filterColumn></autoFilter>"
+              "<conditionalFormatting sqref=\"A1:A4 A8\"><cfRule type=\"cellIs\" dxfId=\"0\" "
+              "priority=\"1\" operator=\"between\"><formula>2</formula><formula>$A$9-5</formula>"
+              "</cfRule><cfRule type=\"cellIs\" dxfId=\"1\" priority=\"2\" "
+              "operator=\"greaterThan\"><formula>7</formula></cfRule></conditionalFormatting>"
+              "<conditionalFormatting sqref=\"B2:B9\"><cfRule type=\"expression\" dxfId=\"2\" "
+              "priority=\"3\"><formula>AND($A2&gt;1,B2=\"y\",Rules!A3&lt;9)</formula></cfRule>"
+              "</conditionalFormatting>"
+              "<dataValidations count=\"2\"><dataValidation type=\"list\" allowBlank=\"1\" "
+              "showErrorMessage=\"1\" errorTitle=\"Oops\" error=\"Pick one\" sqref=\"C1:C5 "
+              "E1\"><formula1>$B$1:$B$3</formula1></dataValidation><dataValidation "
+              "type=\"whole\" operator=\"lessThanOrEqual\" showInputMessage=\"1\" "
+              "promptTitle=\"Count\" prompt=\"At most 10\" sqref=\"D1:D9\"><formula1>10"
+              "</formula1></dataValidation></dataValidations>",
+              ""}},
+            "<definedNames><definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" "
+            "hidden=\"1\">Rules!$A$1:$B$9</definedName></definedNames>",
+            {{"xl/styles.xml", styles}});
     }
 
     static std::string ValuesFods() {
@@ -279,6 +327,27 @@ TEST_F(Readback, FormulaTextSurvivesLibreOffice) {
     EXPECT_EQ(data->cells.at("E3").formula, "A3*10");
     EXPECT_EQ(data->cells.at("D1").formula, "A1:A3*2");
     EXPECT_EQ(data->cells.at("D3").value, "6");
+}
+
+TEST_F(Readback, ConditionalFormatsValidationsAndFilterSurviveLibreOffice) {
+    EXPECT_EQ(reports_.at("rules").leftOutCount, 0u);
+    std::string why;
+    if (!FormulasReadByOffice(why)) {
+        TABROOK_SKIP_UNLESS_CI() << why;
+    }
+    const XlsxBook source = ReadXlsx(Path("xlsx/rules.xlsx"));
+    const XlsxBook back = ReadXlsx(Path("back/rules.xlsx"));
+    const XlsxSheet* before = source.Sheet("Rules");
+    const XlsxSheet* after = back.Sheet("Rules");
+    ASSERT_NE(before, nullptr);
+    ASSERT_NE(after, nullptr);
+    ASSERT_EQ(before->rules.size(), 6u);  // three rules, two validations, one filter
+    // LibreOffice 7.4 turns an autofilter into a filter only through the sheet's filter
+    // database name, and reads the formulas of our defined names back empty; so the filter
+    // is compared by its records elsewhere, and here only the rules and validations.
+    std::vector<std::string> expected = before->rules;
+    std::erase_if(expected, [](const std::string& line) { return line.starts_with("af "); });
+    EXPECT_EQ(after->rules, expected);
 }
 
 TEST_F(Readback, FormulaTextSurvivesSheetJs) {

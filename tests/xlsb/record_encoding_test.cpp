@@ -138,6 +138,7 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
                {"Secret", "", "", "veryHidden"}},
               "<definedNames><definedName name=\"Two\">Data!$A$1:$B$2</definedName>"
               "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Data!$A$1</definedName>"
+              "<definedName name=\"Go\" function=\"1\" vbProcedure=\"1\"></definedName>"
               "</definedNames>");
     const auto xlsb = dir.Path() / "out.xlsb";
     const TranscodeReport report = TranscodeToXlsb(xlsx, xlsb);
@@ -176,7 +177,11 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
     // Defined names: flags, key, scope, name, formula, no comment. A built-in name carries
     // the built-in flag (0x20) and its bare name.
     const std::vector<std::string> names = Bodies(xlsb, book, 0x0027);
-    ASSERT_EQ(names.size(), 2u);
+    ASSERT_EQ(names.size(), 3u);
+    // A name bound to a VBA procedure: fOB and fProc, and no formula.
+    EXPECT_EQ(names[2],
+              "0C 00 00 00 00 FF FF FF FF 02 00 00 00 47 00 6F 00 "
+              "00 00 00 00 00 00 00 00 FF FF FF FF");
     EXPECT_EQ(names[1],
               "20 00 00 00 00 00 00 00 00 0A 00 00 00 50 00 72 00 69 00 6E 00 74 00 5F 00 "
               "41 00 72 00 65 00 61 00 09 00 00 00 3A 00 00 00 00 00 00 00 00 00 00 00 00 "
@@ -184,6 +189,104 @@ TEST(TranscodedRecords, CellAndSheetBodiesMatchTheFormat) {
     EXPECT_EQ(names[0],
               "00 00 00 00 00 FF FF FF FF 03 00 00 00 54 00 77 00 6F 00 "
               "0F 00 00 00 3B 00 00 00 00 00 00 01 00 00 00 00 00 01 00 00 00 00 00 FF FF FF FF");
+}
+
+// Autofilter, conditional formats and validations: bodies worked out by hand, the order the
+// sheet part requires, and every rule without a record form reported rather than lost.
+TEST(TranscodedRecords, SheetRulesMatchTheFormatAndTheRestIsReported) {
+    TempDir dir;
+    const auto xlsx = dir.Path() / "rules.xlsx";
+    WriteXlsx(xlsx,
+              {{"Data", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",
+                "<autoFilter ref=\"A1:C9\"><filterColumn colId=\"1\"><filters blank=\"1\">"
+                "<filter val=\"x\"/></filters></filterColumn></autoFilter>"
+                "<mergeCells count=\"1\"><mergeCell ref=\"E1:F1\"/></mergeCells>"
+                "<conditionalFormatting sqref=\"B2:B5 D2\"><cfRule type=\"cellIs\" dxfId=\"0\" "
+                "priority=\"2\" operator=\"between\"><formula>1</formula><formula>$A$1</formula>"
+                "</cfRule><cfRule type=\"colorScale\" priority=\"3\"><colorScale><cfvo "
+                "type=\"min\"/><cfvo type=\"max\"/><color rgb=\"FFFF0000\"/><color "
+                "rgb=\"FF00FF00\"/></colorScale></cfRule></conditionalFormatting>"
+                "<conditionalFormatting sqref=\"A1\"><cfRule type=\"expression\" priority=\"1\">"
+                "<formula>[1]Ext!A1=1</formula></cfRule></conditionalFormatting>"
+                "<dataValidations count=\"1\"><dataValidation type=\"list\" allowBlank=\"1\" "
+                "showErrorMessage=\"1\" errorTitle=\"Oops\" sqref=\"C1:C3\"><formula1>\"a,b\""
+                "</formula1></dataValidation></dataValidations>"
+                "<hyperlinks><hyperlink ref=\"A1\" location=\"Data!B2\"/></hyperlinks>"
+                // A form control's anchor names a row of its own, which is no row of cells.
+                "<controls xmlns:xdr=\"urn:d\"><control name=\"B\"><controlPr><anchor><from>"
+                "<xdr:col>1</xdr:col><xdr:row>7</xdr:row></from></anchor></controlPr></control>"
+                "</controls>",
+                ""}});
+    const auto xlsb = dir.Path() / "out.xlsb";
+    const TranscodeReport report = TranscodeToXlsb(xlsx, xlsb);
+    const std::string sheet = "xl/worksheets/sheet1.bin";
+
+    // Autofilter A1:C9; column 1 with its button, blanks and "x" shown.
+    EXPECT_EQ(FirstBody(xlsb, sheet, 0x00A1), "00 00 00 00 08 00 00 00 00 00 00 00 02 00 00 00");
+    EXPECT_EQ(FirstBody(xlsb, sheet, 0x00A3), "01 00 00 00 02 00");
+    EXPECT_EQ(FirstBody(xlsb, sheet, 0x00A5), "01 00 00 00 00 00 00 00");
+    EXPECT_EQ(FirstBody(xlsb, sheet, 0x00A7), "01 00 00 00 78 00");
+    // One rule over B2:B5 and D2; between 1 (PtgInt) and $A$1 (an absolute PtgRef), in
+    // format 0, priority 2, no text.
+    EXPECT_EQ(Bodies(xlsb, sheet, 0x01CD),
+              (std::vector<std::string>{"01 00 00 00 00 00 00 00 02 00 00 00 "
+                                        "01 00 00 00 04 00 00 00 01 00 00 00 01 00 00 00 "
+                                        "01 00 00 00 01 00 00 00 03 00 00 00 03 00 00 00"}));
+    EXPECT_EQ(FirstBody(xlsb, sheet, 0x01CF),
+              "01 00 00 00 00 00 00 00 00 00 00 00 02 00 00 00 01 00 00 00 "
+              "00 00 00 00 00 00 00 00 00 00 0B 00 00 00 0F 00 00 00 00 00 00 00 FF FF FF FF "
+              "03 00 00 00 1E 01 00 00 00 00 00 07 00 00 00 44 00 00 00 00 00 00 00 00 00 00");
+    // A list typed in (string lookup 0x80), blanks allowed, error shown with its title.
+    EXPECT_EQ(FirstBody(xlsb, sheet, 0x0040),
+              "83 01 08 00 01 00 00 00 00 00 00 00 02 00 00 00 02 00 00 00 02 00 00 00 "
+              "04 00 00 00 4F 00 6F 00 70 00 73 00 FF FF FF FF FF FF FF FF FF FF FF FF "
+              "09 00 00 00 17 03 00 61 00 2C 00 62 00 00 00 00 00 00 00 00 00 00 00 00 00");
+
+    std::vector<std::uint32_t> order;
+    const package::ZipReader zip(xlsb);
+    for (const Record& record : ReadRecords(zip.Read(sheet))) {
+        if (record.type == 0x00A1 || record.type == 0x00B1 || record.type == 0x01CD ||
+            record.type == 0x023D || record.type == 0x01EE) {
+            order.push_back(record.type);
+        }
+    }
+    EXPECT_EQ(order, (std::vector<std::uint32_t>{0x00A1, 0x00B1, 0x01CD, 0x023D, 0x01EE}));
+    EXPECT_EQ(Bodies(xlsb, sheet, 0x0000).size(), 1u);  // the one row of cells
+
+    ASSERT_EQ(report.leftOutCount, 2u);
+    EXPECT_EQ(report.leftOut[0].where, "B2:B5 D2");
+    EXPECT_NE(report.leftOut[0].what.find("colorScale"), std::string::npos);
+    EXPECT_EQ(report.leftOut[1].where, "A1");
+    EXPECT_NE(report.leftOut[1].what.find("=[1]Ext!A1=1"), std::string::npos);
+}
+
+// A differential format lists only what it sets: background, font colour, weight, one
+// border line (automatic colour, thin). LibreOffice's transparent white means no colour:
+// automatic for text, no fill at all.
+TEST(StyleRecords, DifferentialFormatsFollowTheCellStyles) {
+    StylesWriter styles(
+        "<styleSheet><dxfs count=\"2\"><dxf><font><b/><color rgb=\"FFFF0000\"/></font><fill>"
+        "<patternFill><bgColor rgb=\"FFFFFF00\"/></patternFill></fill><border><left "
+        "style=\"thin\"/></border></dxf><dxf><font><color rgb=\"00FFFFFF\"/></font><fill>"
+        "<patternFill><bgColor rgb=\"00FFFFFF\"/></patternFill></fill></dxf>"
+        "</dxfs></styleSheet>");
+    std::vector<std::uint32_t> types;
+    std::vector<std::string> dxfs;
+    for (const Record& record : ReadRecords(styles.Records())) {
+        types.push_back(record.type);
+        if (record.type == 0x01FB) {
+            dxfs.push_back(Hex(record.body));
+        }
+    }
+    ASSERT_EQ(dxfs.size(), 2u);
+    EXPECT_EQ(dxfs[0],
+              "00 00 00 00 04 00 02 00 0C 00 05 00 00 00 FF FF 00 FF 05 00 0C 00 05 00 00 00 FF 00 "
+              "00 FF 19 00 06 00 BC 02 08 00 0E 00 00 00 00 00 00 00 00 FF 01 00");
+    EXPECT_EQ(dxfs[1], "00 00 00 00 01 00 05 00 0C 00 00 00 00 00 00 00 00 FF");
+    // After the cell styles, before the end of the style sheet.
+    ASSERT_GE(types.size(), 6u);
+    EXPECT_EQ(std::vector<std::uint32_t>(types.end() - 6, types.end()),
+              (std::vector<std::uint32_t>{0x026C, 0x01F9, 0x01FB, 0x01FB, 0x01FA, 0x0117}));
 }
 
 // Runs start at UTF-16 positions of the whole string: escapes count as the one character

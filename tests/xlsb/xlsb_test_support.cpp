@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <pugixml.hpp>
+#include <set>
 #include <sstream>
 
 #include "calcserver/package/zip_package.h"
@@ -46,6 +48,80 @@ std::vector<std::string> Split(const std::string& line, char separator) {
     return parts;
 }
 
+// "B2:B5 D2", "D2 B2:B3 B4:B5" name the same cells: the cells themselves, in order (the
+// test workbooks are small; columns A to Z only).
+std::string SortedRanges(const std::string& sqref) {
+    std::set<std::pair<int, int>> cells;
+    for (const std::string& range : Split(sqref, ' ')) {
+        const auto colon = range.find(':');
+        const std::string first = range.substr(0, colon);
+        const std::string last = colon == std::string::npos ? first : range.substr(colon + 1);
+        const auto row = [](const std::string& ref) { return std::atoi(ref.c_str() + 1); };
+        for (char c = first[0]; c <= last[0]; ++c) {
+            for (int r = row(first); r <= row(last); ++r) {
+                cells.insert({c, r});
+            }
+        }
+    }
+    std::string out;
+    for (const auto& [c, r] : cells) {
+        out += (out.empty() ? "" : " ") + std::string(1, static_cast<char>(c)) + std::to_string(r);
+    }
+    return out;
+}
+
+// What a differential format shows: fill colour, font colour, bold.
+std::string DxfLook(const pugi::xml_node& dxf) {
+    const auto fill = dxf.child("fill").child("patternFill");
+    const auto b = dxf.child("font").child("b");
+    return std::string("fill=") + fill.child("bgColor").attribute("rgb").as_string() +
+           fill.child("fgColor").attribute("rgb").as_string() +
+           " font=" + dxf.child("font").child("color").attribute("rgb").as_string() +
+           (b && b.attribute("val").as_bool(true) ? " bold" : "");
+}
+
+std::vector<std::string> SheetRules(const pugi::xml_node& root,
+                                    const std::vector<pugi::xml_node>& dxfs) {
+    std::vector<std::string> rules;
+    for (const auto format : root.children("conditionalFormatting")) {
+        for (const auto rule : format.children("cfRule")) {
+            std::string line = "cf " + SortedRanges(format.attribute("sqref").as_string()) + " " +
+                               rule.attribute("type").as_string() + " " +
+                               rule.attribute("operator").as_string();
+            for (const auto f : rule.children("formula")) {
+                line += std::string(" =") + f.text().as_string();
+            }
+            const unsigned dxf = rule.attribute("dxfId").as_uint(~0u);
+            rules.push_back(line + " " + (dxf < dxfs.size() ? DxfLook(dxfs[dxf]) : "no format"));
+        }
+    }
+    for (const auto v : root.child("dataValidations").children("dataValidation")) {
+        std::string line = "dv " + SortedRanges(v.attribute("sqref").as_string()) + " " +
+                           v.attribute("type").as_string("none") + " " +
+                           v.attribute("operator").as_string("between") + " =" +
+                           v.child("formula1").text().as_string();
+        for (const char* text : {"errorTitle", "error", "promptTitle", "prompt"}) {
+            line += std::string(" ") + text + "=" + v.attribute(text).as_string();
+        }
+        for (const char* flag : {"allowBlank", "showErrorMessage", "showInputMessage"}) {
+            line += std::string(" ") + flag + "=" + (v.attribute(flag).as_bool() ? "1" : "0");
+        }
+        rules.push_back(line);
+    }
+    for (const auto filter : root.children("autoFilter")) {
+        std::string line = std::string("af ") + filter.attribute("ref").as_string();
+        for (const auto column : filter.children("filterColumn")) {
+            line += std::string(" col") + column.attribute("colId").as_string() + ":";
+            for (const auto value : column.child("filters").children("filter")) {
+                line += std::string(" ") + value.attribute("val").as_string();
+            }
+        }
+        rules.push_back(line);
+    }
+    std::sort(rules.begin(), rules.end());
+    return rules;
+}
+
 }  // namespace
 
 void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& sheets,
@@ -81,6 +157,10 @@ void WriteXlsx(const std::filesystem::path& file, const std::vector<TestSheet>& 
     }
     for (const auto& [name, data] : extraParts) {
         zip.Add(name, data);
+    }
+    if (extraParts.count("xl/styles.xml")) {
+        rels += std::string("<Relationship Id=\"rIdStyles\" Type=\"") + kRel +
+                "/styles\" Target=\"styles.xml\"/>";
     }
     zip.Add("[Content_Types].xml", types + "</Types>");
     zip.Add("_rels/.rels",
@@ -161,12 +241,16 @@ XlsxBook ReadXlsx(const std::filesystem::path& file) {
             shared.push_back(text);
         }
     }
+    std::vector<pugi::xml_node> dxfs;
     if (zip.Has("xl/styles.xml")) {
         styles.load_string(zip.Read("xl/styles.xml").c_str());
         const auto root = styles.child("styleSheet");
         std::map<unsigned, std::string> codes = {{0, "General"}};
         for (const auto fmt : root.child("numFmts").children("numFmt")) {
             codes[fmt.attribute("numFmtId").as_uint()] = fmt.attribute("formatCode").as_string();
+        }
+        for (const auto dxf : root.child("dxfs").children("dxf")) {
+            dxfs.push_back(dxf);
         }
         std::vector<pugi::xml_node> fonts, fills;
         for (const auto f : root.child("fonts").children("font")) {
@@ -237,6 +321,7 @@ XlsxBook ReadXlsx(const std::filesystem::path& file) {
                 sheet.cells[c.attribute("r").as_string()] = cell;
             }
         }
+        sheet.rules = SheetRules(root, dxfs);
         for (const auto m : root.child("mergeCells").children("mergeCell")) {
             sheet.merges.push_back(m.attribute("ref").as_string());
         }

@@ -12,7 +12,8 @@
 namespace tabrook::testing::xlsb {
 
 // A minimal .xlsx: sheets given as (name, sheetData inner XML, extra worksheet XML after
-// sheetData); `workbook_extra` goes inside <workbook> after <sheets>.
+// sheetData); `workbook_extra` goes inside <workbook> after <sheets>. An "xl/styles.xml"
+// among the extra parts becomes the workbook's style sheet.
 struct TestSheet {
     std::string name;
     std::string rows;
@@ -50,6 +51,9 @@ struct XlsxSheet {
     std::map<std::string, XlsxCell> cells;
     std::vector<std::string> merges;
     std::map<int, double> widths;  // 1-based column -> width
+    // Conditional format rules, validations and the autofilter, one line each in a form
+    // that does not depend on how a writer numbers its formats or orders its ranges.
+    std::vector<std::string> rules;
 };
 struct XlsxBook {
     std::vector<XlsxSheet> sheets;

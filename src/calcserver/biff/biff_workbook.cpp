@@ -6,6 +6,7 @@
 #include "calcserver/biff/cell_records.h"
 #include "calcserver/biff/compound_stream.h"
 #include "calcserver/biff/format_reader.h"
+#include "calcserver/biff/name_reader.h"
 #include "calcserver/biff/record_cursor.h"
 #include "calcserver/biff/record_ids.h"
 
@@ -33,6 +34,7 @@ struct Globals {
     std::vector<SheetEntry> entries;
     std::vector<Text> sharedStrings;
     WorkbookFormats formats;
+    WorkbookNames names;
 };
 
 void CheckBof(const Record& record, const char* where) {
@@ -119,6 +121,9 @@ Globals ReadGlobals(RecordCursor& cursor, const ReadOptions& options) {
                 }
                 break;
             default:
+                if (options.names && TakeGlobalNameRecord(record, cursor, globals.names)) {
+                    break;
+                }
                 if (options.formats) {
                     TakeGlobalFormatRecord(record, globals.formats);
                 }
@@ -199,6 +204,7 @@ Workbook ReadWorkbookStream(const std::vector<std::uint8_t>& stream, const ReadO
     Workbook workbook;
     workbook.codeName = std::move(globals.codeName);
     workbook.formats = std::move(globals.formats);
+    workbook.names = std::move(globals.names);
     for (SheetEntry& entry : globals.entries) {
         workbook.sheets.push_back(std::move(entry.sheet));
     }

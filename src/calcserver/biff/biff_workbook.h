@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "calcserver/biff/format_records.h"
+#include "calcserver/biff/name_records.h"
 
 namespace tabrook::calcserver::biff {
 
@@ -71,11 +72,13 @@ struct Workbook {
     std::string codeName;  // the workbook's own code name, empty when none
     std::vector<Sheet> sheets;
     WorkbookFormats formats;  // read only when ReadOptions::formats asks for it
+    WorkbookNames names;      // read only when ReadOptions::names asks for it
 };
 
 struct ReadOptions {
     bool cells = true;     // false reads sheet names and code names only
     bool formats = false;  // number formats, fonts, XFs, widths, heights, each cell's XF
+    bool names = false;    // defined names and the external references their formulas use
 };
 
 // Throws BiffError with a plain reason when the file is not a BIFF8 workbook it can read

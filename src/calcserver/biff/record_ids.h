@@ -17,6 +17,11 @@ inline constexpr std::uint16_t kSst = 0x00FC;
 inline constexpr std::uint16_t kContinue = 0x003C;
 inline constexpr std::uint16_t kWsBool = 0x0081;
 
+inline constexpr std::uint16_t kName = 0x0018;
+inline constexpr std::uint16_t kExternSheet = 0x0017;
+inline constexpr std::uint16_t kSupBook = 0x01AE;
+inline constexpr std::uint16_t kExternName = 0x0023;
+
 inline constexpr std::uint16_t kFormat = 0x041E;
 inline constexpr std::uint16_t kFont = 0x0031;
 inline constexpr std::uint16_t kXf = 0x00E0;

@@ -118,6 +118,15 @@ void RestoreFormatting(const FinishRequest& request, report::ConversionReport& r
     for (const std::string& sheet : formatting.unmatchedSheets) {
         report.Add("formatting", "sheet not matched: it keeps LibreOffice's formatting", sheet);
     }
+    for (const auto& [name, amount] : {std::pair{"names.renamed", formatting.namesRenamed},
+                                       std::pair{"names.added", formatting.namesAdded}}) {
+        if (amount > 0) {
+            report.Count(name, amount);
+        }
+    }
+    for (const std::string& note : formatting.nameNotes) {
+        report.Add("names", note);
+    }
     if (!formatting.reason.empty()) {
         report.Add("formatting", "formatting not restored: " + formatting.reason);
     }
@@ -130,7 +139,8 @@ void CarryObjects(const FinishRequest& request, report::ConversionReport& report
     for (const auto& [name, amount] :
          {std::pair{"objects.embeddedCarried", carried.embeddedCarried},
           std::pair{"objects.controlsCarried", carried.controlsCarried},
-          std::pair{"objects.chartsInResult", carried.chartsInResult}}) {
+          std::pair{"objects.chartsInResult", carried.chartsInResult},
+          std::pair{"objects.chartsWritten", carried.chartsWritten}}) {
         if (amount > 0) {
             report.Count(name, amount);
         }
@@ -173,6 +183,12 @@ void WriteBinary(const FinishRequest& request, const fs::path& finished,
         report.Add("xlsb",
                    "formula kept as its value: =" + formula.formula + " (" + formula.reason + ")",
                    formula.sheet + "!" + formula.cell);
+    }
+    if (binary.leftOutCount > 0) {
+        report.Count("xlsb.rulesLeftOut", binary.leftOutCount);
+    }
+    for (const xlsb::LeftOutRule& rule : binary.leftOut) {
+        report.Add("xlsb", "left out: " + rule.what, rule.sheet + "!" + rule.where);
     }
 }
 

@@ -30,6 +30,7 @@ constexpr std::uint16_t kFtEnd = 0x0000;
 constexpr std::uint16_t kFtPioGrbit = 0x0008;
 constexpr std::uint16_t kFtPictFmla = 0x0009;
 constexpr std::uint16_t kFtLbsData = 0x0013;
+constexpr std::uint16_t kObjectChart = 0x0005;
 constexpr std::uint16_t kObjectPicture = 0x0008;
 constexpr std::uint16_t kPictureIsControl = 0x0010;
 
@@ -252,6 +253,16 @@ std::optional<PictureObject> PictureObjectOf(Bytes data) {
     return std::nullopt;
 }
 
+// The object type an OBJ record's first sub-record names.
+std::uint16_t ObjectTypeOf(Bytes data) {
+    FieldReader reader(data);
+    if (reader.U16() != kFtCmo) {
+        return 0;
+    }
+    reader.Skip(2);
+    return reader.U16();
+}
+
 // A member of the last group, placed in the group's coordinates.
 std::optional<GroupedAnchor> Grouped(const DrawingState& drawing) {
     if (drawing.shape.anchor || !drawing.shape.childAnchor || !drawing.group) {
@@ -371,7 +382,22 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
     std::size_t sheet = 0;
     bool inGroup = false;
     DrawingState drawing;
-    while (cursor.Next(record)) {
+    // The placement of the last chart object, for the chart substream after it.
+    std::optional<CellAnchor> chartAnchor;
+    // The chart whose substream is open, and at which depth of substreams it began.
+    bool chartOpen = false;
+    std::size_t openChartSheet = 0;
+    std::size_t openChartDepth = 0;
+    while (true) {
+        // Between substreams only another one may begin: what else follows the last is the
+        // stream's padding to its sector, often too short for a record.
+        std::uint16_t next = 0;
+        if (substreams.empty() && !sheetAt.empty() && (!cursor.PeekId(next) || next != rid::kBof)) {
+            break;
+        }
+        if (!cursor.Next(record)) {
+            break;
+        }
         const bool continuesGroup = inGroup && record.id == rid::kContinue;
         inGroup = false;
         if (record.id == rid::kBof) {
@@ -386,8 +412,13 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 }
             }
             // A chart sheet, or a chart embedded in a sheet.
-            if (kind == kChartSubstream && sheet < objects.sheets.size()) {
-                ++objects.sheets[sheet].charts;
+            if (kind == kChartSubstream && sheet < objects.sheets.size() && !chartOpen) {
+                objects.sheets[sheet].charts.push_back(
+                    SheetChart{substreams.empty() ? std::nullopt : chartAnchor, record.offset, 0});
+                openChartSheet = sheet;
+                chartOpen = true;
+                openChartDepth = substreams.size();
+                chartAnchor.reset();
             }
             substreams.push_back(kind);
             drawing = DrawingState{};
@@ -396,6 +427,11 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
         if (record.id == rid::kEof) {
             if (!substreams.empty()) {
                 substreams.pop_back();
+            }
+            if (chartOpen && substreams.size() == openChartDepth) {
+                SheetChart& chart = objects.sheets[openChartSheet].charts.back();
+                chart.size = cursor.Offset() - chart.offset;
+                chartOpen = false;
             }
             continue;
         }
@@ -422,6 +458,9 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
                 ReadShapeRecords(record.data, drawing, 0);
             } else if (record.id == kObj) {
+                if (ObjectTypeOf(record.data) == kObjectChart) {
+                    chartAnchor = drawing.shape.anchor;
+                }
                 if (auto found = PictureObjectOf(record.data)) {
                     if (found->control) {
                         ControlObject& control = found->activeX;
@@ -445,6 +484,11 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                                     " is damaged (" + error.what() + ")");
             drawing.shape = PendingShape{};
         }
+    }
+    // A chart cut off by the end of the stream keeps what it has.
+    if (chartOpen) {
+        SheetChart& chart = objects.sheets[openChartSheet].charts.back();
+        chart.size = workbookStream.size() - chart.offset;
     }
     try {
         ReadPictureStore(group, objects.pictures, 0);

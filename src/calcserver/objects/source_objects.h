@@ -56,10 +56,17 @@ struct ControlObject {
     std::string name;  // the control's code name, from its shape ("CheckBox1")
 };
 
+// A chart: its records are the chart substream at `offset` of the Workbook stream.
+struct SheetChart {
+    std::optional<CellAnchor> anchor;  // none for a chart sheet
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+
 struct SheetObjects {
     std::vector<EmbeddedObject> embedded;
     std::vector<ControlObject> controls;
-    std::size_t charts = 0;  // embedded charts, or 1 for a chart sheet
+    std::vector<SheetChart> charts;  // embedded charts, or the one of a chart sheet
 };
 
 enum class PictureKind { Emf, Png, Jpeg, Unsupported };

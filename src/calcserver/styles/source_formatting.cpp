@@ -2,12 +2,14 @@
 
 #include <map>
 #include <pugixml.hpp>
+#include <set>
 #include <sstream>
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/cellexact/package_parts.h"
 #include "calcserver/package/xml_names.h"
 #include "calcserver/package/zip_package.h"
+#include "calcserver/styles/defined_names.h"
 #include "calcserver/styles/sheet_layout.h"
 #include "calcserver/styles/stylesheet_builder.h"
 
@@ -37,12 +39,7 @@ const char* StateName(biff::Sheet::Visibility visibility) {
 
 // The source's sheet states (a very hidden sheet stays very hidden); the sheet the
 // workbook opens at is never hidden, as Excel would refuse it.
-bool RestoreSheetStates(std::string& workbookXml, const biff::Workbook& workbook) {
-    pugi::xml_document document;
-    const unsigned parsing = pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata;
-    if (!document.load_buffer(workbookXml.data(), workbookXml.size(), parsing)) {
-        throw PackageError("the workbook part is not well-formed XML");
-    }
+bool RestoreSheetStates(pugi::xml_document& document, const biff::Workbook& workbook) {
     const pugi::xml_node root = document.document_element();
     const pugi::xml_node view = ChildNamed(ChildNamed(root, "bookViews"), "workbookView");
     const unsigned activeTab = view.attribute("activeTab").as_uint(0);
@@ -72,12 +69,34 @@ bool RestoreSheetStates(std::string& workbookXml, const biff::Workbook& workbook
             changed = true;
         }
     }
-    if (changed) {
+    return changed;
+}
+
+// Sheet states and defined names, both in the workbook part.
+void RestoreWorkbookPart(const biff::Workbook& workbook, const ZipReader& zip,
+                         std::map<std::string, std::string>& rewritten, FormattingReport& report) {
+    std::set<std::string> formulaWords;
+    for (const auto& [part, xml] : rewritten) {
+        CollectFormulaWords(xml, formulaWords);
+    }
+    const std::string workbookPart = cellexact::WorkbookPartOf(zip);
+    pugi::xml_document document;
+    const std::string xml = zip.Read(workbookPart);
+    const unsigned parsing = pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata;
+    if (!document.load_buffer(xml.data(), xml.size(), parsing)) {
+        throw PackageError("the workbook part is not well-formed XML");
+    }
+    const bool statesChanged = RestoreSheetStates(document, workbook);
+    NamesOutcome names = RestoreDefinedNames(document, workbook, formulaWords);
+    report.namesKept = names.kept;
+    report.namesRenamed = names.renamed;
+    report.namesAdded = names.added;
+    report.nameNotes = std::move(names.notes);
+    if (statesChanged || names.changed) {
         std::ostringstream out;
         document.save(out, "", pugi::format_raw, pugi::encoding_utf8);
-        workbookXml = out.str();
+        rewritten[workbookPart] = out.str();
     }
-    return changed;
 }
 
 std::map<std::string, std::string> Restyle(const biff::Workbook& workbook, const ZipReader& zip,
@@ -119,10 +138,7 @@ std::map<std::string, std::string> Restyle(const biff::Workbook& workbook, const
         report.blanksAdded += outcome.blanksAdded;
         rewritten[part.part] = std::move(xml);
     }
-    const std::string workbookPart = cellexact::WorkbookPartOf(zip);
-    if (std::string xml = zip.Read(workbookPart); RestoreSheetStates(xml, workbook)) {
-        rewritten[workbookPart] = std::move(xml);
-    }
+    RestoreWorkbookPart(workbook, zip, rewritten, report);
     return rewritten;
 }
 
@@ -138,6 +154,7 @@ FormattingReport ApplySourceFormatting(const std::filesystem::path& sourceXls,
         biff::ReadOptions options;
         options.cells = false;
         options.formats = true;
+        options.names = true;
         const biff::Workbook workbook = biff::ReadWorkbook(sourceXls, options);
         report.damagedRecords = workbook.formats.damagedRecords;
         rewritten = Restyle(workbook, zip, report);

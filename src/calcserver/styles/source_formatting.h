@@ -3,7 +3,7 @@
 // its own model and writes it back in its own terms (dates fixed to one locale, patterns
 // blended to solid colours, fonts it lacks replaced, widths through its own metrics). This
 // puts back the source's number formats, fonts, fills, borders, alignment, protection, cell
-// styles, column widths, row heights and sheet states.
+// styles, column widths, row heights, sheet states and defined names.
 
 #include <cstddef>
 #include <filesystem>
@@ -22,6 +22,12 @@ struct FormattingReport {
     std::size_t blanksAdded = 0;
     std::size_t damagedRecords = 0;  // formatting records of the source left out
     std::vector<std::string> unmatchedSheets;
+    // The source's defined names: kept as LibreOffice wrote them, given back their own
+    // spelling, or added from the source; a line for each one left out.
+    std::size_t namesKept = 0;
+    std::size_t namesRenamed = 0;
+    std::size_t namesAdded = 0;
+    std::vector<std::string> nameNotes;
     // Why the source's formatting was not applied, wholly or for some sheets; empty otherwise.
     std::string reason;
 };

@@ -1,6 +1,7 @@
 #include "calcserver/xlsb/formula_encoder.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "calcserver/xlsb/cell_ref.h"
@@ -60,10 +61,12 @@ enum class Cls : std::uint8_t { kRef = 0x20, kValue = 0x40, kArray = 0x60 };
 
 class Emitter {
   public:
-    Emitter(FormulaKind kind, FormulaScope& scope, FormulaShift shift)
+    Emitter(FormulaKind kind, FormulaScope& scope, FormulaShift shift,
+            std::optional<RuleBase> ruleBase = std::nullopt)
         : operand_(kind == FormulaKind::kArray ? Cls::kArray : Cls::kValue),
           scope_(scope),
-          shift_(shift) {}
+          shift_(shift),
+          ruleBase_(ruleBase) {}
 
     void Emit(const Node& node, Cls cls) {
         switch (node.kind) {
@@ -197,12 +200,22 @@ class Emitter {
         return part;
     }
 
+    // A relative part of a rule's 3-D reference, as its offset from the rule's first cell.
+    RefPart Placed(RefPart part, bool threeD) const {
+        if (threeD && ruleBase_) {
+            part.row -= part.rowRel ? ruleBase_->row : 0;
+            part.col -= part.colRel ? ruleBase_->col : 0;
+        }
+        return part;
+    }
+
     void Loc(const RefPart& part, bool rowField) {
         if (rowField) {
             out_.U32(static_cast<std::uint32_t>(part.row));
             return;
         }
-        auto col = static_cast<std::uint16_t>(part.col);
+        // An offset may be negative: 14 bits of two's complement.
+        auto col = static_cast<std::uint16_t>(static_cast<std::uint32_t>(part.col) & 0x3FFF);
         // Bit 14 marks a relative column, bit 15 a relative row.
         if (part.colRel) {
             col |= 0x4000;
@@ -222,7 +235,7 @@ class Emitter {
             return;
         }
         if (!ref.area) {
-            const RefPart cell = Shifted(ref.first);
+            const RefPart cell = Placed(Shifted(ref.first), threeD);
             out_.U8(Token(threeD ? kRef3d : kRef, cls));
             if (threeD) {
                 out_.U16(ixti);
@@ -231,8 +244,8 @@ class Emitter {
             Loc(cell, false);
             return;
         }
-        RefPart first = Shifted(ref.first);
-        RefPart last = Shifted(ref.last);
+        RefPart first = Placed(Shifted(ref.first), threeD);
+        RefPart last = Placed(Shifted(ref.last), threeD);
         out_.U8(Token(threeD ? kArea3d : kArea, cls));
         if (threeD) {
             out_.U16(ixti);
@@ -246,20 +259,23 @@ class Emitter {
     Cls operand_;
     FormulaScope& scope_;
     FormulaShift shift_;
+    std::optional<RuleBase> ruleBase_;
     Body out_;
     bool volatile_ = false;
 };
 
 }  // namespace
 
-EncodedFormula EncodeFormula(std::string_view text, FormulaKind kind, FormulaScope& scope,
-                             int sheet, FormulaShift shift) {
+namespace {
+
+EncodedFormula Encode(std::string_view text, FormulaKind kind, FormulaScope& scope, int sheet,
+                      FormulaShift shift, std::optional<RuleBase> ruleBase) {
     if (text.starts_with("=")) {
         text.remove_prefix(1);
     }
     const NodePtr root =
         formula::Parse(formula::Tokenize(text, scope), scope, sheet, kind == FormulaKind::kName);
-    Emitter emitter(kind, scope, shift);
+    Emitter emitter(kind, scope, shift, ruleBase);
     const Cls rootClass = kind == FormulaKind::kName    ? Cls::kRef
                           : kind == FormulaKind::kArray ? Cls::kArray
                                                         : Cls::kValue;
@@ -269,6 +285,18 @@ EncodedFormula EncodeFormula(std::string_view text, FormulaKind kind, FormulaSco
         throw UnencodableFormula("a formula longer than the format allows");
     }
     return out;
+}
+
+}  // namespace
+
+EncodedFormula EncodeFormula(std::string_view text, FormulaKind kind, FormulaScope& scope,
+                             int sheet, FormulaShift shift) {
+    return Encode(text, kind, scope, sheet, shift, std::nullopt);
+}
+
+EncodedFormula EncodeRuleFormula(std::string_view text, FormulaKind kind, FormulaScope& scope,
+                                 int sheet, RuleBase base) {
+    return Encode(text, kind, scope, sheet, {}, base);
 }
 
 EncodedFormula ExpReference(std::int32_t anchorRow, std::int32_t anchorCol) {

@@ -53,6 +53,16 @@ struct FormulaShift {
 EncodedFormula EncodeFormula(std::string_view text, FormulaKind kind, FormulaScope& scope,
                              int sheet, FormulaShift shift = {});
 
+// Conditional formats and validations keep the relative parts of their 3-D references as
+// offsets from the first cell they apply to (plain references keep the cell itself), as
+// LibreOffice reads them. Throws UnencodableFormula.
+struct RuleBase {
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+};
+EncodedFormula EncodeRuleFormula(std::string_view text, FormulaKind kind, FormulaScope& scope,
+                                 int sheet, RuleBase base);
+
 // A formula that stands for the array or shared formula anchored at `anchor_row`/`col`.
 EncodedFormula ExpReference(std::int32_t anchorRow, std::int32_t anchorCol);
 

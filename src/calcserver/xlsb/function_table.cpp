@@ -401,4 +401,11 @@ const FunctionInfo* FindFunction(std::string_view name) {
     return found != index.entries.end() && (*found)->name == key ? *found : nullptr;
 }
 
+const FunctionInfo* FindFunctionById(std::uint16_t id) {
+    const auto found = std::lower_bound(
+        std::begin(kFunctions), std::end(kFunctions), id,
+        [](const FunctionInfo& entry, std::uint16_t key) { return entry.id < key; });
+    return found != std::end(kFunctions) && found->id == id ? found : nullptr;
+}
+
 }  // namespace tabrook::calcserver::xlsb

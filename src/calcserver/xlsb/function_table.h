@@ -25,5 +25,8 @@ struct FunctionInfo {
 // The function by name (upper or lower case, with or without the "_xlfn." prefix that
 // newer functions carry in Office Open XML), or nullptr when the table lacks it.
 const FunctionInfo* FindFunction(std::string_view name);
+// The function by its number in the table (the same numbers in .xls and .xlsb formulas),
+// or nullptr when the table lacks it.
+const FunctionInfo* FindFunctionById(std::uint16_t id);
 
 }  // namespace tabrook::calcserver::xlsb

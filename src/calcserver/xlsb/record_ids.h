@@ -73,6 +73,25 @@ inline constexpr std::uint16_t kBeginActiveXControls = 0x0283;
 inline constexpr std::uint16_t kActiveX = 0x0284;
 inline constexpr std::uint16_t kEndActiveXControls = 0x0285;
 
+// Autofilter, conditional formats and data validations of a sheet.
+inline constexpr std::uint16_t kDVal = 0x0040;
+inline constexpr std::uint16_t kBeginAFilter = 0x00A1;
+inline constexpr std::uint16_t kEndAFilter = 0x00A2;
+inline constexpr std::uint16_t kBeginFilterColumn = 0x00A3;
+inline constexpr std::uint16_t kEndFilterColumn = 0x00A4;
+inline constexpr std::uint16_t kBeginFilters = 0x00A5;
+inline constexpr std::uint16_t kEndFilters = 0x00A6;
+inline constexpr std::uint16_t kFilter = 0x00A7;
+inline constexpr std::uint16_t kBeginCustomFilters = 0x00AC;
+inline constexpr std::uint16_t kEndCustomFilters = 0x00AD;
+inline constexpr std::uint16_t kCustomFilter = 0x00AE;
+inline constexpr std::uint16_t kBeginConditionalFormatting = 0x01CD;
+inline constexpr std::uint16_t kEndConditionalFormatting = 0x01CE;
+inline constexpr std::uint16_t kBeginCFRule = 0x01CF;
+inline constexpr std::uint16_t kEndCFRule = 0x01D0;
+inline constexpr std::uint16_t kBeginDVals = 0x023D;
+inline constexpr std::uint16_t kEndDVals = 0x023E;
+
 // Styles.
 inline constexpr std::uint16_t kFont = 0x002B;
 inline constexpr std::uint16_t kFmt = 0x002C;
@@ -96,6 +115,9 @@ inline constexpr std::uint16_t kBeginStyles = 0x026B;
 inline constexpr std::uint16_t kEndStyles = 0x026C;
 inline constexpr std::uint16_t kBeginCellStyleXfs = 0x0272;
 inline constexpr std::uint16_t kEndCellStyleXfs = 0x0273;
+inline constexpr std::uint16_t kBeginDxfs = 0x01F9;
+inline constexpr std::uint16_t kEndDxfs = 0x01FA;
+inline constexpr std::uint16_t kDxf = 0x01FB;
 
 // Comments.
 inline constexpr std::uint16_t kBeginComments = 0x0274;

@@ -48,6 +48,8 @@ class RecordSink {
 
     void Write(std::uint16_t type, const Body& body);
     void Write(std::uint16_t type);
+    // Records framed by another sink, copied as they are.
+    void WriteFramed(std::string_view records) { Append(records); }
     // Memory mode: everything written so far.
     std::string TakeBytes();
     // File mode: flushes and closes; throws XlsbError when the disk refused the data.

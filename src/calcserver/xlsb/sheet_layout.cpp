@@ -335,6 +335,7 @@ void WriteOleObjects(RecordSink& sink, const std::vector<AttrMap>& objects) {
 
 void WriteSheetTail(RecordSink& sink, const SheetTail& tail) {
     WriteProtection(sink, tail.protection);
+    sink.WriteFramed(tail.autoFilter);
     if (!tail.merges.empty()) {
         sink.Write(rec::kBeginMergeCells,
                    Body().U32(static_cast<std::uint32_t>(tail.merges.size())));
@@ -345,6 +346,8 @@ void WriteSheetTail(RecordSink& sink, const SheetTail& tail) {
         }
         sink.Write(rec::kEndMergeCells);
     }
+    sink.WriteFramed(tail.conditionalFormats);
+    sink.WriteFramed(tail.validations);
     for (const AttrMap& link : tail.hyperlinks) {
         const auto range = ParseCellRange(Str(Get(link, "ref")));
         if (!range) {

@@ -1,6 +1,7 @@
 #pragma once
 // The records around a sheet's cells: properties, dimension, views, column widths before
-// them; protection, merged cells, hyperlinks, page settings and drawings after them.
+// them; protection, autofilter, merged cells, conditional formats, validations, hyperlinks,
+// page settings and drawings after them.
 
 #include <map>
 #include <optional>
@@ -52,6 +53,10 @@ struct SheetTail {
     std::string legacyDrawing;
     std::vector<AttrMap> oleObjects;  // embedded objects: progId, shapeId, relationship id
     std::vector<AttrMap> controls;    // ActiveX controls: shapeId, relationship id, name
+    // Framed records of the autofilter, conditional formats and validations.
+    std::string autoFilter;
+    std::string conditionalFormats;
+    std::string validations;
 };
 
 // From BrtBeginSheet to the column widths; returns the default row height in points.

@@ -16,6 +16,7 @@
 #include "calcserver/xlsb/rk_number.h"
 #include "calcserver/xlsb/sax_reader.h"
 #include "calcserver/xlsb/sheet_layout.h"
+#include "calcserver/xlsb/sheet_rules.h"
 #include "calcserver/xlsb/transcode_report.h"
 #include "calcserver/xlsb/workbook_part.h"
 #include "calcserver/xlsb/xlsb_error.h"
@@ -67,13 +68,19 @@ class Handler : public SaxHandler {
     void Start(std::string_view name, const Attributes& a) override {
         if (inCell_) {
             StartInCell(name, a);
-        } else if (name == "c") {
+        } else if (rules_.Start(name, a, collect_)) {
+            return;
+        } else if (inSheetData_ && name == "c") {
             StartCell(a);
-        } else if (name == "row") {
+        } else if (inSheetData_ && name == "row") {
+            // Only here: control anchors further down hold an <xdr:row> of their own.
             StartRow(a);
         } else if (name == "sheetData") {
-            WriteHead();
-            sink_.Write(rec::kBeginSheetData);
+            if (!dataDone_ && !inSheetData_) {
+                WriteHead();
+                sink_.Write(rec::kBeginSheetData);
+                inSheetData_ = true;
+            }
         } else if (name == "sheetPr") {
             inSheetProperties_ = true;
             head_.sheetProperties = Keep(a, {"codeName", "filterMode"});
@@ -152,6 +159,8 @@ class Handler : public SaxHandler {
     void End(std::string_view name) override {
         if (inCell_) {
             EndInCell(name);
+        } else if (rules_.End(name)) {
+            collect_ = nullptr;
         } else if (name == "sheetPr") {
             inSheetProperties_ = false;
         } else if (name == "headerFooter") {
@@ -160,8 +169,9 @@ class Handler : public SaxHandler {
             collect_ = nullptr;
         } else if (name == "AlternateContent" && alternateDepth_ > 0) {
             --alternateDepth_;
-        } else if (name == "sheetData") {
+        } else if (name == "sheetData" && inSheetData_) {
             sink_.Write(rec::kEndSheetData);
+            inSheetData_ = false;
             dataDone_ = true;
         } else if (name == "worksheet") {
             WriteTail();
@@ -423,6 +433,10 @@ class Handler : public SaxHandler {
             sink_.Write(rec::kBeginSheetData);
             sink_.Write(rec::kEndSheetData);
         }
+        SheetRuleRecords rules = rules_.Encode(scope_, job_.index, job_.name, report_);
+        tail_.autoFilter = std::move(rules.autoFilter);
+        tail_.conditionalFormats = std::move(rules.conditionalFormats);
+        tail_.validations = std::move(rules.validations);
         WriteSheetTail(sink_, tail_);
         sink_.Write(rec::kEndSheet);
         tailWritten_ = true;
@@ -435,11 +449,13 @@ class Handler : public SaxHandler {
 
     bool headWritten_ = false;
     bool dataDone_ = false;
+    bool inSheetData_ = false;
     bool tailWritten_ = false;
     bool inSheetProperties_ = false;
     SheetHead head_;
     double defaultRowHeight_ = 15.0;
     SheetTail tail_;
+    SheetRules rules_;
     bool inHeaderFooter_ = false;
     int alternateDepth_ = 0;
 

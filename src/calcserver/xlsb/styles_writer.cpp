@@ -32,6 +32,29 @@ std::uint8_t HexByte(std::string_view hex, std::size_t at) {
         std::strtoul(std::string(hex.substr(at, 2)).c_str(), nullptr, 16));
 }
 
+int FillPattern(std::string_view name) {
+    return IndexOf(
+        name,
+        {"none", "solid", "mediumGray", "darkGray", "lightGray", "darkHorizontal", "darkVertical",
+         "darkDown", "darkUp", "darkGrid", "darkTrellis", "lightHorizontal", "lightVertical",
+         "lightDown", "lightUp", "lightGrid", "lightTrellis", "gray125", "gray0625"},
+        0);
+}
+
+int BorderStyle(std::string_view name) {
+    return IndexOf(
+        name,
+        {"none", "thin", "medium", "dashed", "dotted", "thick", "double", "hair", "mediumDashed",
+         "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"},
+        0);
+}
+
+std::uint8_t UnderlineCode(std::string_view name) {
+    static constexpr std::uint8_t kCodes[] = {1, 2, 0x21, 0x22, 0};
+    return kCodes[IndexOf(name,
+                          {"single", "double", "singleAccounting", "doubleAccounting", "none"}, 0)];
+}
+
 std::string FontBody(const pugi::xml_node& font) {
     const auto val = [&font](const char* child) { return font.child(child).attribute("val"); };
     const auto flag = [&font](const char* child) {
@@ -48,10 +71,7 @@ std::string FontBody(const pugi::xml_node& font) {
     const std::string_view vert = val("vertAlign").as_string();
     std::uint8_t underline = 0;
     if (const pugi::xml_node u = font.child("u")) {
-        static constexpr std::uint8_t kCodes[] = {1, 2, 0x21, 0x22, 0};
-        underline = kCodes[IndexOf(
-            u.attribute("val").as_string("single"),
-            {"single", "double", "singleAccounting", "doubleAccounting", "none"}, 0)];
+        underline = UnderlineCode(u.attribute("val").as_string("single"));
     }
     const double size = ParseDouble(val("sz").as_string(nullptr)).value_or(11);
     std::string name = val("name").as_string();
@@ -76,12 +96,7 @@ std::string FontBody(const pugi::xml_node& font) {
 
 std::string FillBody(const pugi::xml_node& fill) {
     const pugi::xml_node pattern = fill.child("patternFill");
-    const int type = IndexOf(
-        pattern.attribute("patternType").as_string("none"),
-        {"none", "solid", "mediumGray", "darkGray", "lightGray", "darkHorizontal", "darkVertical",
-         "darkDown", "darkUp", "darkGrid", "darkTrellis", "lightHorizontal", "lightVertical",
-         "lightDown", "lightUp", "lightGrid", "lightTrellis", "gray125", "gray0625"},
-        0);
+    const int type = FillPattern(pattern.attribute("patternType").as_string("none"));
     Body body;
     body.U32(static_cast<std::uint32_t>(type));
     AppendColor(body, pattern.child("fgColor"));
@@ -92,11 +107,7 @@ std::string FillBody(const pugi::xml_node& fill) {
 }
 
 void AppendBorderLine(Body& body, const pugi::xml_node& line) {
-    const int style = IndexOf(
-        line.attribute("style").as_string("none"),
-        {"none", "thin", "medium", "dashed", "dotted", "thick", "double", "hair", "mediumDashed",
-         "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"},
-        0);
+    const int style = BorderStyle(line.attribute("style").as_string("none"));
     body.U8(static_cast<std::uint8_t>(style)).U8(0);
     AppendColor(body, line.child("color"));
 }
@@ -172,6 +183,145 @@ std::string StyleBody(const pugi::xml_node& style) {
         .U8(static_cast<std::uint8_t>(style.attribute("iLevel").as_uint(0)))
         .WideString(style.attribute("name").as_string("Normal"));
     return body.Bytes();
+}
+
+// A differential format names only what it changes, each as one typed property.
+class DxfProperties {
+  public:
+    void Add(std::uint16_t type, const Body& data) {
+        props_.U16(type).U16(static_cast<std::uint16_t>(4 + data.Size())).Raw(data.Bytes());
+        ++count_;
+    }
+    // LibreOffice writes "no colour" as a transparent white; taken as white, a rule's text
+    // would vanish. It stays the automatic colour for text and no colour at all for a fill.
+    void Color(std::uint16_t type, const pugi::xml_node& color, bool fill) {
+        if (!color) {
+            return;
+        }
+        const std::string_view rgb = color.attribute("rgb").as_string();
+        const bool none = rgb.size() == 8 && rgb.substr(0, 2) == "00" &&
+                          (rgb.substr(2) == "FFFFFF" || rgb.substr(2) == "ffffff");
+        if (none && fill) {
+            return;
+        }
+        Body data;
+        AppendColor(data, none ? pugi::xml_node() : color);
+        Add(type, data);
+    }
+    // A string with a 16-bit count, cut to what the property may hold.
+    void Text(std::uint16_t type, std::string_view utf8) {
+        std::u16string text = Utf16FromUtf8(utf8);
+        text.resize(std::min<std::size_t>(text.size(), 255));
+        Add(type, Body().U16(static_cast<std::uint16_t>(text.size())).Utf16(text));
+    }
+    std::string Bytes() const {
+        Body body;
+        // No new-style border flags; then the property list's reserved word and count.
+        body.U16(0).U16(0).U16(count_).Raw(props_.Bytes());
+        return body.Bytes();
+    }
+
+  private:
+    Body props_;
+    std::uint16_t count_ = 0;
+};
+
+std::string DxfBody(const pugi::xml_node& dxf) {
+    enum : std::uint16_t {
+        kFillPattern = 0x00,
+        kFillForeground = 0x01,
+        kFillBackground = 0x02,
+        kFontColor = 0x05,
+        kBorderTop = 0x06,
+        kBorderBottom = 0x07,
+        kBorderLeft = 0x08,
+        kBorderRight = 0x09,
+        kBorderDiagonal = 0x0A,
+        kFontName = 0x18,
+        kFontWeight = 0x19,
+        kFontUnderline = 0x1A,
+        kFontEscapement = 0x1B,
+        kFontItalic = 0x1C,
+        kFontStrike = 0x1D,
+        kFontOutline = 0x1E,
+        kFontShadow = 0x1F,
+        kFontHeight = 0x24,
+        kFontScheme = 0x25,
+        kNumberFormatCode = 0x26,
+        kNumberFormatId = 0x29,
+    };
+    DxfProperties props;
+    const pugi::xml_node pattern = dxf.child("fill").child("patternFill");
+    if (const pugi::xml_attribute type = pattern.attribute("patternType")) {
+        props.Add(kFillPattern,
+                  Body().U8(static_cast<std::uint8_t>(FillPattern(type.as_string()))));
+    }
+    props.Color(kFillForeground, pattern.child("fgColor"), true);
+    props.Color(kFillBackground, pattern.child("bgColor"), true);
+
+    const pugi::xml_node font = dxf.child("font");
+    props.Color(kFontColor, font.child("color"), false);
+    const auto flag = [&font](const char* child) {
+        return ParseBool(font.child(child).attribute("val").as_string("1"), true);
+    };
+    if (const pugi::xml_node name = font.child("name")) {
+        props.Text(kFontName, name.attribute("val").as_string());
+    }
+    if (font.child("b")) {
+        props.Add(kFontWeight, Body().U16(flag("b") ? 700 : 400));
+    }
+    if (const pugi::xml_node u = font.child("u")) {
+        props.Add(kFontUnderline,
+                  Body().U16(UnderlineCode(u.attribute("val").as_string("single"))));
+    }
+    if (const pugi::xml_node vert = font.child("vertAlign")) {
+        props.Add(
+            kFontEscapement,
+            Body().U16(static_cast<std::uint16_t>(IndexOf(
+                vert.attribute("val").as_string(), {"baseline", "superscript", "subscript"}, 0))));
+    }
+    static constexpr std::pair<const char*, std::uint16_t> kFlags[] = {{"i", kFontItalic},
+                                                                       {"strike", kFontStrike},
+                                                                       {"outline", kFontOutline},
+                                                                       {"shadow", kFontShadow}};
+    for (const auto& [child, type] : kFlags) {
+        if (font.child(child)) {
+            props.Add(type, Body().U8(flag(child) ? 1 : 0));
+        }
+    }
+    if (const auto size = ParseDouble(font.child("sz").attribute("val").as_string(nullptr))) {
+        props.Add(kFontHeight, Body().U32(static_cast<std::uint32_t>(
+                                   std::lround(std::clamp(*size, 1.0, 409.0) * 20))));
+    }
+    if (const pugi::xml_node scheme = font.child("scheme")) {
+        props.Add(kFontScheme,
+                  Body().U8(static_cast<std::uint8_t>(IndexOf(scheme.attribute("val").as_string(),
+                                                              {"none", "major", "minor"}, 0))));
+    }
+
+    if (const pugi::xml_node format = dxf.child("numFmt")) {
+        props.Add(kNumberFormatId,
+                  Body().U16(static_cast<std::uint16_t>(format.attribute("numFmtId").as_uint(0))));
+        props.Text(kNumberFormatCode, format.attribute("formatCode").as_string());
+    }
+
+    const pugi::xml_node border = dxf.child("border");
+    static constexpr std::pair<const char*, std::uint16_t> kSides[] = {
+        {"top", kBorderTop},
+        {"bottom", kBorderBottom},
+        {"left", kBorderLeft},
+        {"right", kBorderRight},
+        {"diagonal", kBorderDiagonal}};
+    for (const auto& [side, type] : kSides) {
+        const pugi::xml_node line = border.child(side);
+        if (line && line.attribute("style")) {
+            Body data;
+            AppendColor(data, line.child("color"));
+            data.U16(static_cast<std::uint16_t>(BorderStyle(line.attribute("style").as_string())));
+            props.Add(type, data);
+        }
+    }
+    return props.Bytes();
 }
 
 std::vector<std::string> Collect(const pugi::xml_node& list, const char* item,
@@ -256,6 +406,7 @@ StylesWriter::StylesWriter(std::string_view stylesXml) {
         cellXfs_.push_back(XfBody(xf, true));
     }
     cellStyles_ = Collect(root.child("cellStyles"), "cellStyle", StyleBody);
+    dxfs_ = Collect(root.child("dxfs"), "dxf", DxfBody);
 
     // Readers expect at least one of each, and the two fills every workbook starts with.
     const pugi::xml_node none;
@@ -313,6 +464,9 @@ std::string StylesWriter::Records() const {
     WriteList(sink, rec::kBeginCellStyleXfs, rec::kXf, rec::kEndCellStyleXfs, styleXfs_);
     WriteList(sink, rec::kBeginCellXfs, rec::kXf, rec::kEndCellXfs, cellXfs_);
     WriteList(sink, rec::kBeginStyles, rec::kStyle, rec::kEndStyles, cellStyles_);
+    if (!dxfs_.empty()) {
+        WriteList(sink, rec::kBeginDxfs, rec::kDxf, rec::kEndDxfs, dxfs_);
+    }
     sink.Write(rec::kEndStyleSheet);
     return sink.TakeBytes();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // styles.xml to the records of styles.bin: number formats, fonts, fills, borders, cell
-// and style formats, and cell styles.
+// and style formats, cell styles, and the differential formats of conditional formats.
 
 #include <cstdint>
 #include <map>
@@ -41,6 +41,7 @@ class StylesWriter {
     std::vector<std::string> styleXfs_;
     std::vector<std::string> cellXfs_;
     std::vector<std::string> cellStyles_;
+    std::vector<std::string> dxfs_;
 };
 
 }  // namespace tabrook::calcserver::xlsb

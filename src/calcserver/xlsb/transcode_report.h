@@ -1,6 +1,6 @@
 #pragma once
-// What a transcoding did: cells and formulas written, and the formulas that had to stay
-// as plain cached values.
+// What a transcoding did: cells and formulas written, the formulas that had to stay as
+// plain cached values, and the sheet rules the binary workbook could not carry.
 
 #include <cstddef>
 #include <string>
@@ -15,6 +15,13 @@ struct UnencodedFormula {
     std::string reason;
 };
 
+// A conditional format, validation or filter that has no record form here.
+struct LeftOutRule {
+    std::string sheet;
+    std::string where;  // the cells it applies to, as the package names them
+    std::string what;
+};
+
 struct TranscodeReport {
     std::size_t cells = 0;
     std::size_t formulas = 0;
@@ -23,10 +30,19 @@ struct TranscodeReport {
     std::vector<UnencodedFormula> unencoded;
     static constexpr std::size_t kMaxListed = 10000;
 
+    std::size_t leftOutCount = 0;
+    std::vector<LeftOutRule> leftOut;  // the first kMaxListed of them
+
     void AddUnencoded(UnencodedFormula entry) {
         ++unencodedCount;
         if (unencoded.size() < kMaxListed) {
             unencoded.push_back(std::move(entry));
+        }
+    }
+    void AddLeftOut(LeftOutRule entry) {
+        ++leftOutCount;
+        if (leftOut.size() < kMaxListed) {
+            leftOut.push_back(std::move(entry));
         }
     }
 };

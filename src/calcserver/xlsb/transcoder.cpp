@@ -203,6 +203,10 @@ std::vector<EncodedFormula> EncodeNames(const WorkbookInfo& info, WorkbookScope&
                                         TranscodeReport& report) {
     std::vector<EncodedFormula> out;
     for (const DefinedName& name : info.names) {
+        if (name.macro && name.formula.empty()) {
+            out.push_back({});  // a macro's name holds no formula
+            continue;
+        }
         try {
             out.push_back(EncodeFormula(name.formula, FormulaKind::kName, scope, name.sheet));
         } catch (const UnencodableFormula& why) {

@@ -69,6 +69,9 @@ WorkbookInfo ParseWorkbook(std::string_view xml) {
         entry.sheet =
             name.attribute("localSheetId") ? name.attribute("localSheetId").as_int(-1) : -1;
         entry.hidden = ParseBool(name.attribute("hidden").as_string(nullptr), false);
+        entry.macro = ParseBool(name.attribute("function").as_string(nullptr), false);
+        entry.vbProcedure = ParseBool(name.attribute("vbProcedure").as_string(nullptr), false);
+        entry.xlm = ParseBool(name.attribute("xlm").as_string(nullptr), false);
         entry.formula = name.text().as_string();
         info.names.push_back(std::move(entry));
     }
@@ -194,7 +197,8 @@ std::string WorkbookRecords(const WorkbookInfo& workbook, const WorkbookScope& s
 
     for (std::size_t i = 0; i < workbook.names.size(); ++i) {
         const DefinedName& name = workbook.names[i];
-        std::uint32_t flags = name.hidden ? 0x1 : 0x0;
+        std::uint32_t flags = (name.hidden ? 0x1 : 0x0) | (name.xlm ? 0x2 : 0x0) |
+                              (name.vbProcedure ? 0x4 : 0x0) | (name.macro ? 0x8 : 0x0);
         std::string_view stored = name.name;
         // Office Open XML marks built-in names ("Print_Area") with a prefix; the binary
         // record marks them with a flag and keeps the bare name.

@@ -24,6 +24,11 @@ struct DefinedName {
     std::string name;
     int sheet = -1;  // -1: the whole workbook
     bool hidden = false;
+    // Bound to a macro (function), a VBA procedure (vbProcedure) or an Excel 4.0 macro
+    // (xlm); such a name may hold no formula.
+    bool macro = false;
+    bool vbProcedure = false;
+    bool xlm = false;
     std::string formula;
 };
 
