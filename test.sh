@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, runs every test, then runs them all again in an
-# AddressSanitizer + UndefinedBehaviorSanitizer build, then replays the kept fuzz inputs and
-# runs every fuzz target for a short while in the clang fuzz build.
+# Installs what is missing, builds, runs every test (the Windows build's under Wine too),
+# then runs them all again in an AddressSanitizer + UndefinedBehaviorSanitizer build, then
+# replays the kept fuzz inputs and runs every fuzz target for a short while in the clang
+# fuzz build.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -15,8 +16,8 @@ run_suite() {
     (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$jobs")
 }
 
-echo "== tests (release build) =="
-run_suite build
+echo "== tests (release build, with the Windows build's tests under Wine) =="
+run_suite build -DTABROOK_WINE_TESTS=ON
 echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build) =="
 ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}" \
 UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}" \

@@ -169,7 +169,7 @@ folder; a folder stands for its *.xls workbooks (hidden entries skipped).
   -r, --recursive        descend into the folders below each folder SOURCE
       --mirror           keep each workbook's folder below its SOURCE under --out
       --files-from FILE  also convert the paths in FILE, one a line (- reads standard input)
-  -j, --jobs N           convert N workbooks at once, each in its own office (default: cores)
+  -j, --jobs N           convert N workbooks at once, each in its own server (default: cores)
       --shard I/N        convert only the I-th of N slices of the sorted source list
       --skip-existing    skip a workbook whose result is already there (resumes a run)
       --report FILE      append one JSON line per workbook: result, time, what changed

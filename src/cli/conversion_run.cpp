@@ -6,9 +6,11 @@
 #include <optional>
 #include <thread>
 
+#include "cli/conversion_backend.h"
 #include "convert/convert_file.h"
 #include "platform/automation.h"
 #include "platform/file_system.h"
+#include "platform/native_path.h"
 #include "platform/probe_path.h"
 
 namespace tabrook::cli {
@@ -20,7 +22,7 @@ bool MakeFolders(platform::FileSystem& fileSystem, const std::string& folder) {
     if (folder.empty() || platform::ProbePath(fileSystem, folder) == platform::PathKind::Folder) {
         return true;
     }
-    const auto slash = folder.rfind('/');
+    const auto slash = platform::LastSeparator(folder);
     if (slash != std::string::npos && slash > 0 &&
         !MakeFolders(fileSystem, folder.substr(0, slash))) {
         return false;
@@ -59,7 +61,7 @@ class Worker {
             outcome.message = "the result is already there";
             return outcome;
         }
-        const std::string folder = planned.substr(0, planned.rfind('/'));
+        const std::string folder = planned.substr(0, platform::LastSeparator(planned));
         {
             std::lock_guard lock(foldersMutex_);
             if (!MakeFolders(fileSystem_, folder)) {
@@ -74,8 +76,9 @@ class Worker {
         // An office that could not start says nothing about the workbook (a machine busy
         // past the start limit); a night's run must not lose files to it.
         for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-            converted = convert::ConvertFile(automation_, workbook.path, outcome.target,
-                                             plan_.format->fileFormat, /*wantReport=*/true);
+            converted = convert::ConvertFile(automation_, PathForServer(workbook.path),
+                                             PathForServer(outcome.target),
+                                             plan_.format->fileFormat, plan_.wantReport);
             if (converted.errorNumber != platform::kErrCannotCreateObject) {
                 break;
             }

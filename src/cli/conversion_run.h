@@ -29,6 +29,7 @@ struct RunPlan {
     const convert::OutputFormat* format = nullptr;
     std::size_t jobs = 1;
     bool skipExisting = false;
+    bool wantReport = true;  // ask the server what its finishing steps changed
 };
 
 // The results being written now, for a run that must stop at once and clean up after them.
@@ -42,9 +43,11 @@ class TargetsInFlight {
     // that no workbook it stopped is reported as failed, and no worker starts another.
     std::unique_lock<std::mutex> LockOutput() { return std::unique_lock(output_); }
     void Stop() {
-        stopped_ = true;
+        StopStarting();
         output_.lock();
     }
+    // No worker starts another workbook; those in progress finish and are shown.
+    void StopStarting() { stopped_ = true; }
     bool Stopped() const { return stopped_; }
 
   private:

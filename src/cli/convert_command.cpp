@@ -2,17 +2,19 @@
 
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <thread>
 
-#include "calcserver/server/register_calc_server.h"
 #include "cli/cli_options.h"
+#include "cli/conversion_backend.h"
 #include "cli/progress_display.h"
 #include "cli/report_line.h"
 #include "cli/source_list.h"
 #include "cli/target_names.h"
 #include "platform/automation.h"
+#include "platform/file_system.h"
 #include "platform/interrupt_watch.h"
-#include "platform/posix_file_system.h"
+#include "platform/native_path.h"
 #include "platform/probe_path.h"
 
 namespace tabrook::cli {
@@ -54,7 +56,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, TargetsInFlight
     if (options.filesFrom) {
         std::ifstream file;
         if (*options.filesFrom != "-") {
-            file.open(*options.filesFrom);
+            file.open(platform::PathFromUtf8(*options.filesFrom));
             if (!file) {
                 return UsageError(err, "cannot read the list '" + *options.filesFrom + "'");
             }
@@ -63,7 +65,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, TargetsInFlight
         sources.insert(sources.end(), listed.begin(), listed.end());
     }
 
-    platform::PosixFileSystem fileSystem;
+    const std::unique_ptr<platform::FileSystem> files = MakeRunFileSystem();
+    platform::FileSystem& fileSystem = *files;
     // As the window prepares its output folder: a missing last folder is made.
     if (platform::ProbePath(fileSystem, options.outDir) != platform::PathKind::Folder &&
         !fileSystem.MakeFolder(options.outDir)) {
@@ -72,7 +75,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, TargetsInFlight
     std::ofstream report;
     if (options.reportPath) {
         // Appended, so that a rerun or another shard adds to the report and loses nothing.
-        report.open(*options.reportPath, std::ios::app | std::ios::binary);
+        report.open(platform::PathFromUtf8(*options.reportPath), std::ios::app | std::ios::binary);
         if (!report) {
             return CannotStart(err, "cannot write the report '" + *options.reportPath + "'");
         }
@@ -85,13 +88,16 @@ int RunConvertCommand(const std::vector<std::string>& arguments, TargetsInFlight
     const SliceBounds slice = ShardSlice(workbooks.size(), options.shard);
 
     platform::AutomationRegistry automation;
-    calcserver::CalcServerOptions server;
-    server.idleOffices = options.jobs;
-    calcserver::RegisterCalcServer(automation, server);
+    RegisterConversionServer(automation, options.jobs);
 
     ProgressDisplay display(ChooseDisplay(options), slice.last - slice.first, out, err);
-    const RunPlan plan{&workbooks,     &planned,     slice,
-                       options.format, options.jobs, options.skipExisting};
+    const RunPlan plan{&workbooks,
+                       &planned,
+                       slice,
+                       options.format,
+                       options.jobs,
+                       options.skipExisting,
+                       ServerReportsChanges()};
     RunConversions(plan, fileSystem, automation, inFlight,
                    [&](std::size_t index, const WorkbookOutcome& outcome) {
                        const auto output = inFlight.LockOutput();

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/file_system.h"
+#include "platform/native_path.h"
 #include "platform/probe_path.h"
 
 namespace tabrook::cli {
@@ -13,15 +14,14 @@ namespace {
 
 using platform::SearchKinds;
 
-std::string Joined(const std::string& folder, const std::string& name) {
-    return folder.ends_with('/') ? folder + name : folder + "/" + name;
-}
+using platform::JoinPath;
 
 // One identity per folder, so that a link back up the tree is not walked again.
 std::string Identity(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::canonical(path, error);
-    return error ? path : canonical.string();
+    const std::filesystem::path canonical =
+        std::filesystem::canonical(platform::PathFromUtf8(path), error);
+    return error ? path : platform::Utf8FromPath(canonical);
 }
 
 class FolderWalk {
@@ -35,20 +35,20 @@ class FolderWalk {
             return;
         }
         for (const std::string& name :
-             fileSystem_.Search(Joined(folder, "*.xls"), SearchKinds::FilesOnly).names) {
-            found_.push_back({Joined(folder, name), below, false});
+             fileSystem_.Search(JoinPath(folder, "*.xls"), SearchKinds::FilesOnly).names) {
+            found_.push_back({JoinPath(folder, name), below, false});
         }
         if (!recursive_ || depth >= kMaxFolderDepth) {
             return;
         }
         for (const std::string& name :
-             fileSystem_.Search(Joined(folder, ""), SearchKinds::FilesAndFolders).names) {
+             fileSystem_.Search(JoinPath(folder, ""), SearchKinds::FilesAndFolders).names) {
             if (name == "." || name == "..") {
                 continue;  // a folder search lists the folder itself and its parent
             }
-            const std::string path = Joined(folder, name);
+            const std::string path = JoinPath(folder, name);
             if (platform::ProbePath(fileSystem_, path) == platform::PathKind::Folder) {
-                Walk(path, below.empty() ? name : below + "/" + name, depth + 1);
+                Walk(path, below.empty() ? name : JoinPath(below, name), depth + 1);
             }
         }
     }
@@ -62,7 +62,7 @@ class FolderWalk {
 
 // A relative file SOURCE keeps its folders under --mirror, unless they climb out ("..").
 std::string MirrorFolderOf(const std::string& file) {
-    const std::filesystem::path path(file);
+    const std::filesystem::path path = platform::PathFromUtf8(file);
     if (path.is_absolute()) {
         return {};
     }
@@ -71,7 +71,7 @@ std::string MirrorFolderOf(const std::string& file) {
             return {};
         }
     }
-    return path.parent_path().lexically_normal().generic_string();
+    return platform::Utf8FromPath(path.parent_path().lexically_normal().make_preferred());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "convert/name_collision.h"
 #include "platform/file_system.h"
+#include "platform/native_path.h"
 
 namespace tabrook::cli {
 namespace {
@@ -19,7 +20,7 @@ class ClaimedNames final : public platform::FileSystem {
     SearchResult Search(const std::string& pattern, SearchKinds kinds,
                         std::size_t limit) const override {
         if (claimed_.contains(pattern)) {
-            return {{pattern.substr(pattern.rfind('/') + 1)}, false};
+            return {{pattern.substr(platform::LastSeparator(pattern) + 1)}, false};
         }
         return below_ ? below_->Search(pattern, kinds, limit) : SearchResult{};
     }
@@ -44,18 +45,11 @@ class ClaimedNames final : public platform::FileSystem {
 };
 
 std::string BaseName(const std::string& path) {
-    std::string name = path.substr(path.rfind('/') + 1);
+    std::string name = path.substr(platform::LastSeparator(path) + 1);
     if (const auto dot = name.rfind('.'); dot != std::string::npos) {
         name.resize(dot);
     }
     return name;
-}
-
-std::string WithSlash(std::string folder) {
-    if (!folder.ends_with('/')) {
-        folder += '/';
-    }
-    return folder;
 }
 
 }  // namespace
@@ -68,11 +62,12 @@ std::vector<std::string> PlanTargets(const std::vector<SourceWorkbook>& workbook
     std::vector<std::string> planned;
     planned.reserve(workbooks.size());
     for (const SourceWorkbook& workbook : workbooks) {
-        std::string name = WithSlash(outDir);
+        std::string name = outDir;
         if (mirror && !workbook.folder.empty()) {
-            name += workbook.folder + "/";
+            name = platform::JoinPath(name, workbook.folder);
         }
-        name = convert::FreeTargetPath(listOnly, name + BaseName(workbook.path), extension);
+        name = convert::FreeTargetPath(listOnly, platform::JoinPath(name, BaseName(workbook.path)),
+                                       extension);
         given.insert(name + std::string(extension));
         planned.push_back(std::move(name));
     }

@@ -8,8 +8,9 @@ namespace tabrook::platform {
 
 // Blocks the interrupt signals (SIGINT, SIGTERM, SIGHUP) in the calling thread, and so in
 // every thread started after it, and waits for them on a thread of its own. On the first
-// it runs `onInterrupt` and ends the program with 128 plus the signal's number. Make it
-// before any other thread; only one may exist.
+// it runs `onInterrupt` and ends the program with 128 plus the signal's number. On Windows
+// the console's Ctrl+C and Ctrl+Break count as SIGINT (130), a closed console, a logoff or
+// a shutdown as SIGHUP (129). Make it before any other thread; only one may exist.
 class InterruptWatch {
   public:
     explicit InterruptWatch(std::function<void()> onInterrupt);

@@ -79,8 +79,15 @@ TEST(SourceObjects, OnlyEmbeddedObjectsOfTheSheetItselfCount) {
         const SourceObjects read = Read({}, c.sheet);
         ASSERT_EQ(read.sheets.size(), 1u) << c.what;
         EXPECT_EQ(read.sheets[0].embedded.size(), c.embedded) << c.what;
-        EXPECT_EQ(read.sheets[0].charts, c.charts) << c.what;
+        EXPECT_EQ(read.sheets[0].charts.size(), c.charts) << c.what;
     }
+}
+
+TEST(SourceObjects, TheZerosThatPadAStreamToItsSectorAreNotRecords) {
+    // Two empty records' worth and a cut header: what Excel writes after the last sheet.
+    const Bytes stream =
+        WorkbookStream({}, {{"Data", {ShapeDrawing(0), EmbeddedObj(1, 5)}}}) + Bytes(6, 0);
+    EXPECT_EQ(ReadSourceObjects(stream).sheets.at(0).embedded.size(), 1u);
 }
 
 TEST(SourceObjects, ADrawingThatGoesOnAfterATextBoxStillPlacesItsObject) {

@@ -29,15 +29,24 @@ setup)
         rm -rf "$prefix"
     fi
     mkdir -p "$prefix"
-    wineboot -i >/dev/null 2>&1
-    "$wine64" "$1" /regserver
+    # Every Wine process (the wineserver, the prefix's services) inherits the output of the
+    # one that started it: a pipe to CTest would be held open until they all end. So they
+    # write to a file, and the prefix's processes are ended before CTest reads it.
+    output=$(mktemp)
+    status=0
+    { wineboot -i && "$wine64" "$1" /regserver; } >"$output" 2>&1 </dev/null || status=$?
+    wineserver -k 2>/dev/null || true
+    cat "$output"
+    rm -f "$output"
+    exit "$status"
     ;;
 run)
-    # Through a file: a server process left behind (a failure the tests report) would keep
-    # a pipe to CTest open and hold the run until its time limit.
     output=$(mktemp)
     status=0
     "$wine64" "$@" >"$output" 2>&1 </dev/null || status=$?
+    # The program's own checks have seen every server process end; whatever Wine keeps
+    # running for the prefix goes too, so the next program starts from nothing.
+    wineserver -k 2>/dev/null || true
     cat "$output"
     rm -f "$output"
     exit "$status"

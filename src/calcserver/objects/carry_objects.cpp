@@ -12,6 +12,10 @@
 #include "calcserver/biff/compound_stream.h"
 #include "calcserver/biff/formula_text.h"
 #include "calcserver/cellexact/package_parts.h"
+#include "calcserver/charts/chart_records.h"
+#include "calcserver/charts/chart_references.h"
+#include "calcserver/charts/chart_xml.h"
+#include "calcserver/objects/drawing_frames.h"
 #include "calcserver/objects/embedded_storages.h"
 #include "calcserver/objects/form_control_anchors.h"
 #include "calcserver/objects/form_control_shapes.h"
@@ -25,6 +29,7 @@
 #include "calcserver/package/zip_package.h"
 #include "calcserver/vba/storage_copy.h"
 #include "calcserver/vba/vba_error.h"
+#include "calcserver/xlsb/cell_ref.h"
 
 namespace tabrook::calcserver::objects {
 namespace {
@@ -34,8 +39,6 @@ using package::AttributeNamed;
 using package::ChildNamed;
 using package::LocalName;
 
-constexpr std::string_view kRelationshipsNs =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 constexpr std::string_view kOleObjectRel =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/oleObject";
 constexpr std::string_view kVmlDrawingRel =
@@ -49,9 +52,6 @@ constexpr std::string_view kDrawingRel =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/drawing";
 constexpr std::string_view kDrawingType =
     "application/vnd.openxmlformats-officedocument.drawing+xml";
-constexpr std::string_view kSpreadsheetDrawingNs =
-    "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
-constexpr std::string_view kDrawingMainNs = "http://schemas.openxmlformats.org/drawingml/2006/main";
 constexpr std::string_view kControlRel =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/control";
 constexpr std::string_view kControlBinaryRel =
@@ -64,6 +64,12 @@ constexpr std::string_view kControlPropertiesType =
     "application/vnd.ms-excel.controlproperties+xml";
 constexpr std::string_view kX14Ns = "http://schemas.microsoft.com/office/spreadsheetml/2009/9/main";
 constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
+constexpr std::string_view kChartRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart";
+constexpr std::string_view kChartType =
+    "application/vnd.openxmlformats-officedocument.drawingml.chart+xml";
+// Where a chart sheet's chart goes on the sheet the office made of it.
+constexpr CellAnchor kChartSheetAnchor{0, 0, 0, 0, 9, 0, 24, 0};
 // The first id Excel gives a shape of a sheet's legacy drawing.
 constexpr unsigned kFirstShapeId = 1025;
 
@@ -81,6 +87,12 @@ class PackageEdit {
         return zip_.Has(name) ? zip_.Read(name) : std::string();
     }
     void Put(const std::string& name, std::string content) { edited_[name] = std::move(content); }
+    // The relationships of `part` as edited so far; none when it has no .rels part.
+    std::vector<package::Relationship> RelationshipsOf(const std::string& part) const {
+        const std::string rels = package::RelationshipsPartOf(part);
+        return Has(rels) ? package::ParseRelationships(Read(rels))
+                         : std::vector<package::Relationship>{};
+    }
     bool Changed() const { return !edited_.empty(); }
 
     // "xl/embeddings/oleObject3.bin": the first such name no part has.
@@ -122,19 +134,6 @@ std::string RelativeTarget(std::string_view from, std::string_view to) {
         up += "../";
     }
     return up + std::string(to.substr(folder.size()));
-}
-
-// The prefix the element's document binds to the namespace, declaring "r" on the root when
-// none is bound.
-std::string PrefixOf(pugi::xml_node root, std::string_view ns, const char* fallback) {
-    for (const pugi::xml_attribute attribute : root.attributes()) {
-        const std::string_view name = attribute.name();
-        if (name.substr(0, 6) == "xmlns:" && attribute.value() == ns) {
-            return std::string(name.substr(6));
-        }
-    }
-    root.append_attribute((std::string("xmlns:") + fallback).c_str()) = std::string(ns).c_str();
-    return fallback;
 }
 
 // A new child of the worksheet, put before the first of `followers` the schema orders
@@ -281,19 +280,6 @@ constexpr const char* kEmptyDrawing =
     "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
     "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"/>";
 
-constexpr long kEmuPerPixel = 9525;
-
-void AppendCell(pugi::xml_node parent, const std::string& xdr, const char* name,
-                std::uint16_t column, int columnOffset, std::uint16_t row, int rowOffset) {
-    pugi::xml_node cell = parent.append_child((xdr + name).c_str());
-    cell.append_child((xdr + "col").c_str()).text() = column;
-    cell.append_child((xdr + "colOff").c_str()).text() =
-        static_cast<long long>(columnOffset) * kEmuPerPixel;
-    cell.append_child((xdr + "row").c_str()).text() = row;
-    cell.append_child((xdr + "rowOff").c_str()).text() =
-        static_cast<long long>(rowOffset) * kEmuPerPixel;
-}
-
 // The object as a frame of the drawing. The frame names the embedding the way presentation
 // drawings do, which LibreOffice reads as an OLE object and Excel does not; so it stands in
 // a choice that requires a PowerPoint namespace: Excel takes the empty fallback and shows
@@ -301,8 +287,6 @@ void AppendCell(pugi::xml_node parent, const std::string& xdr, const char* name,
 void AppendObjectFrame(pugi::xml_node root, unsigned shapeId, const PixelBox& box,
                        const CellAnchor& anchor, const std::string& progId,
                        const std::string& embeddingId) {
-    const std::string xdr = PrefixOf(root, kSpreadsheetDrawingNs, "xdr") + ":";
-    const std::string a = PrefixOf(root, kDrawingMainNs, "a") + ":";
     const std::string r = PrefixOf(root, kRelationshipsNs, "r");
     pugi::xml_node alternate = root.append_child("mc:AlternateContent");
     alternate.append_attribute("xmlns:mc") =
@@ -313,28 +297,10 @@ void AppendObjectFrame(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     choice.append_attribute("Requires") = "p14";
     alternate.append_child("mc:Fallback");
 
-    pugi::xml_node cells = choice.append_child((xdr + "twoCellAnchor").c_str());
-    cells.append_attribute("editAs") = "oneCell";
-    AppendCell(cells, xdr, "from", anchor.firstColumn, box.firstColumnOffset, anchor.firstRow,
-               box.firstRowOffset);
-    AppendCell(cells, xdr, "to", anchor.lastColumn, box.lastColumnOffset, anchor.lastRow,
-               box.lastRowOffset);
-    pugi::xml_node frame = cells.append_child((xdr + "graphicFrame").c_str());
-    frame.append_attribute("macro") = "";
-    pugi::xml_node properties = frame.append_child((xdr + "nvGraphicFramePr").c_str());
-    pugi::xml_node names = properties.append_child((xdr + "cNvPr").c_str());
-    names.append_attribute("id") = shapeId;
-    names.append_attribute("name") = ("Object " + std::to_string(shapeId)).c_str();
-    properties.append_child((xdr + "cNvGraphicFramePr").c_str());
-    pugi::xml_node transform = frame.append_child((xdr + "xfrm").c_str());
-    pugi::xml_node offset = transform.append_child((a + "off").c_str());
-    offset.append_attribute("x") = static_cast<long long>(box.left * kEmuPerPixel);
-    offset.append_attribute("y") = static_cast<long long>(box.top * kEmuPerPixel);
-    pugi::xml_node extent = transform.append_child((a + "ext").c_str());
-    extent.append_attribute("cx") = static_cast<long long>(box.width * kEmuPerPixel);
-    extent.append_attribute("cy") = static_cast<long long>(box.height * kEmuPerPixel);
-    pugi::xml_node data =
-        frame.append_child((a + "graphic").c_str()).append_child((a + "graphicData").c_str());
+    FrameAnchor added =
+        AppendFrameAnchor(root, choice, shapeId, "Object " + std::to_string(shapeId), box, anchor);
+    added.anchor.append_attribute("editAs") = "oneCell";
+    pugi::xml_node data = added.graphicData;
     data.append_attribute("uri") = "http://schemas.openxmlformats.org/presentationml/2006/ole";
     pugi::xml_node object = data.append_child("p:oleObj");
     object.append_attribute("xmlns:p") =
@@ -344,7 +310,6 @@ void AppendObjectFrame(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     }
     object.append_attribute((r + ":id").c_str()) = embeddingId.c_str();
     object.append_child("p:embed");
-    cells.append_child((xdr + "clientData").c_str());
 }
 
 // "{8BD21D40-EC42-11CE-9E0D-00AA006002F3}" from the 16 bytes of a class id as stored.
@@ -383,6 +348,12 @@ std::string RelatedPart(pugi::xml_node root, const std::string& sheetPart,
     return {};
 }
 
+// "B3:H20": the cells an anchor spans.
+std::string RangeName(const CellAnchor& cells) {
+    return xlsb::CellName({cells.firstRow, cells.firstColumn}) + ":" +
+           xlsb::CellName({cells.lastRow, cells.lastColumn});
+}
+
 // Where an object lies: by its own cells, or within its group's; nothing when the source
 // placed it neither way.
 std::optional<PixelBox> Locate(const std::optional<CellAnchor>& anchor,
@@ -401,12 +372,11 @@ std::optional<PixelBox> Locate(const std::optional<CellAnchor>& anchor,
 class ObjectCarrier {
   public:
     ObjectCarrier(const package::ZipReader& zip, const SourceObjects& source,
-                  const biff::FormulaContext& formulas,
                   std::map<std::uint32_t, EmbeddedStorage>& storages, std::string controlStream,
-                  ObjectsReport& report)
+                  biff::FormulaContext formulas, ObjectsReport& report)
         : edit_(zip),
           source_(source),
-          formulas_(formulas),
+          formulas_(std::move(formulas)),
           storages_(storages),
           controlStream_(std::move(controlStream)),
           report_(report),
@@ -419,9 +389,7 @@ class ObjectCarrier {
         package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
         pugi::xml_node root = worksheet.document_element();
         const std::string relsPart = package::RelationshipsPartOf(sheetPart);
-        std::vector<package::Relationship> relationships =
-            edit_.Has(relsPart) ? package::ParseRelationships(edit_.Read(relsPart))
-                                : std::vector<package::Relationship>{};
+        std::vector<package::Relationship> relationships = edit_.RelationshipsOf(sheetPart);
         const std::string r = PrefixOf(root, kRelationshipsNs, "r");
         LegacyDrawing drawing = OpenLegacyDrawing(root, sheetPart, relationships, r);
         // Only embedded objects get a frame in the drawing part.
@@ -429,12 +397,8 @@ class ObjectCarrier {
         if (!objects.empty()) {
             frames.emplace(OpenDrawing(root, sheetPart, relationships, r));
             // Shape numbers are unique within the sheet: above any its drawings use already.
-            for (const pugi::xpath_node node : frames->document.select_nodes("//*[@id]")) {
-                if (LocalName(node.node()) == "cNvPr") {
-                    drawing.nextShapeId =
-                        std::max(drawing.nextShapeId, node.node().attribute("id").as_uint() + 1);
-                }
-            }
+            drawing.nextShapeId = std::max(drawing.nextShapeId,
+                                           HighestFrameId(frames->document.document_element()) + 1);
         }
         const unsigned firstShapeId = drawing.nextShapeId;
         const SheetGeometry geometry(worksheet);
@@ -506,6 +470,77 @@ class ObjectCarrier {
             edit_.Put(package::RelationshipsPartOf(frames->part),
                       package::WriteRelationships(frames->relationships));
         }
+    }
+
+    // Charts the office lost: each written from its records where its kind allows, else
+    // named in the report.
+    void Charts(const std::string& sheetName, const std::string& sheetPart,
+                const std::vector<SheetChart>& charts, std::span<const std::uint8_t> stream) {
+        pugi::xml_document worksheet;
+        package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
+        pugi::xml_node root = worksheet.document_element();
+        const std::string relsPart = package::RelationshipsPartOf(sheetPart);
+        std::vector<package::Relationship> relationships = edit_.RelationshipsOf(sheetPart);
+        std::vector<FramePosition> frames;
+        const std::string existing = RelatedPart(root, sheetPart, relationships, "drawing");
+        if (!existing.empty() && edit_.Has(existing)) {
+            pugi::xml_document drawing;
+            package::LoadPart(drawing, edit_.Read(existing), existing);
+            frames = ChartFramesIn(drawing.document_element());
+        }
+        const std::vector<std::size_t> missing = MissingCharts(charts, frames);
+        if (missing.empty()) {
+            return;
+        }
+        const SheetGeometry geometry(worksheet);
+        std::optional<DrawingPart> drawing;
+        for (const std::size_t index : missing) {
+            const SheetChart& source = charts[index];
+            const CellAnchor cells = source.anchor.value_or(kChartSheetAnchor);
+            const std::string where = "on sheet '" + sheetName + "' at " + RangeName(cells);
+            charts::Chart chart;
+            try {
+                chart = charts::ReadChart(stream.subspan(source.offset, source.size));
+            } catch (const biff::BiffError& error) {
+                report_.notes.push_back("the chart " + where + " is damaged (" + error.what() +
+                                        ") and is missing");
+                continue;
+            }
+            if (!charts::Writable(chart)) {
+                report_.notes.push_back("the " + charts::KindName(chart) + " chart " + where +
+                                        " is of a kind that cannot be written and is missing");
+                continue;
+            }
+            for (const std::string& note : chart.notes) {
+                report_.notes.push_back("the chart " + where + ": " + note);
+            }
+            if (charts::DecodeReferences(chart, formulas_) > 0) {
+                report_.notes.push_back("the chart " + where +
+                                        " keeps the values it showed where its references "
+                                        "cannot be written");
+            }
+            if (!drawing) {
+                const std::string r = PrefixOf(root, kRelationshipsNs, "r");
+                drawing.emplace(OpenDrawing(root, sheetPart, relationships, r));
+            }
+            const std::string part = edit_.FreeName("xl/charts/chart", ".xml");
+            edit_.Put(part, charts::ChartSpaceXml(chart));
+            types_.overrides[part] = kChartType;
+            const std::string id = package::AddRelationship(drawing->relationships, kChartRel,
+                                                            RelativeTarget(drawing->part, part));
+            const pugi::xml_node drawingRoot = drawing->document.document_element();
+            AppendChartFrame(drawingRoot, HighestFrameId(drawingRoot) + 1, geometry.Place(cells),
+                             cells, id);
+            ++report_.chartsWritten;
+        }
+        if (!drawing) {
+            return;
+        }
+        edit_.Put(sheetPart, package::SavePart(worksheet));
+        edit_.Put(relsPart, package::WriteRelationships(relationships));
+        edit_.Put(drawing->part, package::SavePart(drawing->document));
+        edit_.Put(package::RelationshipsPartOf(drawing->part),
+                  package::WriteRelationships(drawing->relationships));
     }
 
     void Finish(const fs::path& target) {
@@ -756,10 +791,7 @@ class ObjectCarrier {
             }
         }
         package::LoadPart(drawing.document, text, drawing.part);
-        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
-        if (edit_.Has(relsPart)) {
-            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
-        }
+        drawing.relationships = edit_.RelationshipsOf(drawing.part);
         drawing.nextShapeId = std::max(
             {kFirstShapeId, HighestShapeNumber(text) + 1, HighestShapeIdAttribute(root) + 1});
         pugi::xml_node vml = drawing.document.document_element();
@@ -794,10 +826,7 @@ class ObjectCarrier {
             types_.overrides[drawing.part] = kDrawingType;
         }
         package::LoadPart(drawing.document, text, drawing.part);
-        const std::string relsPart = package::RelationshipsPartOf(drawing.part);
-        if (edit_.Has(relsPart)) {
-            drawing.relationships = package::ParseRelationships(edit_.Read(relsPart));
-        }
+        drawing.relationships = edit_.RelationshipsOf(drawing.part);
         return drawing;
     }
 
@@ -831,7 +860,8 @@ class ObjectCarrier {
 
     PackageEdit edit_;
     const SourceObjects& source_;
-    const biff::FormulaContext& formulas_;
+    // What the charts' references and the form controls' formulas are decoded in.
+    const biff::FormulaContext formulas_;
     std::map<std::uint32_t, EmbeddedStorage>& storages_;
     std::string controlStream_;
     ObjectsReport& report_;
@@ -882,7 +912,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         stream = biff::ReadWorkbookStreamFromFile(xls);
         source = ReadSourceObjects(stream);
         biff::Workbook workbook =
-            biff::ReadWorkbookStream(stream, biff::ReadOptions{false, false, true});
+            biff::ReadWorkbookStream(stream, biff::ReadOptions{.cells = false, .names = true});
         sheets = std::move(workbook.sheets);
         std::vector<std::string> sheetNames;
         for (const biff::Sheet& sheet : sheets) {
@@ -898,7 +928,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     report.notes = source.notes;
     std::vector<std::uint32_t> ids;
     for (const SheetObjects& sheet : source.sheets) {
-        report.chartsInSource += sheet.charts;
+        report.chartsInSource += sheet.charts.size();
         report.embeddedInSource += sheet.embedded.size();
         report.controlsInSource += sheet.controls.size();
         report.formControlsInSource += sheet.formControls.size();
@@ -908,12 +938,6 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     }
     const package::ZipReader zip(packageIn);
     report.chartsInResult = ChartsInPackage(zip);
-    if (report.chartsInResult < report.chartsInSource) {
-        const std::size_t lost = report.chartsInSource - report.chartsInResult;
-        report.notes.push_back(std::to_string(lost) + " of the workbook's " +
-                               std::to_string(report.chartsInSource) +
-                               " charts could not be converted and are missing");
-    }
     std::map<std::uint32_t, EmbeddedStorage> storages;
     std::string controlStream;
     try {
@@ -929,7 +953,27 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     for (const auto& sheet : worksheets) {
         partOfSheet.emplace(sheet.name, sheet.part);
     }
-    ObjectCarrier carrier(zip, source, formulas, storages, std::move(controlStream), report);
+    ObjectCarrier carrier(zip, source, storages, std::move(controlStream), std::move(formulas),
+                          report);
+    for (std::size_t i = 0; i < source.sheets.size(); ++i) {
+        const SheetObjects& objects = source.sheets[i];
+        if (objects.charts.empty() || report.chartsInResult >= report.chartsInSource) {
+            continue;
+        }
+        const std::string name = i < sheets.size() ? sheets[i].name : std::to_string(i + 1);
+        const auto part = partOfSheet.find(name);
+        if (part == partOfSheet.end()) {
+            report.notes.push_back(std::to_string(objects.charts.size()) + " charts of sheet '" +
+                                   name + "' have no sheet to go to");
+            continue;
+        }
+        try {
+            carrier.Charts(name, part->second, objects.charts, stream);
+        } catch (const package::PackageError& error) {
+            report.notes.push_back("the charts of sheet '" + name +
+                                   "' cannot be added: " + error.what());
+        }
+    }
     for (std::size_t i = 0; i < source.sheets.size(); ++i) {
         const SheetObjects& objects = source.sheets[i];
         if (objects.embedded.empty() && objects.controls.empty() && objects.formControls.empty()) {
@@ -965,6 +1009,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
                                    "' cannot be placed: " + error.what());
         }
     }
+    report.chartsInResult += report.chartsWritten;
     if (!carrier.Changed()) {
         KeepPackage(packageIn, packageOut);
         return report;

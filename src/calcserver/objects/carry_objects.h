@@ -2,7 +2,7 @@
 // The finishing step for what sits on the sheets: the office drops a legacy workbook's
 // embedded OLE objects and ActiveX controls, so each is put back from the source's own
 // storage or control stream, with its preview picture and placement; charts the office
-// lost are named.
+// lost are written from their records, or named.
 
 #include <cstddef>
 #include <filesystem>
@@ -20,7 +20,8 @@ struct ObjectsReport {
     std::size_t formControlsInSource = 0;
     std::size_t formControlsRebuilt = 0;  // dropped by the office, rebuilt from the source
     std::size_t chartsInSource = 0;
-    std::size_t chartsInResult = 0;
+    std::size_t chartsInResult = 0;  // the office's and the ones written here
+    std::size_t chartsWritten = 0;   // lost by the office, written from the source's records
     // One plain sentence for each object that is not in the result, and why.
     std::vector<std::string> notes;
 };

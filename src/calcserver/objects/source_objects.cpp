@@ -37,6 +37,7 @@ constexpr std::uint16_t kFtSbsFmla = 0x000E;
 constexpr std::uint16_t kFtCblsFmla = 0x0014;
 // An object the application made for itself (a filter's or validation's drop-down arrow).
 constexpr std::uint16_t kMadeByApplication = 0x0100;
+constexpr std::uint16_t kObjectChart = 0x0005;
 constexpr std::uint16_t kObjectPicture = 0x0008;
 constexpr std::uint16_t kPictureIsControl = 0x0010;
 
@@ -325,6 +326,16 @@ std::optional<FormControl> FormControlOf(Bytes data) {
     return control;
 }
 
+// The object type an OBJ record's first sub-record names.
+std::uint16_t ObjectTypeOf(Bytes data) {
+    FieldReader reader(data);
+    if (reader.U16() != kFtCmo) {
+        return 0;
+    }
+    reader.Skip(2);
+    return reader.U16();
+}
+
 // A member of the last group, placed in the group's coordinates.
 std::optional<GroupedAnchor> Grouped(const DrawingState& drawing) {
     if (drawing.shape.anchor || !drawing.shape.childAnchor || !drawing.group) {
@@ -444,7 +455,22 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
     std::size_t sheet = 0;
     bool inGroup = false;
     DrawingState drawing;
-    while (cursor.Next(record)) {
+    // The placement of the last chart object, for the chart substream after it.
+    std::optional<CellAnchor> chartAnchor;
+    // The chart whose substream is open, and at which depth of substreams it began.
+    bool chartOpen = false;
+    std::size_t openChartSheet = 0;
+    std::size_t openChartDepth = 0;
+    while (true) {
+        // Between substreams only another one may begin: what else follows the last is the
+        // stream's padding to its sector, often too short for a record.
+        std::uint16_t next = 0;
+        if (substreams.empty() && !sheetAt.empty() && (!cursor.PeekId(next) || next != rid::kBof)) {
+            break;
+        }
+        if (!cursor.Next(record)) {
+            break;
+        }
         const bool continuesGroup = inGroup && record.id == rid::kContinue;
         inGroup = false;
         if (record.id == rid::kBof) {
@@ -459,8 +485,13 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 }
             }
             // A chart sheet, or a chart embedded in a sheet.
-            if (kind == kChartSubstream && sheet < objects.sheets.size()) {
-                ++objects.sheets[sheet].charts;
+            if (kind == kChartSubstream && sheet < objects.sheets.size() && !chartOpen) {
+                objects.sheets[sheet].charts.push_back(
+                    SheetChart{substreams.empty() ? std::nullopt : chartAnchor, record.offset, 0});
+                openChartSheet = sheet;
+                chartOpen = true;
+                openChartDepth = substreams.size();
+                chartAnchor.reset();
             }
             substreams.push_back(kind);
             drawing = DrawingState{};
@@ -469,6 +500,11 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
         if (record.id == rid::kEof) {
             if (!substreams.empty()) {
                 substreams.pop_back();
+            }
+            if (chartOpen && substreams.size() == openChartDepth) {
+                SheetChart& chart = objects.sheets[openChartSheet].charts.back();
+                chart.size = cursor.Offset() - chart.offset;
+                chartOpen = false;
             }
             continue;
         }
@@ -495,6 +531,9 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
                 ReadShapeRecords(record.data, drawing, 0);
             } else if (record.id == kObj) {
+                if (ObjectTypeOf(record.data) == kObjectChart) {
+                    chartAnchor = drawing.shape.anchor;
+                }
                 if (auto form = FormControlOf(record.data)) {
                     form->anchor = drawing.shape.anchor;
                     form->grouped = Grouped(drawing);
@@ -523,6 +562,11 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                                     " is damaged (" + error.what() + ")");
             drawing.shape = PendingShape{};
         }
+    }
+    // A chart cut off by the end of the stream keeps what it has.
+    if (chartOpen) {
+        SheetChart& chart = objects.sheets[openChartSheet].charts.back();
+        chart.size = workbookStream.size() - chart.offset;
     }
     try {
         ReadPictureStore(group, objects.pictures, 0);

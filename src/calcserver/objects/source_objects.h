@@ -72,11 +72,18 @@ struct FormControl {
     std::optional<std::uint16_t> checked;               // ftCblsData: 0 off, 1 on, 2 mixed
 };
 
+// A chart: its records are the chart substream at `offset` of the Workbook stream.
+struct SheetChart {
+    std::optional<CellAnchor> anchor;  // none for a chart sheet
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+
 struct SheetObjects {
     std::vector<EmbeddedObject> embedded;
     std::vector<FormControl> formControls;
     std::vector<ControlObject> controls;
-    std::size_t charts = 0;  // embedded charts, or 1 for a chart sheet
+    std::vector<SheetChart> charts;  // embedded charts, or the one of a chart sheet
 };
 
 enum class PictureKind { Emf, Png, Jpeg, Unsupported };

@@ -104,7 +104,7 @@ std::vector<DWORD> ServerLog::Processes() const {
 }
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const ScratchFolder& folder) {
+                      const ScratchFolder& folder, bool inFolder) {
     wchar_t self[MAX_PATH * 4] = {};
     const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
     const std::filesystem::path executable =
@@ -127,8 +127,9 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     startup.hStdError = output;
     PROCESS_INFORMATION process{};
     ProgramRun run;
+    const std::wstring workingFolder = platform::ToWide(folder.Path());
     if (::CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                         nullptr, &startup, &process)) {
+                         inFolder ? workingFolder.c_str() : nullptr, &startup, &process)) {
         ::WaitForSingleObject(process.hProcess, INFINITE);
         ::GetExitCodeProcess(process.hProcess, &run.exitCode);
         ::CloseHandle(process.hThread);
@@ -142,6 +143,20 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 }
 
 bool ServerLog::EveryProcessEnded() const {
+    // A server writes its "exit" after the client's last Release has returned, so the log
+    // may lag a moment; a lingering server never writes it (its own limit is 60 s).
+    constexpr int kPolls = 200;
+    constexpr DWORD kPollMilliseconds = 100;
+    for (int poll = 0; poll < kPolls; ++poll) {
+        if (LoggedProcessesEnded()) {
+            return true;
+        }
+        ::Sleep(kPollMilliseconds);
+    }
+    return false;
+}
+
+bool ServerLog::LoggedProcessesEnded() const {
     std::map<DWORD, int> running;
     for (const LoggedCall& entry : Entries()) {
         if (entry.text == "start") {

@@ -46,11 +46,13 @@ class ServerLog {
     std::vector<std::string> Calls() const;
     std::vector<DWORD> Processes() const;
     // Whether every server process the log saw has ended: each start matched by its exit
-    // or its crash. Process ids are reused at once under Wine, so the log is asked, not the
-    // system.
+    // or its crash, waiting up to 20 s for it. Process ids are reused at once under Wine,
+    // so the log is asked, not the system.
     bool EveryProcessEnded() const;
 
   private:
+    bool LoggedProcessesEnded() const;
+
     std::string path_;
 };
 
@@ -60,9 +62,9 @@ struct ProgramRun {
 };
 
 // Runs `program` (beside this test's own executable) with `arguments`, each quoted, and
-// waits for it to end.
+// waits for it to end; in `folder` itself with `inFolder`.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const ScratchFolder& folder);
+                      const ScratchFolder& folder, bool inFolder = false);
 
 std::filesystem::path FromUtf8(const std::string& text);
 
