@@ -283,15 +283,23 @@ Bytes SpinnerObj(std::uint16_t objectId, std::uint16_t flags = 0x6011) {
     return Record(0x005D, common + scroll + link + Le32(0));
 }
 
+// The TXO record of an object's text and the CONTINUE record with its characters.
+Bytes TextOf(const std::string& text) {
+    return Record(0x01B6,
+                  Bytes(10, 0) + Le16(static_cast<std::uint16_t>(text.size())) + Bytes(6, 0)) +
+           Record(0x003C, Bytes{0} + Bytes(text.begin(), text.end()));
+}
+
 TEST(CarryObjects, AFormControlTheOfficeDroppedIsRebuiltOnceWithItsLinkAndValues) {
     TempDir dir;
     const auto xls = dir.Path() / "spinner.xls";
     const auto package = dir.Path() / "out.xlsm";
     // The second is a filter's drop-down arrow, which the application makes for itself.
     WriteCompoundFile(
-        xls, WorkbookStream({}, {{"Data",
-                                  {Dimensions(1, 1), Number(0, 0, 1), ShapeDrawing(0),
-                                   SpinnerObj(4), ShapeDrawing(0), SpinnerObj(5, 0x2101)}}}));
+        xls,
+        WorkbookStream({}, {{"Data",
+                             {Dimensions(1, 1), Number(0, 0, 1), ShapeDrawing(0), SpinnerObj(4),
+                              TextOf("Up"), ShapeDrawing(0), SpinnerObj(5, 0x2101)}}}));
     testing::WriteOfficePackage(package);
 
     const ObjectsReport report = CarryObjects(xls, package, package);
@@ -311,6 +319,7 @@ TEST(CarryObjects, AFormControlTheOfficeDroppedIsRebuiltOnceWithItsLinkAndValues
                                         .child("x:ClientData");
         EXPECT_STREQ(data.attribute("ObjectType").value(), "Spin");
         EXPECT_STREQ(data.child_value("x:FmlaLink"), "$C$1");
+        EXPECT_STREQ(data.parent().child("v:textbox").child("div").child_value("font"), "Up");
         EXPECT_EQ(std::string(data.child_value("x:Anchor")).substr(0, 3), "1, ");
         const auto sheet = Xml(zip, "xl/worksheets/sheet1.xml");
         const pugi::xpath_node control = sheet.select_node("//*[local-name()='control']");

@@ -103,7 +103,10 @@ void AppendFormControlShape(pugi::xml_node vml, unsigned shapeId, const PixelBox
     shape.append_attribute("type") = "#_x0000_t201";
     shape.append_attribute("style") = LegacyShapeStyle(box).c_str();
     shape.append_attribute("o:button") = kind.drawingType == std::string_view("Button") ? "t" : "f";
-    shape.append_child("v:textbox").append_child("div");
+    pugi::xml_node text = shape.append_child("v:textbox").append_child("div");
+    if (!control.caption.empty()) {
+        text.append_child("font").text() = control.caption.c_str();
+    }
     pugi::xml_node data = shape.append_child("x:ClientData");
     data.append_attribute("ObjectType") = kind.drawingType;
     data.append_child("x:Anchor").text() = LegacyAnchorText(cells, box).c_str();

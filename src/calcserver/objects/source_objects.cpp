@@ -3,10 +3,12 @@
 #include <zlib.h>
 
 #include <map>
+#include <utility>
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/biff/record_cursor.h"
 #include "calcserver/biff/record_ids.h"
+#include "calcserver/biff/text_decoding.h"
 
 namespace tabrook::calcserver::objects {
 namespace {
@@ -21,6 +23,7 @@ namespace rid = biff::record_id;
 constexpr std::uint16_t kObj = 0x005D;
 constexpr std::uint16_t kMsoDrawing = 0x00EC;
 constexpr std::uint16_t kMsoDrawingGroup = 0x00EB;
+constexpr std::uint16_t kTxo = 0x01B6;
 constexpr std::uint16_t kChartSubstream = 0x0020;
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
 
@@ -336,6 +339,26 @@ std::uint16_t ObjectTypeOf(Bytes data) {
     return reader.U16();
 }
 
+// A caption's characters: a flag byte (1: UTF-16, else the low bytes of UTF-16), then as
+// many of the `length` characters as the record holds.
+std::string CaptionText(Bytes data, std::size_t length) {
+    std::string text;
+    if (data.empty()) {
+        return text;
+    }
+    const Bytes chars = data.subspan(1);
+    if ((data[0] & 0x01) == 0) {
+        biff::AppendLatin1(text, chars.first(std::min(length, chars.size())));
+        return text;
+    }
+    biff::Utf16Decoder decoder(text);
+    for (std::size_t i = 0; i < length && 2 * i + 1 < chars.size(); ++i) {
+        decoder.Unit(static_cast<std::uint16_t>(chars[2 * i] | (chars[2 * i + 1] << 8)));
+    }
+    decoder.Finish();
+    return text;
+}
+
 // A member of the last group, placed in the group's coordinates.
 std::optional<GroupedAnchor> Grouped(const DrawingState& drawing) {
     if (drawing.shape.anchor || !drawing.shape.childAnchor || !drawing.group) {
@@ -455,6 +478,10 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
     std::size_t sheet = 0;
     bool inGroup = false;
     DrawingState drawing;
+    // The caption of the form control just read: its TXO record gives the length, the
+    // CONTINUE record after it the characters.
+    FormControl* captioned = nullptr;
+    std::size_t captionLength = 0;
     // The placement of the last chart object, for the chart substream after it.
     std::optional<CellAnchor> chartAnchor;
     // The chart whose substream is open, and at which depth of substreams it began.
@@ -526,10 +553,20 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
         if (substreams.size() != 1 || sheet >= objects.sheets.size()) {
             continue;
         }
+        FormControl* const caption = std::exchange(captioned, nullptr);
         try {
             if (record.id == kMsoDrawing ||
                 (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
                 ReadShapeRecords(record.data, drawing, 0);
+                captioned = caption;  // the text box record stands between OBJ and TXO
+            } else if (record.id == kTxo && caption != nullptr && record.data.size() >= 12) {
+                FieldReader text(record.data);
+                text.Skip(10);
+                captionLength = text.U16();
+                captioned = captionLength > 0 ? caption : nullptr;
+            } else if (record.id == rid::kContinue && caption != nullptr &&
+                       caption->caption.empty()) {
+                caption->caption = CaptionText(record.data, captionLength);
             } else if (record.id == kObj) {
                 if (ObjectTypeOf(record.data) == kObjectChart) {
                     chartAnchor = drawing.shape.anchor;
@@ -539,6 +576,7 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                     form->grouped = Grouped(drawing);
                     form->name = drawing.shape.name;
                     objects.sheets[sheet].formControls.push_back(std::move(*form));
+                    captioned = &objects.sheets[sheet].formControls.back();
                 } else if (auto found = PictureObjectOf(record.data)) {
                     if (found->control) {
                         ControlObject& control = found->activeX;

@@ -64,6 +64,7 @@ struct FormControl {
     std::optional<CellAnchor> anchor;
     std::optional<GroupedAnchor> grouped;
     std::string name;                     // the shape's own name, when it has one
+    std::string caption;                  // a button's or check box's text
     std::vector<std::uint8_t> macro;      // ftMacro: the macro the control runs
     std::vector<std::uint8_t> link;       // ftSbsFmla/ftCblsFmla: the linked cell
     std::vector<std::uint8_t> listRange;  // ftLbsData: the cells the items come from
