@@ -272,6 +272,66 @@ TEST(FormControls, EachGetsThePlacementOfItsLegacyShape) {
               "2 47625 10 28575 ");
 }
 
+// An OBJ record of a spinner linked to $C$1 (value 40 of 1..50); `flags` as its common
+// data holds them.
+Bytes SpinnerObj(std::uint16_t objectId, std::uint16_t flags = 0x6011) {
+    const Bytes common =
+        Le16(0x15) + Le16(18) + Le16(0x10) + Le16(objectId) + Le16(flags) + Bytes(12, 0);
+    const Bytes scroll = Le16(0x0C) + Le16(20) + Bytes(4, 0) + Le16(40) + Le16(1) + Le16(50) +
+                         Le16(1) + Le16(10) + Le16(0) + Le16(16) + Le16(1);
+    const Bytes link = Le16(0x0E) + Le16(12) + Le16(5) + Bytes(4, 0) + Bytes{0x24, 0, 0, 2, 0, 0};
+    return Record(0x005D, common + scroll + link + Le32(0));
+}
+
+// The TXO record of an object's text and the CONTINUE record with its characters.
+Bytes TextOf(const std::string& text) {
+    return Record(0x01B6,
+                  Bytes(10, 0) + Le16(static_cast<std::uint16_t>(text.size())) + Bytes(6, 0)) +
+           Record(0x003C, Bytes{0} + Bytes(text.begin(), text.end()));
+}
+
+TEST(CarryObjects, AFormControlTheOfficeDroppedIsRebuiltOnceWithItsLinkAndValues) {
+    TempDir dir;
+    const auto xls = dir.Path() / "spinner.xls";
+    const auto package = dir.Path() / "out.xlsm";
+    // The second is a filter's drop-down arrow, which the application makes for itself.
+    WriteCompoundFile(
+        xls,
+        WorkbookStream({}, {{"Data",
+                             {Dimensions(1, 1), Number(0, 0, 1), ShapeDrawing(0), SpinnerObj(4),
+                              TextOf("Up"), ShapeDrawing(0), SpinnerObj(5, 0x2101)}}}));
+    testing::WriteOfficePackage(package);
+
+    const ObjectsReport report = CarryObjects(xls, package, package);
+    EXPECT_EQ(report.formControlsInSource, 1u);
+    EXPECT_EQ(report.formControlsRebuilt, 1u);
+    EXPECT_THAT(report.notes, IsEmpty());
+    {
+        const package::ZipReader zip(package);
+        const auto properties = Xml(zip, "xl/ctrlProps/ctrlProp1.xml").document_element();
+        EXPECT_STREQ(properties.attribute("objectType").value(), "Spin");
+        EXPECT_STREQ(properties.attribute("fmlaLink").value(), "$C$1");
+        EXPECT_STREQ(properties.attribute("val").value(), "40");
+        EXPECT_STREQ(properties.attribute("max").value(), "50");
+        const auto vml = Xml(zip, "xl/drawings/vmlDrawing1.vml");
+        const pugi::xml_node data = vml.document_element()
+                                        .find_child_by_attribute("v:shape", "ID", "Spinner 4")
+                                        .child("x:ClientData");
+        EXPECT_STREQ(data.attribute("ObjectType").value(), "Spin");
+        EXPECT_STREQ(data.child_value("x:FmlaLink"), "$C$1");
+        EXPECT_STREQ(data.parent().child("v:textbox").child("div").child_value("font"), "Up");
+        EXPECT_EQ(std::string(data.child_value("x:Anchor")).substr(0, 3), "1, ");
+        const auto sheet = Xml(zip, "xl/worksheets/sheet1.xml");
+        const pugi::xpath_node control = sheet.select_node("//*[local-name()='control']");
+        ASSERT_TRUE(control);
+        EXPECT_STREQ(control.node().attribute("name").value(), "Spinner 4");
+    }
+    EXPECT_THAT(finish::PackageFaults(package), IsEmpty());
+
+    // Once drawn, the control is the package's own: a second pass adds no other.
+    EXPECT_EQ(CarryObjects(xls, package, package).formControlsRebuilt, 0u);
+}
+
 TEST(CarryObjects, AWorkbookWithoutObjectsLeavesThePackageAsItWas) {
     TempDir dir;
     const auto xls = dir.Path() / "plain.xls";

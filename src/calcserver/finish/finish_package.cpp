@@ -139,6 +139,7 @@ void CarryObjects(const FinishRequest& request, report::ConversionReport& report
     for (const auto& [name, amount] :
          {std::pair{"objects.embeddedCarried", carried.embeddedCarried},
           std::pair{"objects.controlsCarried", carried.controlsCarried},
+          std::pair{"objects.formControlsRebuilt", carried.formControlsRebuilt},
           std::pair{"objects.chartsInResult", carried.chartsInResult},
           std::pair{"objects.chartsWritten", carried.chartsWritten}}) {
         if (amount > 0) {

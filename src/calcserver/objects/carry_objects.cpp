@@ -1,5 +1,6 @@
 #include "calcserver/objects/carry_objects.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -9,6 +10,7 @@
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/biff/compound_stream.h"
+#include "calcserver/biff/formula_text.h"
 #include "calcserver/cellexact/package_parts.h"
 #include "calcserver/charts/chart_records.h"
 #include "calcserver/charts/chart_references.h"
@@ -16,6 +18,7 @@
 #include "calcserver/objects/drawing_frames.h"
 #include "calcserver/objects/embedded_storages.h"
 #include "calcserver/objects/form_control_anchors.h"
+#include "calcserver/objects/form_control_shapes.h"
 #include "calcserver/objects/sheet_geometry.h"
 #include "calcserver/objects/source_objects.h"
 #include "calcserver/package/content_types.h"
@@ -55,6 +58,11 @@ constexpr std::string_view kControlBinaryRel =
     "http://schemas.microsoft.com/office/2006/relationships/activeXControlBinary";
 constexpr std::string_view kControlType = "application/vnd.ms-office.activeX+xml";
 constexpr std::string_view kControlBinaryType = "application/vnd.ms-office.activeX";
+constexpr std::string_view kControlPropertiesRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/ctrlProp";
+constexpr std::string_view kControlPropertiesType =
+    "application/vnd.ms-excel.controlproperties+xml";
+constexpr std::string_view kX14Ns = "http://schemas.microsoft.com/office/spreadsheetml/2009/9/main";
 constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
 constexpr std::string_view kChartRel =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart";
@@ -141,12 +149,6 @@ pugi::xml_node InsertInOrder(pugi::xml_node root, std::string_view local,
         }
     }
     return root.append_child(name.c_str());
-}
-
-std::string Points(double pixels) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2fpt", pixels * 0.75);
-    return text;
 }
 
 const char* ExtensionOf(PictureKind kind) {
@@ -248,10 +250,7 @@ void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     pugi::xml_node shape = root.append_child("v:shape");
     shape.append_attribute("id") = id.c_str();
     shape.append_attribute("type") = "#_x0000_t75";
-    const std::string style = "position:absolute;margin-left:" + Points(box.left) +
-                              ";margin-top:" + Points(box.top) + ";width:" + Points(box.width) +
-                              ";height:" + Points(box.height) + ";z-index:1";
-    shape.append_attribute("style") = style.c_str();
+    shape.append_attribute("style") = LegacyShapeStyle(box).c_str();
     shape.append_attribute("filled") = "t";
     shape.append_attribute("fillcolor") = "window [65]";
     shape.append_attribute("stroked") = "t";
@@ -265,12 +264,7 @@ void AppendObjectShape(pugi::xml_node root, unsigned shapeId, const PixelBox& bo
     pugi::xml_node data = shape.append_child("x:ClientData");
     data.append_attribute("ObjectType") = "Pict";
     data.append_child("x:SizeWithCells");
-    const std::string cells =
-        std::to_string(anchor.firstColumn) + ", " + std::to_string(box.firstColumnOffset) + ", " +
-        std::to_string(anchor.firstRow) + ", " + std::to_string(box.firstRowOffset) + ", " +
-        std::to_string(anchor.lastColumn) + ", " + std::to_string(box.lastColumnOffset) + ", " +
-        std::to_string(anchor.lastRow) + ", " + std::to_string(box.lastRowOffset);
-    data.append_child("x:Anchor").text() = cells.c_str();
+    data.append_child("x:Anchor").text() = LegacyAnchorText(anchor, box).c_str();
     data.append_child("x:CF").text() = "Pict";
     data.append_child("x:AutoPict");
 }
@@ -459,6 +453,8 @@ class ObjectCarrier {
         }
         AddControls(sheetName, sheetPart, sheet.controls, root, relationships, r, geometry,
                     drawing);
+        AddFormControls(sheetName, sheetPart, sheet.formControls, root, relationships, r, geometry,
+                        drawing);
         if (drawing.nextShapeId == firstShapeId) {
             return;  // nothing was added to this sheet
         }
@@ -660,6 +656,113 @@ class ObjectCarrier {
         }
     }
 
+    // Form controls of the source that the legacy drawing lacks. The office names the shapes
+    // it keeps as Excel does ("Check Box 64"), but may move one by a cell: a shape of the
+    // same name is the control's conversion, else one at the same top-left cell.
+    void AddFormControls(const std::string& sheetName, const std::string& sheetPart,
+                         const std::vector<FormControl>& controls, pugi::xml_node root,
+                         std::vector<package::Relationship>& relationships, const std::string& r,
+                         const SheetGeometry& geometry, LegacyDrawing& drawing) {
+        if (controls.empty()) {
+            return;
+        }
+        std::vector<DrawnControl> drawn = DrawnFormControls(drawing.document.document_element());
+        pugi::xml_node list;
+        for (const FormControl& control : controls) {
+            const std::optional<FormControlKind> kind = KindOfFormControl(control.objectType);
+            if (!kind) {
+                continue;
+            }
+            const std::string name = FormControlName(control, *kind);
+            const std::string what = "the form control '" + name + "' on sheet '" + sheetName + "'";
+            CellAnchor cells;
+            const std::optional<PixelBox> placed =
+                Locate(control.anchor, control.grouped, geometry, cells);
+            if (!placed) {
+                report_.notes.push_back(what + " has no placement and was left out");
+                continue;
+            }
+            auto same = std::find_if(drawn.begin(), drawn.end(),
+                                     [&](const DrawnControl& shape) { return shape.name == name; });
+            if (same == drawn.end()) {
+                same = std::find_if(drawn.begin(), drawn.end(), [&](const DrawnControl& shape) {
+                    return shape.column == cells.firstColumn && shape.row == cells.firstRow;
+                });
+            }
+            if (same != drawn.end()) {
+                drawn.erase(same);
+                continue;
+            }
+            if (!list) {
+                list = FormControlList(root);
+            }
+            if (!list) {
+                report_.notes.push_back(what +
+                                        " cannot be placed beside the sheet's ActiveX "
+                                        "controls and was left out");
+                continue;
+            }
+            FormControlFormulas formulas;
+            const std::pair<const std::vector<std::uint8_t>*, std::string*> texts[] = {
+                {&control.macro, &formulas.macro},
+                {&control.link, &formulas.link},
+                {&control.listRange, &formulas.listRange}};
+            for (const auto& [tokens, text] : texts) {
+                if (tokens->empty()) {
+                    continue;
+                }
+                biff::FormulaText decoded = biff::DecodeFormula(*tokens, formulas_);
+                if (decoded.error.empty()) {
+                    *text = std::move(decoded.text);
+                } else {
+                    const char* which = text == &formulas.macro  ? "the macro it runs"
+                                        : text == &formulas.link ? "its linked cell"
+                                                                 : "the cells of its list";
+                    report_.notes.push_back(what + " is rebuilt without " + which + " (" +
+                                            decoded.error + ")");
+                }
+            }
+            // A macro of this workbook is named through its own book, as "[0]!Macro1".
+            if (!formulas.macro.empty() && formulas.macro.find('!') == std::string::npos) {
+                formulas.macro = "[0]!" + formulas.macro;
+            }
+            const std::string part = edit_.FreeName("xl/ctrlProps/ctrlProp", ".xml");
+            edit_.Put(part, FormControlPropertiesXml(control, *kind, formulas));
+            types_.overrides[part] = kControlPropertiesType;
+            const std::string id = package::AddRelationship(relationships, kControlPropertiesRel,
+                                                            RelativeTarget(sheetPart, part));
+            const unsigned shapeId = drawing.nextShapeId++;
+            AppendFormControlShape(drawing.document.document_element(), shapeId, *placed, cells,
+                                   control, *kind, formulas);
+            AppendFormControlEntry(list, PrefixOf(root, kX14Ns, "x14"),
+                                   PrefixOf(root, kSpreadsheetDrawingNs, "xdr"), shapeId, id, r,
+                                   name, formulas.macro, cells, *placed);
+            ++report_.formControlsRebuilt;
+        }
+    }
+
+    // The sheet's list of form controls, in its compatibility block; made when missing.
+    // Nothing when the sheet lists ActiveX controls, which take the same place.
+    static pugi::xml_node FormControlList(pugi::xml_node root) {
+        const pugi::xpath_node found = root.select_node(
+            "./*[local-name()='AlternateContent']/*[local-name()='Choice']"
+            "/*[local-name()='controls']");
+        if (found) {
+            return found.node();
+        }
+        if (ChildNamed(root, "controls")) {
+            return {};
+        }
+        pugi::xml_node block =
+            InsertInOrder(root, "AlternateContent", {"webPublishItems", "tableParts", "extLst"});
+        block.set_name("mc:AlternateContent");
+        block.append_attribute("xmlns:mc") =
+            "http://schemas.openxmlformats.org/markup-compatibility/2006";
+        pugi::xml_node choice = block.append_child("mc:Choice");
+        choice.append_attribute("Requires") = PrefixOf(root, kX14Ns, "x14").c_str();
+        return choice.append_child(package::WithPrefixOf(root, "controls").c_str());
+    }
+
     LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
                                     std::vector<package::Relationship>& relationships,
                                     const std::string& r) {
@@ -757,7 +860,8 @@ class ObjectCarrier {
 
     PackageEdit edit_;
     const SourceObjects& source_;
-    const biff::FormulaContext formulas_;  // what the charts' references are decoded in
+    // What the charts' references and the form controls' formulas are decoded in.
+    const biff::FormulaContext formulas_;
     std::map<std::uint32_t, EmbeddedStorage>& storages_;
     std::string controlStream_;
     ObjectsReport& report_;
@@ -827,6 +931,7 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         report.chartsInSource += sheet.charts.size();
         report.embeddedInSource += sheet.embedded.size();
         report.controlsInSource += sheet.controls.size();
+        report.formControlsInSource += sheet.formControls.size();
         for (const EmbeddedObject& object : sheet.embedded) {
             ids.push_back(object.storageId);
         }
@@ -871,15 +976,16 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
     }
     for (std::size_t i = 0; i < source.sheets.size(); ++i) {
         const SheetObjects& objects = source.sheets[i];
-        if (objects.embedded.empty() && objects.controls.empty()) {
+        if (objects.embedded.empty() && objects.controls.empty() && objects.formControls.empty()) {
             continue;
         }
         const std::string name = i < sheets.size() ? sheets[i].name : std::to_string(i + 1);
         const auto part = partOfSheet.find(name);
         if (part == partOfSheet.end()) {
-            report.notes.push_back(
-                std::to_string(objects.embedded.size() + objects.controls.size()) +
-                " objects of sheet '" + name + "' have no sheet to go to");
+            report.notes.push_back(std::to_string(objects.embedded.size() +
+                                                  objects.controls.size() +
+                                                  objects.formControls.size()) +
+                                   " objects of sheet '" + name + "' have no sheet to go to");
             continue;
         }
         try {

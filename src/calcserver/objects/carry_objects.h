@@ -17,6 +17,8 @@ struct ObjectsReport {
     std::size_t controlsInSource = 0;  // ActiveX controls
     std::size_t controlsCarried = 0;
     std::size_t formControlsPlaced = 0;  // the office's, given their legacy placement
+    std::size_t formControlsInSource = 0;
+    std::size_t formControlsRebuilt = 0;  // dropped by the office, rebuilt from the source
     std::size_t chartsInSource = 0;
     std::size_t chartsInResult = 0;  // the office's and the ones written here
     std::size_t chartsWritten = 0;   // lost by the office, written from the source's records

@@ -20,13 +20,15 @@ using VmlAnchor = std::array<long, 8>;
 
 constexpr long kEmuPerPixel = 9525;
 
-bool ParseAnchor(std::string_view text, VmlAnchor& anchor) {
+// The office writes an offset past the cell's edge as a negative number; such an anchor only
+// serves to tell where a control begins.
+bool ParseAnchor(std::string_view text, VmlAnchor& anchor, bool negativeOffsets = false) {
     std::string copy(text);
     const char* at = copy.c_str();
     for (long& value : anchor) {
         char* end = nullptr;
         value = std::strtol(at, &end, 10);
-        if (end == at || value < 0) {
+        if (end == at || (value < 0 && !negativeOffsets)) {
             return false;
         }
         at = end;
@@ -38,7 +40,8 @@ bool ParseAnchor(std::string_view text, VmlAnchor& anchor) {
 }
 
 // The anchors of the legacy drawing's controls by shape name, in drawing order.
-std::map<std::string, std::deque<VmlAnchor>> ControlAnchors(pugi::xml_node vml) {
+std::map<std::string, std::deque<VmlAnchor>> ControlAnchors(pugi::xml_node vml,
+                                                            bool negativeOffsets = false) {
     std::map<std::string, std::deque<VmlAnchor>> anchors;
     for (const pugi::xml_node shape : vml.children()) {
         const pugi::xml_node data = ChildNamed(shape, "ClientData");
@@ -47,7 +50,8 @@ std::map<std::string, std::deque<VmlAnchor>> ControlAnchors(pugi::xml_node vml) 
             continue;
         }
         VmlAnchor anchor{};
-        if (ParseAnchor(ChildNamed(data, "Anchor").child_value(), anchor)) {
+        if (ParseAnchor(ChildNamed(data, "Anchor").child_value(), anchor, negativeOffsets) &&
+            anchor[0] >= 0 && anchor[2] >= 0) {
             anchors[shape.attribute("ID").value()].push_back(anchor);
         }
     }
@@ -86,6 +90,16 @@ void Place(pugi::xml_node from, pugi::xml_node to, const VmlAnchor& anchor) {
 }
 
 }  // namespace
+
+std::vector<DrawnControl> DrawnFormControls(pugi::xml_node vml) {
+    std::vector<DrawnControl> drawn;
+    for (const auto& [name, anchors] : ControlAnchors(vml, true)) {
+        for (const VmlAnchor& anchor : anchors) {
+            drawn.push_back(DrawnControl{name, anchor[0], anchor[2]});
+        }
+    }
+    return drawn;
+}
 
 std::size_t PlaceFormControls(pugi::xml_node worksheet, pugi::xml_node vml,
                               pugi::xml_node drawing) {

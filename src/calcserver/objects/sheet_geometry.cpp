@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "calcserver/input_limits.h"
@@ -189,6 +190,28 @@ PixelBox SheetGeometry::Place(const CellAnchor& anchor) const {
     box.width = std::max(right - box.left, 1.0);
     box.height = std::max(bottom - box.top, 1.0);
     return box;
+}
+
+namespace {
+
+std::string Points(double pixels) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2fpt", pixels * 0.75);
+    return text;
+}
+
+}  // namespace
+
+std::string LegacyShapeStyle(const PixelBox& box) {
+    return "position:absolute;margin-left:" + Points(box.left) + ";margin-top:" + Points(box.top) +
+           ";width:" + Points(box.width) + ";height:" + Points(box.height) + ";z-index:1";
+}
+
+std::string LegacyAnchorText(const CellAnchor& cells, const PixelBox& box) {
+    return std::to_string(cells.firstColumn) + ", " + std::to_string(box.firstColumnOffset) + ", " +
+           std::to_string(cells.firstRow) + ", " + std::to_string(box.firstRowOffset) + ", " +
+           std::to_string(cells.lastColumn) + ", " + std::to_string(box.lastColumnOffset) + ", " +
+           std::to_string(cells.lastRow) + ", " + std::to_string(box.lastRowOffset);
 }
 
 }  // namespace tabrook::calcserver::objects

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <pugixml.hpp>
+#include <string>
 
 #include "calcserver/objects/source_objects.h"
 
@@ -51,5 +52,10 @@ class SheetGeometry {
     std::map<std::uint32_t, int> columns_;  // 0-based column -> pixels, where not default
     std::map<std::uint32_t, int> rows_;     // 0-based row -> pixels, where not default
 };
+
+// How a shape of the legacy drawing states its place: the style ("position:absolute;
+// margin-left:...pt;...") and the ClientData anchor ("1, 5, 2, 0, 3, 10, 6, 0").
+std::string LegacyShapeStyle(const PixelBox& box);
+std::string LegacyAnchorText(const CellAnchor& cells, const PixelBox& box);
 
 }  // namespace tabrook::calcserver::objects

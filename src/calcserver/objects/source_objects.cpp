@@ -3,10 +3,12 @@
 #include <zlib.h>
 
 #include <map>
+#include <utility>
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/biff/record_cursor.h"
 #include "calcserver/biff/record_ids.h"
+#include "calcserver/biff/text_decoding.h"
 
 namespace tabrook::calcserver::objects {
 namespace {
@@ -21,6 +23,7 @@ namespace rid = biff::record_id;
 constexpr std::uint16_t kObj = 0x005D;
 constexpr std::uint16_t kMsoDrawing = 0x00EC;
 constexpr std::uint16_t kMsoDrawingGroup = 0x00EB;
+constexpr std::uint16_t kTxo = 0x01B6;
 constexpr std::uint16_t kChartSubstream = 0x0020;
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
 
@@ -30,6 +33,13 @@ constexpr std::uint16_t kFtEnd = 0x0000;
 constexpr std::uint16_t kFtPioGrbit = 0x0008;
 constexpr std::uint16_t kFtPictFmla = 0x0009;
 constexpr std::uint16_t kFtLbsData = 0x0013;
+constexpr std::uint16_t kFtMacro = 0x0004;
+constexpr std::uint16_t kFtCblsData = 0x000A;
+constexpr std::uint16_t kFtSbs = 0x000C;
+constexpr std::uint16_t kFtSbsFmla = 0x000E;
+constexpr std::uint16_t kFtCblsFmla = 0x0014;
+// An object the application made for itself (a filter's or validation's drop-down arrow).
+constexpr std::uint16_t kMadeByApplication = 0x0100;
 constexpr std::uint16_t kObjectChart = 0x0005;
 constexpr std::uint16_t kObjectPicture = 0x0008;
 constexpr std::uint16_t kPictureIsControl = 0x0010;
@@ -253,6 +263,72 @@ std::optional<PictureObject> PictureObjectOf(Bytes data) {
     return std::nullopt;
 }
 
+// The tokens of an object's formula: its size, 4 unused bytes, then the tokens.
+// An empty formula (no link, no macro) is a size of 0 alone.
+std::vector<std::uint8_t> TokensOf(Bytes formula) {
+    if (formula.size() < 6) {
+        return {};
+    }
+    FieldReader reader(formula);
+    const std::size_t size = reader.U16() & 0x7FFF;
+    reader.Skip(4);
+    const Bytes tokens = reader.Bytes(std::min(size, reader.Remaining()));
+    return {tokens.begin(), tokens.end()};
+}
+
+bool IsFormControlType(std::uint16_t objectType) {
+    return objectType == 0x07 || (objectType >= 0x0B && objectType <= 0x14);
+}
+
+// The form control an OBJ record holds; nothing for other objects.
+std::optional<FormControl> FormControlOf(Bytes data) {
+    FieldReader reader(data);
+    if (reader.U16() != kFtCmo) {
+        return std::nullopt;
+    }
+    FieldReader common(reader.Bytes(reader.U16()));
+    FormControl control;
+    control.objectType = common.U16();
+    control.objectId = common.U16();
+    const std::uint16_t flags = common.U16();
+    if (!IsFormControlType(control.objectType) || (flags & kMadeByApplication) != 0) {
+        return std::nullopt;
+    }
+    while (reader.Remaining() >= 4) {
+        const std::uint16_t ft = reader.U16();
+        const std::uint16_t size = reader.U16();
+        if (ft == kFtEnd) {
+            break;
+        }
+        if (ft == kFtLbsData) {
+            // Its size field is a fixed mark; the range formula follows with a size of its own,
+            // and the list's data after it is not read here.
+            if (reader.Remaining() >= 2) {
+                const std::size_t formulaSize = reader.U16();
+                control.listRange =
+                    TokensOf(reader.Bytes(std::min(formulaSize, reader.Remaining())));
+            }
+            break;
+        }
+        FieldReader sub(reader.Bytes(std::min<std::size_t>(size, reader.Remaining())));
+        if (ft == kFtMacro) {
+            control.macro = TokensOf(sub.Bytes(sub.Remaining()));
+        } else if (ft == kFtSbsFmla || ft == kFtCblsFmla) {
+            control.link = TokensOf(sub.Bytes(sub.Remaining()));
+        } else if (ft == kFtSbs && sub.Remaining() >= 14) {
+            sub.Skip(4);
+            std::array<std::int16_t, 5> values{};
+            for (auto& value : values) {
+                value = static_cast<std::int16_t>(sub.U16());
+            }
+            control.scroll = values;
+        } else if (ft == kFtCblsData && sub.Remaining() >= 2) {
+            control.checked = sub.U16();
+        }
+    }
+    return control;
+}
+
 // The object type an OBJ record's first sub-record names.
 std::uint16_t ObjectTypeOf(Bytes data) {
     FieldReader reader(data);
@@ -261,6 +337,26 @@ std::uint16_t ObjectTypeOf(Bytes data) {
     }
     reader.Skip(2);
     return reader.U16();
+}
+
+// A caption's characters: a flag byte (1: UTF-16, else the low bytes of UTF-16), then as
+// many of the `length` characters as the record holds.
+std::string CaptionText(Bytes data, std::size_t length) {
+    std::string text;
+    if (data.empty()) {
+        return text;
+    }
+    const Bytes chars = data.subspan(1);
+    if ((data[0] & 0x01) == 0) {
+        biff::AppendLatin1(text, chars.first(std::min(length, chars.size())));
+        return text;
+    }
+    biff::Utf16Decoder decoder(text);
+    for (std::size_t i = 0; i < length && 2 * i + 1 < chars.size(); ++i) {
+        decoder.Unit(static_cast<std::uint16_t>(chars[2 * i] | (chars[2 * i + 1] << 8)));
+    }
+    decoder.Finish();
+    return text;
 }
 
 // A member of the last group, placed in the group's coordinates.
@@ -382,6 +478,10 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
     std::size_t sheet = 0;
     bool inGroup = false;
     DrawingState drawing;
+    // The caption of the form control just read: its TXO record gives the length, the
+    // CONTINUE record after it the characters.
+    FormControl* captioned = nullptr;
+    std::size_t captionLength = 0;
     // The placement of the last chart object, for the chart substream after it.
     std::optional<CellAnchor> chartAnchor;
     // The chart whose substream is open, and at which depth of substreams it began.
@@ -453,15 +553,31 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
         if (substreams.size() != 1 || sheet >= objects.sheets.size()) {
             continue;
         }
+        FormControl* const caption = std::exchange(captioned, nullptr);
         try {
             if (record.id == kMsoDrawing ||
                 (record.id == rid::kContinue && ContinuesDrawing(record.data))) {
                 ReadShapeRecords(record.data, drawing, 0);
+                captioned = caption;  // the text box record stands between OBJ and TXO
+            } else if (record.id == kTxo && caption != nullptr && record.data.size() >= 12) {
+                FieldReader text(record.data);
+                text.Skip(10);
+                captionLength = text.U16();
+                captioned = captionLength > 0 ? caption : nullptr;
+            } else if (record.id == rid::kContinue && caption != nullptr &&
+                       caption->caption.empty()) {
+                caption->caption = CaptionText(record.data, captionLength);
             } else if (record.id == kObj) {
                 if (ObjectTypeOf(record.data) == kObjectChart) {
                     chartAnchor = drawing.shape.anchor;
                 }
-                if (auto found = PictureObjectOf(record.data)) {
+                if (auto form = FormControlOf(record.data)) {
+                    form->anchor = drawing.shape.anchor;
+                    form->grouped = Grouped(drawing);
+                    form->name = drawing.shape.name;
+                    objects.sheets[sheet].formControls.push_back(std::move(*form));
+                    captioned = &objects.sheets[sheet].formControls.back();
+                } else if (auto found = PictureObjectOf(record.data)) {
                     if (found->control) {
                         ControlObject& control = found->activeX;
                         control.anchor = drawing.shape.anchor;

@@ -56,6 +56,23 @@ struct ControlObject {
     std::string name;  // the control's code name, from its shape ("CheckBox1")
 };
 
+// A form control (button, check box, list, spinner, ...) as its OBJ record describes it.
+// Formulas are kept as their tokens: what they name needs the workbook's names to read.
+struct FormControl {
+    std::uint16_t objectType = 0;  // the OBJ record's ot: 0x07 button, 0x10 spinner, ...
+    std::uint16_t objectId = 0;
+    std::optional<CellAnchor> anchor;
+    std::optional<GroupedAnchor> grouped;
+    std::string name;                     // the shape's own name, when it has one
+    std::string caption;                  // a button's or check box's text
+    std::vector<std::uint8_t> macro;      // ftMacro: the macro the control runs
+    std::vector<std::uint8_t> link;       // ftSbsFmla/ftCblsFmla: the linked cell
+    std::vector<std::uint8_t> listRange;  // ftLbsData: the cells the items come from
+    // ftSbs: value and limits of spinners, scroll bars and lists.
+    std::optional<std::array<std::int16_t, 5>> scroll;  // value, min, max, step, page
+    std::optional<std::uint16_t> checked;               // ftCblsData: 0 off, 1 on, 2 mixed
+};
+
 // A chart: its records are the chart substream at `offset` of the Workbook stream.
 struct SheetChart {
     std::optional<CellAnchor> anchor;  // none for a chart sheet
@@ -65,6 +82,7 @@ struct SheetChart {
 
 struct SheetObjects {
     std::vector<EmbeddedObject> embedded;
+    std::vector<FormControl> formControls;
     std::vector<ControlObject> controls;
     std::vector<SheetChart> charts;  // embedded charts, or the one of a chart sheet
 };
