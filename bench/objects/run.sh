@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Converts the corpus in all three formats with two builds of the program, one format after
-# the other and each build in turn, then counts the objects of sources and results per kind
-# with bench/objects_count.py:
+# Converts the corpus in all three formats with two builds of tabrook-convert (one office at
+# a time), one format after the other and each build in turn, then counts the objects of
+# sources and results per kind with bench/objects_count.py:
 #   bench/objects/run.sh BEFORE_BUILD_DIR AFTER_BUILD_DIR [OUT_DIR]
 # Prints the wall time and peak memory of each run, their ratio, and the counts.
 set -euo pipefail
@@ -18,7 +18,7 @@ for format in xlsx xlsm xlsb; do
         [ "$build" = after ] && dir="$after"
         rm -rf "${out:?}/$build-$format"
         /usr/bin/time -f "%e %M" -o "$out/$build-$format.time" \
-            "$dir/bin/convert" --format "$format" --out "$out/$build-$format" "$corpus"/*.xls \
+            "$dir/bin/tabrook-convert" --jobs 1 --format "$format" --out "$out/$build-$format" "$corpus"/*.xls \
             >"$out/$build-$format.log" 2>/dev/null || true
         # The last line: /usr/bin/time puts a note of a non-zero exit status before it.
         read -r seconds kilobytes < <(tail -1 "$out/$build-$format.time")
