@@ -5,11 +5,13 @@
 #include <fstream>
 #include <iterator>
 #include <pugixml.hpp>
+#include <sstream>
 
 #include "calcserver/finish/package_check.h"
 #include "calcserver/objects/carry_objects.h"
 #include "calcserver/objects/embedded_storages.h"
 #include "calcserver/objects/form_control_anchors.h"
+#include "calcserver/objects/frozen_panes.h"
 #include "calcserver/objects/source_objects.h"
 #include "calcserver/package/zip_package.h"
 #include "objects/objects_fixture.h"
@@ -134,6 +136,92 @@ TEST(CompObj, NamesTheProgIdOnlyWhenWellFormed) {
     for (const auto& c : cases) {
         const std::vector<std::uint8_t> bytes(c.stream.begin(), c.stream.end());
         EXPECT_EQ(ProgIdOfCompObj(bytes), c.progId);
+    }
+}
+
+Bytes Window2(std::uint16_t flags) {
+    return Record(0x023E, Le16(flags) + Bytes(16, 0));
+}
+// x split, y split, top row and left column of the lower right pane, active pane.
+Bytes Pane(std::uint16_t x, std::uint16_t y, std::uint16_t top, std::uint16_t left,
+           std::uint8_t active) {
+    return Record(0x0041, Le16(x) + Le16(y) + Le16(top) + Le16(left) + Bytes{active, 0});
+}
+
+TEST(SourceObjects, OnlyTheFirstWindowsFrozenPaneCounts) {
+    constexpr std::uint16_t kFrozen = 0x0108;  // fFrozen | fFrozenNoSplit
+    const struct {
+        const char* what;
+        std::vector<Bytes> sheet;
+        bool frozen;
+    } cases[] = {
+        {"frozen in the first window", {Window2(kFrozen), Pane(4, 3, 31, 4, 0)}, true},
+        // A workbook with two windows: the second's freeze is not the sheet's view.
+        {"frozen in the second window only",
+         {Window2(0), Window2(kFrozen), Pane(4, 3, 31, 4, 0)},
+         false},
+        {"split, not frozen", {Window2(0), Pane(7395, 4380, 12, 12, 3)}, false},
+        {"a pane record cut short", {Window2(kFrozen), Record(0x0041, Le16(4))}, false},
+    };
+    for (const auto& c : cases) {
+        const SourceObjects read = Read({}, c.sheet);
+        ASSERT_EQ(read.sheets.size(), 1u) << c.what;
+        ASSERT_EQ(read.sheets[0].frozenPane.has_value(), c.frozen) << c.what;
+    }
+    const FrozenPane pane =
+        *Read({}, {Window2(kFrozen), Pane(4, 3, 31, 4, 0)}).sheets[0].frozenPane;
+    EXPECT_EQ(pane.columns, 4);
+    EXPECT_EQ(pane.rows, 3);
+    EXPECT_EQ(pane.topRow, 31);
+    EXPECT_FALSE(pane.split);
+}
+
+TEST(FrozenPanes, TheFirstViewGetsTheFreezeTheOfficeDropped) {
+    constexpr const char* kHead =
+        R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+    const FrozenPane both{.columns = 4, .rows = 3, .topRow = 31, .leftColumn = 4};
+    const FrozenPane rowsOnly{
+        .columns = 0, .rows = 5, .topRow = 9, .leftColumn = 0, .activePane = 0};
+    const struct {
+        const char* what;
+        std::string sheet;
+        FrozenPane pane;
+        const char* expected;  // the first view as written; "" when nothing changes
+    } cases[] = {
+        {"no view at all", std::string(kHead) + "<dimension ref=\"A1\"/><sheetData/></worksheet>",
+         both,
+         R"(<sheetView workbookViewId="0"><pane xSplit="4" ySplit="3" topLeftCell="E32" )"
+         R"(activePane="bottomRight" state="frozen"/><selection pane="bottomRight" )"
+         R"(activeCell="E32" sqref="E32"/></sheetView>)"},
+        {"a plain split is replaced, the selection of the pane kept",
+         std::string(kHead) +
+             R"(<sheetViews><sheetView workbookViewId="0"><pane xSplit="900" ySplit="600"/>)"
+             R"(<selection pane="bottomLeft" activeCell="A7" sqref="A7"/></sheetView></sheetViews>)"
+             "<sheetData/></worksheet>",
+         rowsOnly,
+         R"(<sheetView workbookViewId="0"><pane ySplit="5" topLeftCell="A10" )"
+         R"(activePane="bottomLeft" state="frozen"/><selection pane="bottomLeft" )"
+         R"(activeCell="A7" sqref="A7"/></sheetView>)"},
+        {"already frozen",
+         std::string(kHead) +
+             R"(<sheetViews><sheetView workbookViewId="0"><pane ySplit="1" topLeftCell="A2" )"
+             R"(state="frozen"/></sheetView></sheetViews><sheetData/></worksheet>)",
+         both, ""},
+    };
+    for (const auto& c : cases) {
+        pugi::xml_document sheet;
+        ASSERT_TRUE(sheet.load_string(c.sheet.c_str())) << c.what;
+        const bool changed = RestoreFrozenPane(sheet.document_element(), c.pane);
+        EXPECT_EQ(changed, *c.expected != '\0') << c.what;
+        if (!changed) {
+            continue;
+        }
+        const pugi::xml_node views = sheet.document_element().child("sheetViews");
+        // sheetViews stands after the dimension and before the cells.
+        EXPECT_STREQ(views.next_sibling().name(), "sheetData") << c.what;
+        std::ostringstream written;
+        views.first_child().print(written, "", pugi::format_raw);
+        EXPECT_EQ(written.str(), c.expected) << c.what;
     }
 }
 
@@ -330,6 +418,125 @@ TEST(CarryObjects, AFormControlTheOfficeDroppedIsRebuiltOnceWithItsLinkAndValues
 
     // Once drawn, the control is the package's own: a second pass adds no other.
     EXPECT_EQ(CarryObjects(xls, package, package).formControlsRebuilt, 0u);
+}
+
+// A converted sheet "Data" with the given cells-and-after XML, comments and drawing.
+void WritePackageWith(const std::filesystem::path& file, const std::string& sheetBody,
+                      const std::string& comments, const std::string& drawing) {
+    constexpr const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    constexpr const char* kRel =
+        "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    constexpr const char* kRels = "http://schemas.openxmlformats.org/package/2006/relationships";
+    const std::string relsHead = std::string(R"(<Relationships xmlns=")") + kRels + R"(">)";
+    package::ZipWriter writer(file);
+    writer.Add(
+        "[Content_Types].xml",
+        R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+        R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+        R"(<Default Extension="xml" ContentType="application/xml"/></Types>)");
+    writer.Add("_rels/.rels", relsHead + R"(<Relationship Id="rId1" Type=")" + kRel +
+                                  R"(/officeDocument" Target="xl/workbook.xml"/></Relationships>)");
+    writer.Add("xl/workbook.xml", std::string(R"(<workbook xmlns=")") + kMain + R"(" xmlns:r=")" +
+                                      kRel +
+                                      R"("><sheets><sheet name="Data" sheetId="1" r:id="rId1"/>)"
+                                      R"(</sheets></workbook>)");
+    writer.Add("xl/_rels/workbook.xml.rels",
+               relsHead + R"(<Relationship Id="rId1" Type=")" + kRel +
+                   R"(/worksheet" Target="worksheets/sheet1.xml"/></Relationships>)");
+    writer.Add("xl/worksheets/sheet1.xml", std::string(R"(<worksheet xmlns=")") + kMain +
+                                               R"(" xmlns:r=")" + kRel + R"("><sheetData/>)" +
+                                               sheetBody + R"(<drawing r:id="rId2"/></worksheet>)");
+    writer.Add("xl/worksheets/_rels/sheet1.xml.rels",
+               relsHead + R"(<Relationship Id="rId1" Type=")" + kRel +
+                   R"(/comments" Target="../comments1.xml"/><Relationship Id="rId2" Type=")" +
+                   kRel + R"(/drawing" Target="../drawings/drawing1.xml"/></Relationships>)");
+    writer.Add("xl/comments1.xml", std::string(R"(<comments xmlns=")") + kMain +
+                                       R"("><commentList>)" + comments +
+                                       "</commentList></comments>");
+    writer.Add(
+        "xl/drawings/drawing1.xml",
+        R"(<xdr:wsDr xmlns:xdr="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing">)" +
+            drawing + "</xdr:wsDr>");
+    writer.Commit();
+}
+
+// An OBJ record of a drawn shape: a rectangle.
+Bytes RectangleObj(std::uint16_t objectId) {
+    return Record(0x005D,
+                  Le16(0x15) + Le16(18) + Le16(0x02) + Le16(objectId) + Bytes(14, 0) + Le32(0));
+}
+
+TEST(CarryObjects, WhatTheOfficeDroppedIsNamedKindByKind) {
+    TempDir dir;
+    const auto xls = dir.Path() / "kinds.xls";
+    // Two rules (an old one and an Excel 2007 one), a hyperlink, a comment, two shapes and
+    // a frozen first row.
+    WriteCompoundFile(
+        xls, WorkbookStream(
+                 {}, {{"Data",
+                       {Record(0x01B1, Bytes(12, 0)), Record(0x087A, Bytes(12, 0)),
+                        Record(0x01B8, Bytes(32, 0)), Record(0x001C, Bytes(12, 0)), RectangleObj(1),
+                        RectangleObj(2), Window2(0x0108), Pane(0, 1, 1, 0, 2)}}}));
+    const std::string rules =
+        R"(<conditionalFormatting sqref="A1"><cfRule type="expression" priority="1"/></conditionalFormatting>)"
+        R"(<extLst><ext uri="{78C0D931-6437-407d-A8EE-F0AAD7539E65}"><x14:conditionalFormattings )"
+        R"(xmlns:x14="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main">)"
+        R"(<x14:conditionalFormatting><x14:cfRule type="dataBar"/></x14:conditionalFormatting>)"
+        R"(</x14:conditionalFormattings></ext></extLst>)";
+    const std::string links = R"(<hyperlinks><hyperlink ref="A1" r:id="rId9"/></hyperlinks>)";
+    const std::string comment = R"(<comment ref="A1" authorId="0"/>)";
+    const std::string shape =
+        R"(<xdr:sp><xdr:nvSpPr><xdr:cNvPr id="2" name="Rectangle 1"/></xdr:nvSpPr></xdr:sp>)";
+    // A form control's shape is not a drawn shape.
+    const std::string control =
+        R"(<xdr:sp><xdr:nvSpPr><xdr:cNvPr id="3" name="Check Box 2"/></xdr:nvSpPr></xdr:sp>)";
+    const std::string twoShapes =
+        "<xdr:twoCellAnchor><xdr:grpSp>" + shape + shape + "</xdr:grpSp></xdr:twoCellAnchor>";
+    const struct {
+        const char* what;
+        std::string sheetBody, comments, drawing;
+        std::vector<std::string> notes;
+    } cases[] = {
+        {"everything kept", links + rules, comment, twoShapes, {}},
+        {"the Excel 2007 rule lost",
+         links + rules.substr(0, rules.find("<extLst>")),
+         comment,
+         twoShapes,
+         {"1 conditional format on sheet 'Data' was not kept (rules LibreOffice does not read)"}},
+        {"the hyperlink lost",
+         rules,
+         comment,
+         twoShapes,
+         {"1 hyperlink on sheet 'Data' was not kept"}},
+        {"the comment lost",
+         links + rules,
+         "",
+         twoShapes,
+         {"1 comment on sheet 'Data' was not kept"}},
+        {"a shape lost, a control in its place",
+         links + rules,
+         comment,
+         "<xdr:twoCellAnchor>" + shape + "</xdr:twoCellAnchor><xdr:twoCellAnchor>" + control +
+             "</xdr:twoCellAnchor>",
+         {"1 shape on sheet 'Data' was not kept"}},
+        {"all lost",
+         "",
+         "",
+         "",
+         {"2 conditional formats on sheet 'Data' were not kept (rules LibreOffice does not read)",
+          "1 hyperlink on sheet 'Data' was not kept", "1 comment on sheet 'Data' was not kept",
+          "2 shapes on sheet 'Data' were not kept"}},
+    };
+    for (const auto& c : cases) {
+        const auto package = dir.Path() / "out.xlsx";
+        WritePackageWith(package, c.sheetBody, c.comments, c.drawing);
+        EXPECT_EQ(CarryObjects(xls, package, package).notes, c.notes) << c.what;
+        // The frozen header row comes back whatever else was lost.
+        const package::ZipReader zip(package);
+        EXPECT_THAT(zip.Read("xl/worksheets/sheet1.xml"),
+                    HasSubstr(R"(<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft")"))
+            << c.what;
+    }
 }
 
 TEST(CarryObjects, AWorkbookWithoutObjectsLeavesThePackageAsItWas) {

@@ -141,7 +141,8 @@ void CarryObjects(const FinishRequest& request, report::ConversionReport& report
           std::pair{"objects.controlsCarried", carried.controlsCarried},
           std::pair{"objects.formControlsRebuilt", carried.formControlsRebuilt},
           std::pair{"objects.chartsInResult", carried.chartsInResult},
-          std::pair{"objects.chartsWritten", carried.chartsWritten}}) {
+          std::pair{"objects.chartsWritten", carried.chartsWritten},
+          std::pair{"objects.frozenPanesRestored", carried.frozenPanesRestored}}) {
         if (amount > 0) {
             report.Count(name, amount);
         }

@@ -19,7 +19,9 @@
 #include "calcserver/objects/embedded_storages.h"
 #include "calcserver/objects/form_control_anchors.h"
 #include "calcserver/objects/form_control_shapes.h"
+#include "calcserver/objects/frozen_panes.h"
 #include "calcserver/objects/sheet_geometry.h"
+#include "calcserver/objects/sheet_tallies.h"
 #include "calcserver/objects/source_objects.h"
 #include "calcserver/package/content_types.h"
 #include "calcserver/package/package_xml.h"
@@ -553,6 +555,45 @@ class ObjectCarrier {
 
     bool Changed() const { return edit_.Changed(); }
 
+    // What the result holds of the kinds the office may drop unannounced.
+    SheetTally TallyResult(const std::string& sheetPart) const {
+        SheetTally tally;
+        pugi::xml_document worksheet;
+        package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
+        const pugi::xml_node root = worksheet.document_element();
+        TallyWorksheet(root, tally);
+        const auto relationships = edit_.RelationshipsOf(sheetPart);
+        for (const auto& relationship : relationships) {
+            const std::string_view type = relationship.type;
+            if (relationship.external || !type.ends_with("/comments")) {
+                continue;
+            }
+            const std::string part = package::ResolvePartTarget(sheetPart, relationship.target);
+            if (edit_.Has(part)) {
+                pugi::xml_document comments;
+                package::LoadPart(comments, edit_.Read(part), part);
+                TallyComments(comments.document_element(), tally);
+            }
+        }
+        const std::string drawingPart = RelatedPart(root, sheetPart, relationships, "drawing");
+        if (!drawingPart.empty() && edit_.Has(drawingPart)) {
+            pugi::xml_document drawing;
+            package::LoadPart(drawing, edit_.Read(drawingPart), drawingPart);
+            TallyDrawing(drawing.document_element(), tally);
+        }
+        return tally;
+    }
+
+    // The sheet's first view freezes the panes the source froze.
+    void FreezePane(const std::string& sheetPart, const FrozenPane& pane) {
+        pugi::xml_document worksheet;
+        package::LoadPart(worksheet, edit_.Read(sheetPart), sheetPart);
+        if (RestoreFrozenPane(worksheet.document_element(), pane)) {
+            edit_.Put(sheetPart, package::SavePart(worksheet));
+            ++report_.frozenPanesRestored;
+        }
+    }
+
     // The office's form controls get the placement their legacy drawing gives them.
     void PlaceFormControlsOf(const std::string& sheetPart) {
         const std::string text = edit_.Read(sheetPart);
@@ -998,6 +1039,18 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
                                    "' cannot be added: " + error.what());
         }
     }
+    for (std::size_t i = 0; i < source.sheets.size() && i < sheets.size(); ++i) {
+        const auto part = partOfSheet.find(sheets[i].name);
+        if (!source.sheets[i].frozenPane || part == partOfSheet.end()) {
+            continue;
+        }
+        try {
+            carrier.FreezePane(part->second, *source.sheets[i].frozenPane);
+        } catch (const package::PackageError& error) {
+            report.notes.push_back("the frozen panes of sheet '" + sheets[i].name +
+                                   "' cannot be restored: " + error.what());
+        }
+    }
     for (const auto& sheet : worksheets) {
         try {
             carrier.PlaceFormControlsOf(sheet.part);
@@ -1007,6 +1060,27 @@ ObjectsReport CarryObjects(const fs::path& xls, const fs::path& packageIn,
         } catch (const package::PackageError& error) {
             report.notes.push_back("the form controls of sheet '" + sheet.name +
                                    "' cannot be placed: " + error.what());
+        }
+    }
+    // What is neither kept nor rebuilt is at least named.
+    for (std::size_t i = 0; i < source.sheets.size() && i < sheets.size(); ++i) {
+        const SheetTally& had = source.sheets[i].tally;
+        if (had.conditionalFormats + had.hyperlinks + had.comments + had.shapes == 0) {
+            continue;
+        }
+        SheetTally kept;
+        const auto part = partOfSheet.find(sheets[i].name);
+        try {
+            if (part != partOfSheet.end()) {
+                kept = carrier.TallyResult(part->second);
+            }
+        } catch (const package::PackageError& error) {
+            report.notes.push_back("what sheet '" + sheets[i].name +
+                                   "' kept cannot be counted: " + error.what());
+            continue;
+        }
+        for (std::string& note : LossNotes(sheets[i].name, had, kept)) {
+            report.notes.push_back(std::move(note));
         }
     }
     report.chartsInResult += report.chartsWritten;

@@ -20,8 +20,9 @@ struct ObjectsReport {
     std::size_t formControlsInSource = 0;
     std::size_t formControlsRebuilt = 0;  // dropped by the office, rebuilt from the source
     std::size_t chartsInSource = 0;
-    std::size_t chartsInResult = 0;  // the office's and the ones written here
-    std::size_t chartsWritten = 0;   // lost by the office, written from the source's records
+    std::size_t chartsInResult = 0;       // the office's and the ones written here
+    std::size_t chartsWritten = 0;        // lost by the office, written from the source's records
+    std::size_t frozenPanesRestored = 0;  // sheets whose frozen panes the office dropped
     // One plain sentence for each object that is not in the result, and why.
     std::vector<std::string> notes;
 };

@@ -26,6 +26,13 @@ constexpr std::uint16_t kMsoDrawingGroup = 0x00EB;
 constexpr std::uint16_t kTxo = 0x01B6;
 constexpr std::uint16_t kChartSubstream = 0x0020;
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
+constexpr std::uint16_t kWorksheetSubstream = 0x0010;
+constexpr std::uint16_t kWindow2 = 0x023E;
+constexpr std::uint16_t kPane = 0x0041;
+constexpr std::uint16_t kConditionalFormat = 0x01B1;
+constexpr std::uint16_t kConditionalFormat12 = 0x087A;
+constexpr std::uint16_t kHyperlink = 0x01B8;
+constexpr std::uint16_t kNote = 0x001C;
 
 // OBJ sub-records and flags.
 constexpr std::uint16_t kFtCmo = 0x0015;
@@ -488,6 +495,10 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
     bool chartOpen = false;
     std::size_t openChartSheet = 0;
     std::size_t openChartDepth = 0;
+    // A sheet has a WINDOW2 (and maybe a PANE) per workbook window; the first is the one
+    // a converted sheet's view stands for.
+    std::size_t windowsOfSheet = 0;
+    std::span<const std::uint8_t> firstWindow;
     while (true) {
         // Between substreams only another one may begin: what else follows the last is the
         // stream's padding to its sector, often too short for a record.
@@ -519,6 +530,9 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                 chartOpen = true;
                 openChartDepth = substreams.size();
                 chartAnchor.reset();
+            }
+            if (substreams.empty()) {
+                windowsOfSheet = 0;
             }
             substreams.push_back(kind);
             drawing = DrawingState{};
@@ -553,6 +567,20 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
         if (substreams.size() != 1 || sheet >= objects.sheets.size()) {
             continue;
         }
+        if (substreams.back() == kWorksheetSubstream) {
+            SheetTally& tally = objects.sheets[sheet].tally;
+            if (record.id == kConditionalFormat || record.id == kConditionalFormat12) {
+                ++tally.conditionalFormats;
+            } else if (record.id == kHyperlink) {
+                ++tally.hyperlinks;
+            } else if (record.id == kNote) {
+                ++tally.comments;
+            } else if (record.id == kWindow2 && windowsOfSheet++ == 0) {
+                firstWindow = record.data;
+            } else if (record.id == kPane && windowsOfSheet == 1) {
+                objects.sheets[sheet].frozenPane = FrozenPaneOf(firstWindow, record.data);
+            }
+        }
         FormControl* const caption = std::exchange(captioned, nullptr);
         try {
             if (record.id == kMsoDrawing ||
@@ -568,8 +596,12 @@ SourceObjects ReadSourceObjects(std::span<const std::uint8_t> workbookStream) {
                        caption->caption.empty()) {
                 caption->caption = CaptionText(record.data, captionLength);
             } else if (record.id == kObj) {
-                if (ObjectTypeOf(record.data) == kObjectChart) {
+                const std::uint16_t objectType = ObjectTypeOf(record.data);
+                if (objectType == kObjectChart) {
                     chartAnchor = drawing.shape.anchor;
+                }
+                if (substreams.back() == kWorksheetSubstream && IsDrawnShapeType(objectType)) {
+                    ++objects.sheets[sheet].tally.shapes;
                 }
                 if (auto form = FormControlOf(record.data)) {
                     form->anchor = drawing.shape.anchor;

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "calcserver/objects/frozen_panes.h"
+#include "calcserver/objects/sheet_tallies.h"
+
 namespace tabrook::calcserver::objects {
 
 // A placement as the records hold it: 0-based columns and rows; a column offset in 1/1024
@@ -84,7 +87,9 @@ struct SheetObjects {
     std::vector<EmbeddedObject> embedded;
     std::vector<FormControl> formControls;
     std::vector<ControlObject> controls;
-    std::vector<SheetChart> charts;  // embedded charts, or the one of a chart sheet
+    std::vector<SheetChart> charts;        // embedded charts, or the one of a chart sheet
+    std::optional<FrozenPane> frozenPane;  // of the sheet's first window
+    SheetTally tally;                      // what the office may drop unannounced
 };
 
 enum class PictureKind { Emf, Png, Jpeg, Unsupported };
