@@ -396,7 +396,8 @@ TEST(CarryObjects, AFormControlTheOfficeDroppedIsRebuiltOnceWithItsLinkAndValues
     EXPECT_THAT(report.notes, IsEmpty());
     {
         const package::ZipReader zip(package);
-        const auto properties = Xml(zip, "xl/ctrlProps/ctrlProp1.xml").document_element();
+        const auto propertiesPart = Xml(zip, "xl/ctrlProps/ctrlProp1.xml");
+        const pugi::xml_node properties = propertiesPart.document_element();
         EXPECT_STREQ(properties.attribute("objectType").value(), "Spin");
         EXPECT_STREQ(properties.attribute("fmlaLink").value(), "$C$1");
         EXPECT_STREQ(properties.attribute("val").value(), "40");
