@@ -804,37 +804,67 @@ class ObjectCarrier {
         return choice.append_child(package::WithPrefixOf(root, "controls").c_str());
     }
 
+    // Where a kind of part hangs off a sheet: its element, the name of a new one, what a
+    // new one holds and the elements the sheet's element must precede.
+    struct SheetPartKind {
+        std::string_view element;
+        std::string_view stem;
+        std::string_view extension;
+        std::string_view relationshipType;
+        const char* emptyText;
+        std::initializer_list<std::string_view> followers;
+    };
+    struct OpenedPart {
+        std::string part;
+        std::string text;
+        bool created = false;
+    };
+
+    // The sheet's part of that kind, made and pointed at from the sheet when it has none.
+    OpenedPart OpenSheetPart(pugi::xml_node root, const std::string& sheetPart,
+                             std::vector<package::Relationship>& relationships,
+                             const std::string& r, const SheetPartKind& kind) {
+        OpenedPart opened;
+        opened.part = RelatedPart(root, sheetPart, relationships, kind.element);
+        if (!opened.part.empty() && edit_.Has(opened.part)) {
+            opened.text = edit_.Read(opened.part);
+            return opened;
+        }
+        opened.created = true;
+        opened.part = edit_.FreeName(std::string(kind.stem), std::string(kind.extension));
+        opened.text = kind.emptyText;
+        const std::string id = package::AddRelationship(relationships, kind.relationshipType,
+                                                        RelativeTarget(sheetPart, opened.part));
+        pugi::xml_node element = ChildNamed(root, kind.element);
+        if (!element) {
+            element = InsertInOrder(root, kind.element, kind.followers);
+        }
+        element.remove_attribute(AttributeNamed(element, "id"));
+        element.append_attribute((r + ":id").c_str()) = id.c_str();
+        return opened;
+    }
+
     LegacyDrawing OpenLegacyDrawing(pugi::xml_node root, const std::string& sheetPart,
                                     std::vector<package::Relationship>& relationships,
                                     const std::string& r) {
-        LegacyDrawing drawing;
-        const pugi::xml_node legacy = ChildNamed(root, "legacyDrawing");
-        drawing.part = RelatedPart(root, sheetPart, relationships, "legacyDrawing");
-        std::string text;
-        if (!drawing.part.empty() && edit_.Has(drawing.part)) {
-            text = edit_.Read(drawing.part);
-        } else {
-            drawing.part = edit_.FreeName("xl/drawings/vmlDrawing", ".vml");
-            text = kEmptyVml;
-            const std::string id = package::AddRelationship(
-                relationships, kVmlDrawingRel, RelativeTarget(sheetPart, drawing.part));
-            pugi::xml_node element = legacy;
-            if (!element) {
-                element = InsertInOrder(
-                    root, "legacyDrawing",
-                    {"legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
-                     "AlternateContent", "webPublishItems", "tableParts", "extLst"});
-            }
-            element.remove_attribute(AttributeNamed(element, "id"));
-            element.append_attribute((r + ":id").c_str()) = id.c_str();
-            if (types_.TypeOf(drawing.part).empty()) {
-                types_.defaults["vml"] = kVmlType;
-            }
+        const OpenedPart opened = OpenSheetPart(
+            root, sheetPart, relationships, r,
+            {.element = "legacyDrawing",
+             .stem = "xl/drawings/vmlDrawing",
+             .extension = ".vml",
+             .relationshipType = kVmlDrawingRel,
+             .emptyText = kEmptyVml,
+             .followers = {"legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
+                           "AlternateContent", "webPublishItems", "tableParts", "extLst"}});
+        if (opened.created && types_.TypeOf(opened.part).empty()) {
+            types_.defaults["vml"] = kVmlType;
         }
-        package::LoadPart(drawing.document, text, drawing.part);
+        LegacyDrawing drawing;
+        drawing.part = opened.part;
+        package::LoadPart(drawing.document, opened.text, drawing.part);
         drawing.relationships = edit_.RelationshipsOf(drawing.part);
-        drawing.nextShapeId = std::max(
-            {kFirstShapeId, HighestShapeNumber(text) + 1, HighestShapeIdAttribute(root) + 1});
+        drawing.nextShapeId = std::max({kFirstShapeId, HighestShapeNumber(opened.text) + 1,
+                                        HighestShapeIdAttribute(root) + 1});
         pugi::xml_node vml = drawing.document.document_element();
         EnsureVmlNamespaces(vml);
         EnsureShapeType(vml);
@@ -844,29 +874,22 @@ class ObjectCarrier {
     DrawingPart OpenDrawing(pugi::xml_node root, const std::string& sheetPart,
                             std::vector<package::Relationship>& relationships,
                             const std::string& r) {
-        DrawingPart drawing;
-        const pugi::xml_node element = ChildNamed(root, "drawing");
-        drawing.part = RelatedPart(root, sheetPart, relationships, "drawing");
-        std::string text;
-        if (!drawing.part.empty() && edit_.Has(drawing.part)) {
-            text = edit_.Read(drawing.part);
-        } else {
-            drawing.part = edit_.FreeName("xl/drawings/drawing", ".xml");
-            text = kEmptyDrawing;
-            const std::string newId = package::AddRelationship(
-                relationships, kDrawingRel, RelativeTarget(sheetPart, drawing.part));
-            pugi::xml_node added = element;
-            if (!added) {
-                added = InsertInOrder(
-                    root, "drawing",
-                    {"legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects",
-                     "controls", "AlternateContent", "webPublishItems", "tableParts", "extLst"});
-            }
-            added.remove_attribute(AttributeNamed(added, "id"));
-            added.append_attribute((r + ":id").c_str()) = newId.c_str();
-            types_.overrides[drawing.part] = kDrawingType;
+        const OpenedPart opened =
+            OpenSheetPart(root, sheetPart, relationships, r,
+                          {.element = "drawing",
+                           .stem = "xl/drawings/drawing",
+                           .extension = ".xml",
+                           .relationshipType = kDrawingRel,
+                           .emptyText = kEmptyDrawing,
+                           .followers = {"legacyDrawing", "legacyDrawingHF", "drawingHF", "picture",
+                                         "oleObjects", "controls", "AlternateContent",
+                                         "webPublishItems", "tableParts", "extLst"}});
+        if (opened.created) {
+            types_.overrides[opened.part] = kDrawingType;
         }
-        package::LoadPart(drawing.document, text, drawing.part);
+        DrawingPart drawing;
+        drawing.part = opened.part;
+        package::LoadPart(drawing.document, opened.text, drawing.part);
         drawing.relationships = edit_.RelationshipsOf(drawing.part);
         return drawing;
     }
