@@ -564,8 +564,7 @@ class ObjectCarrier {
         TallyWorksheet(root, tally);
         const auto relationships = edit_.RelationshipsOf(sheetPart);
         for (const auto& relationship : relationships) {
-            const std::string_view type = relationship.type;
-            if (relationship.external || !type.ends_with("/comments")) {
+            if (relationship.external || !package::HasRelationshipKind(relationship, "comments")) {
                 continue;
             }
             const std::string part = package::ResolvePartTarget(sheetPart, relationship.target);

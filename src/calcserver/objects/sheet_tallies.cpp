@@ -71,7 +71,8 @@ bool IsDrawnShapeType(unsigned objectType) {
 }
 
 void TallyWorksheet(pugi::xml_node worksheet, SheetTally& tally) {
-    // The tree is as deep as the parser let it be; walking it is not recursive.
+    // The tree is as deep as the parser let it be; walking it is not recursive. The cells,
+    // most of a sheet, hold neither rules nor links and are passed over.
     pugi::xml_node node = worksheet.first_child();
     while (node) {
         const std::string_view kind = LocalName(node);
@@ -80,7 +81,7 @@ void TallyWorksheet(pugi::xml_node worksheet, SheetTally& tally) {
         } else if (kind == "hyperlink") {
             ++tally.hyperlinks;
         }
-        if (node.first_child()) {
+        if (node.first_child() && kind != "sheetData") {
             node = node.first_child();
             continue;
         }
