@@ -39,6 +39,6 @@ for shard in 1/2 2/2; do
         -o "$work/shards" "$work/tree")"
     echo "shard $shard: $part"
 done
-echo "offices or finishing steps left: $(pgrep -c -f "soffice.bin.*$work|tabrook-finish.*$work" || true)"
+echo "offices or finishing steps left: $(( $(pgrep -c -f "soffice.bin.*$work" || true) + $(pgrep -c -x tabrook-finish || true) ))"
 echo "temporary folders left: $(find "$TMPDIR" -mindepth 1 -maxdepth 1 | wc -l)"
 /usr/bin/python3 "$root/bench/cli_archive_check.py" "$work" "$made"

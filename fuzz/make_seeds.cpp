@@ -68,10 +68,14 @@ std::vector<std::string> FormulaTextSeeds() {
         "\x00\x00\x00\x00\x00\x00\xF0\x3F"s};
 }
 
-// Report texts as the finishing process writes them.
+// Report texts as the finishing process writes them, bare and in its answer frames.
 std::vector<std::string> ReportSeeds() {
     return {"count\tvalues.cellsChanged\t12\nitem\txlsb\tformula kept: =A1\\tB\tSheet1!B7\n",
-            "item\tvba\tleft as rebuilt\t\nleft\t3\n", ""};
+            "item\tvba\tleft as rebuilt\t\nleft\t3\n",
+            "",
+            "36\nplaced\ncount\tvalues.cellsChanged\t12\n",
+            "43\nrefused retire\n1004\nTabrook cannot save 'x'",
+            "7\nplaced\n10\nrefused\n5\n"};
 }
 
 }  // namespace

@@ -4,16 +4,25 @@
 #include "calcserver/finish/finish_package.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <csignal>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "calcserver/finish/finish_process.h"
-#include "calcserver/finish/isolated_step.h"
+#include "calcserver/finish/finish_protocol.h"
 #include "calcserver/package/zip_package.h"
 #include "platform/atomic_file.h"
 #include "platform/automation.h"
 #include "support/temp_dir.h"
+
+extern char** environ;
 
 namespace tabrook::calcserver::finish {
 namespace {
@@ -190,40 +199,75 @@ TEST(FinishPackage, TreatsAnotherPathToTheSourceAsTheSource) {
     EXPECT_NO_THROW(CheckTarget(source, dir.Path() / "book.xlsx"));
 }
 
-// Whatever the finishing process does, the caller gets an ending it can report and goes on.
-TEST(IsolatedStep, CrashesHangsAndRefusalsEndTheStepNotTheCaller) {
-    using Ending = StepOutcome::Ending;
-    const StepOutcome crashed =
-        RunIsolatedStep({"/bin/sh", "-c", "kill -SEGV $$"}, std::chrono::minutes(1));
-    EXPECT_EQ(crashed.ending, Ending::kKilledBySignal);
-    EXPECT_EQ(crashed.signal, SIGSEGV);
-    const StepOutcome hung = RunIsolatedStep({"/bin/sleep", "600"}, std::chrono::milliseconds(200));
-    EXPECT_EQ(hung.ending, Ending::kTimedOut);
-    const StepOutcome refused =
-        RunIsolatedStep({"/bin/sh", "-c", "printf '1004\\nno'; exit 1"}, std::chrono::minutes(1));
-    EXPECT_EQ(refused.ending, Ending::kExited);
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.output, "1004\nno");
-    EXPECT_EQ(RunIsolatedStep({"/nonexistent/program"}, std::chrono::minutes(1)).ending,
-              Ending::kNotStarted);
+std::filesystem::path FinishProgram() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tabrook-finish";
 }
 
-TEST(FinishPackageInOwnProcess, PlacesThePackageOrPassesOnTheRefusal) {
+// One process serves save after save; a refusal costs that save, not the process.
+TEST(FinishingProcess, PlacesPackagesOneAfterAnotherAndPassesOnRefusals) {
     TempDir dir;
-    const auto output = dir.Path() / "office" / "save-1.xlsx";
-    WritePackage(output);
-    const auto target = dir.Path() / "book.xlsx";
-    FinishPackageInOwnProcess({dir.Path() / "book.xls", output, 51, target});
-    EXPECT_EQ(package::ZipReader(target).Read("xl/workbook.xml"), kWorkbook);
-    try {
-        FinishPackageInOwnProcess({dir.Path() / "book.xls", output, 51, target});
-        ADD_FAILURE() << "saved over the target";
-    } catch (const platform::AutomationError& error) {
-        EXPECT_EQ(error.Number(), platform::kErrApplicationDefined);
-        EXPECT_NE(error.Description().find("never replaces"), std::string::npos)
-            << error.Description();
+    const auto starts = dir.Path() / "starts";
+    const auto program = FinishProgram();
+    const auto wrapper = dir.Write("finish", "#!/bin/sh\necho >> '" + starts.string() +
+                                                 "'\nexec '" + program.string() + "' \"$@\"\n");
+    ::chmod(wrapper.c_str(), 0755);
+    FinishingProcess process(wrapper);
+    const auto source = dir.Path() / "book.xls";
+    for (const char* name : {"first.xlsx", "first.xlsx", "second.xlsx"}) {
+        const auto output = dir.Path() / "office" / "save.xlsx";
+        WritePackage(output);
+        const auto target = dir.Path() / name;
+        const bool taken = std::filesystem::exists(target);
+        try {
+            process.Finish({source, output, 51, target});
+            EXPECT_FALSE(taken) << "saved over " << name;
+            EXPECT_EQ(package::ZipReader(target).Read("xl/workbook.xml"), kWorkbook);
+        } catch (const platform::AutomationError& error) {
+            EXPECT_TRUE(taken) << error.Description();
+            EXPECT_NE(error.Description().find("never replaces"), std::string::npos)
+                << error.Description();
+        }
     }
-    EXPECT_EQ(EntryCount(dir.Path()), 2u);  // office/ and book.xlsx, no temporary
+    EXPECT_EQ(EntryCount(dir.Path()), 5u);  // starts, finish, office/, first, second: no temporary
+    std::ifstream log(starts);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "\n");
+}
+
+// A server that ends mid-save, however it ends, closes its socket; the finishing process must
+// not go on for nobody. The office output here is a pipe nobody writes, so the step waits.
+TEST(FinishingProcess, EndsAtOnceWhenTheServerDoes) {
+    TempDir dir;
+    const auto stuck = dir.Path() / "office.xlsx";
+    ASSERT_EQ(::mkfifo(stuck.c_str(), 0600), 0);
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    const std::string program = FinishProgram().string();
+    std::string serve = "--serve";
+    char* argv[] = {const_cast<char*>(program.c_str()), serve.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    pid_t child = -1;
+    ASSERT_EQ(::posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    const std::string frame =
+        Frame(EncodeRequest({dir.Path() / "book.xls", stuck, 51, dir.Path() / "book.xlsx"}));
+    ASSERT_EQ(::write(ends[0], frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+    ::close(ends[0]);
+    int status = 0;
+    pid_t ended = 0;
+    for (int tries = 0; tries < 3000 && ended == 0; ++tries) {
+        ended = ::waitpid(child, &status, WNOHANG);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        FAIL() << "the finishing process outlived its server";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
 }
 
 }  // namespace

@@ -1,26 +1,27 @@
-// tabrook-finish: the finishing steps of one save, in a process of their own, started by
-// the conversion server. Usage: tabrook-finish PARENT_PID SOURCE OFFICE_OUTPUT FORMAT TARGET.
-// Exit status 0: the target is placed; standard output holds the report of what the steps
-// changed. 1: refused; standard output holds the error number, a newline and the description.
+// tabrook-finish: the finishing steps of saves, in a process of their own, started by the
+// conversion server as "tabrook-finish --serve" with a socket for standard input and output.
+// It answers one request after another (finish_protocol.h) until the socket closes, and
+// ends at once when the server does.
 
+#include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <charconv>
+#include <cerrno>
 #include <iostream>
 #include <new>
 #include <string_view>
+#include <thread>
 
 #include "calcserver/finish/finish_package.h"
+#include "calcserver/finish/finish_protocol.h"
 #include "calcserver/input_limits.h"
 #include "platform/automation.h"
 
 namespace {
 
-using tabrook::calcserver::finish::FinishRequest;
-using tabrook::calcserver::finish::SaveRefused;
+namespace finish = tabrook::calcserver::finish;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;  // the sanitizer reserves terabytes of address space
@@ -28,52 +29,109 @@ constexpr bool kSanitized = true;  // the sanitizer reserves terabytes of addres
 constexpr bool kSanitized = false;
 #endif
 
-bool ParseInt(std::string_view text, long long& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-// Ends with the server that started it, and never takes more memory than the bound.
-bool BindToParent(long long parent) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) {
-        return false;  // the server is gone already
-    }
+void LimitMemory() {
     if (!kSanitized) {
         const rlimit memory{tabrook::calcserver::kFinishMemoryLimit,
                             tabrook::calcserver::kFinishMemoryLimit};
         ::setrlimit(RLIMIT_AS, &memory);
     }
+}
+
+// A server that ends, however it ends, closes its end of the socket; a step must not go on
+// writing for nobody.
+void EndWithTheServer() {
+    std::thread([] {
+        pollfd hangUp{STDIN_FILENO, POLLRDHUP, 0};
+        while (::poll(&hangUp, 1, -1) < 0 && errno == EINTR) {
+        }
+        ::_exit(3);
+    }).detach();
+}
+
+bool WriteAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
     return true;
 }
 
-int Refuse(const tabrook::platform::AutomationError& error) {
-    std::cout << error.Number() << '\n' << error.Description() << std::flush;
-    return 1;
+finish::FinishAnswer Refusal(const tabrook::platform::AutomationError& error) {
+    finish::FinishAnswer answer;
+    answer.number = error.Number();
+    answer.description = error.Description();
+    return answer;
+}
+
+// Runs one request. A step that ran out of memory may have left the heap in pieces, so the
+// answer asks the server to end this process.
+finish::FinishAnswer Serve(const finish::FinishRequest& request) {
+    try {
+        finish::FinishAnswer answer;
+        answer.placed = true;
+        answer.text = finish::FinishPackage(request).Serialize();
+        return answer;
+    } catch (const tabrook::platform::AutomationError& error) {
+        return Refusal(error);
+    } catch (const std::bad_alloc&) {
+        finish::FinishAnswer answer = Refusal(finish::SaveRefused(
+            request.target, "the workbook needs more memory than a workbook may take."));
+        answer.retire = true;
+        return answer;
+    } catch (const std::exception& error) {
+        return Refusal(finish::SaveRefused(request.target, std::string(error.what()) + "."));
+    }
+}
+
+std::string AnswerFrame(const finish::FinishAnswer& answer) {
+    std::string body = finish::EncodeAnswer(answer);
+    if (body.size() > finish::kMaxFrameBody) {
+        finish::FinishAnswer placed;  // the target is placed; only the report is lost
+        placed.placed = true;
+        placed.retire = answer.retire;
+        body = finish::EncodeAnswer(placed);
+    }
+    return finish::Frame(body);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    long long parent = 0;
-    long long format = 0;
-    if (argc != 6 || !ParseInt(argv[1], parent) || !ParseInt(argv[4], format)) {
+    if (argc != 2 || std::string_view(argv[1]) != "--serve") {
         std::cerr << "tabrook-finish is started by Tabrook itself\n";
         return 2;
     }
-    if (!BindToParent(parent)) {
-        return 3;
-    }
-    const FinishRequest request{argv[2], argv[3], static_cast<std::int32_t>(format), argv[5]};
-    try {
-        std::cout << tabrook::calcserver::finish::FinishPackage(request).Serialize() << std::flush;
-        return 0;
-    } catch (const tabrook::platform::AutomationError& error) {
-        return Refuse(error);
-    } catch (const std::bad_alloc&) {
-        return Refuse(SaveRefused(request.target,
-                                  "the workbook needs more memory than a workbook may take."));
-    } catch (const std::exception& error) {
-        return Refuse(SaveRefused(request.target, std::string(error.what()) + "."));
+    ::signal(SIGPIPE, SIG_IGN);
+    LimitMemory();
+    EndWithTheServer();
+    finish::FrameReader reader;
+    char buffer[16 * 1024];
+    for (;;) {
+        while (const std::optional<std::string> body = reader.Next()) {
+            const std::optional<finish::FinishRequest> request = finish::DecodeRequest(*body);
+            if (!request) {
+                return 2;
+            }
+            if (!WriteAll(AnswerFrame(Serve(*request)))) {
+                return 0;
+            }
+        }
+        if (reader.Broken()) {
+            return 2;
+        }
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return reader.Pending() ? 2 : 0;
+        }
+        reader.Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
     }
 }

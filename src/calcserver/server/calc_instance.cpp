@@ -1,5 +1,6 @@
 #include "calcserver/server/calc_instance.h"
 
+#include "calcserver/finish/finish_process.h"
 #include "calcserver/office/office_session.h"
 #include "calcserver/server/office_pool.h"
 #include "platform/automation.h"
@@ -10,7 +11,16 @@ CalcInstance::CalcInstance(std::shared_ptr<OfficePool> pool,
                            std::unique_ptr<office::OfficeSession> session)
     : pool_(std::move(pool)), session_(std::move(session)) {}
 
-CalcInstance::~CalcInstance() = default;
+CalcInstance::~CalcInstance() {
+    pool_->GiveBack(std::move(finisher_));
+}
+
+finish::FinishingProcess& CalcInstance::Finisher() {
+    if (!finisher_) {
+        finisher_ = pool_->AcquireFinisher();
+    }
+    return *finisher_;
+}
 
 office::OfficeSession& CalcInstance::Session() {
     if (!session_) {

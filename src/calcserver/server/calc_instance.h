@@ -8,6 +8,9 @@
 namespace tabrook::calcserver::office {
 class OfficeSession;
 }
+namespace tabrook::calcserver::finish {
+class FinishingProcess;
+}
 
 namespace tabrook::calcserver::server {
 
@@ -24,12 +27,15 @@ class CalcInstance {
     office::OfficeSession& Session();
     // Closes every workbook and hands the process back to the pool when it is clean.
     void Quit();
+    // The process that finishes this instance's saves, from the pool, back there at the end.
+    finish::FinishingProcess& Finisher();
 
     bool displayAlerts = true;
 
   private:
     std::shared_ptr<OfficePool> pool_;
     std::unique_ptr<office::OfficeSession> session_;
+    std::unique_ptr<finish::FinishingProcess> finisher_;
 };
 
 }  // namespace tabrook::calcserver::server

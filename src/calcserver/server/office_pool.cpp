@@ -1,5 +1,6 @@
 #include "calcserver/server/office_pool.h"
 
+#include "calcserver/finish/finish_process.h"
 #include "calcserver/office/office_environment.h"
 #include "calcserver/office/office_session.h"
 
@@ -46,6 +47,26 @@ void OfficePool::GiveBack(std::unique_ptr<office::OfficeSession> session) {
         idle_.push_back(std::move(session));
     }
     // else the surplus session ends here, with its process
+}
+
+std::unique_ptr<finish::FinishingProcess> OfficePool::AcquireFinisher() {
+    std::lock_guard lock(mutex_);
+    if (idleFinishers_.empty()) {
+        return std::make_unique<finish::FinishingProcess>();
+    }
+    std::unique_ptr<finish::FinishingProcess> finisher = std::move(idleFinishers_.back());
+    idleFinishers_.pop_back();
+    return finisher;
+}
+
+void OfficePool::GiveBack(std::unique_ptr<finish::FinishingProcess> finisher) {
+    if (!finisher || !finisher->Reusable()) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    if (idleFinishers_.size() < maxIdle_) {
+        idleFinishers_.push_back(std::move(finisher));
+    }
 }
 
 }  // namespace tabrook::calcserver::server

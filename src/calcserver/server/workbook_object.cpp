@@ -67,7 +67,7 @@ void WorkbookObject::SaveAs(const platform::Arguments& arguments) {
     } removeOutput{output};
     lastReport_ = {};
     session.Store(document_, format.filter, output, target);
-    lastReport_ = finish::FinishPackageInOwnProcess({source_, output, code, target});
+    lastReport_ = instance_->Finisher().Finish({source_, output, code, target});
 }
 
 void WorkbookObject::Close() {
