@@ -128,11 +128,11 @@ TEST(FinishingProcess, EveryWayTheProcessCanFailEndsThatSaveAlone) {
     };
     const Case cases[] = {
         {"crash", "kill -SEGV $$", "fail (Segmentation fault)"},
-        {"hang", "sleep 600", "took longer than 0 seconds"},
+        {"hang", "exec sleep 600", "took longer than 0 seconds"},
         {"exit", "exit 3", "ended with status 3"},
-        {"garbage", "printf 'abc\\n'; sleep 600", "failed without saying why"},
-        {"bad answer", "printf '4\\nnope'; sleep 600", "failed without saying why"},
-        {"refusal", "printf '20\\nrefused\\n1004\\nno room'; sleep 600", "1004 no room"},
+        {"garbage", "printf 'abc\\n'; exec sleep 600", "failed without saying why"},
+        {"bad answer", "printf '4\\nnope'; exec sleep 600", "failed without saying why"},
+        {"refusal", "printf '20\\nrefused\\n1004\\nno room'; exec sleep 600", "1004 no room"},
     };
     for (const Case& test : cases) {
         TempDir dir;
