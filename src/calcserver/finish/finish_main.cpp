@@ -5,7 +5,6 @@
 
 #include <malloc.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -47,20 +46,6 @@ void EndWithTheServer() {
         }
         ::_exit(3);
     }).detach();
-}
-
-bool WriteAll(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t wrote = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return true;
 }
 
 finish::FinishAnswer Refusal(const tabrook::platform::AutomationError& error) {
@@ -108,7 +93,6 @@ int main(int argc, char** argv) {
         std::cerr << "tabrook-finish is started by Tabrook itself\n";
         return 2;
     }
-    ::signal(SIGPIPE, SIG_IGN);
     LimitMemory();
     EndWithTheServer();
     finish::FrameReader reader;
@@ -119,7 +103,7 @@ int main(int argc, char** argv) {
             if (!request) {
                 return 2;
             }
-            if (!WriteAll(AnswerFrame(Serve(*request)))) {
+            if (!finish::SendAll(STDOUT_FILENO, AnswerFrame(Serve(*request)))) {
                 return 0;
             }
             // A process kept between saves holds only what it needs, not a big workbook's

@@ -1,6 +1,5 @@
 #include "calcserver/finish/finish_process.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -200,21 +199,7 @@ void FinishingProcess::Stop() {
 }
 
 bool FinishingProcess::Send(const std::string& frame) {
-    if (!Running() && !Start()) {
-        return false;
-    }
-    std::string_view left = frame;
-    while (!left.empty()) {
-        const ssize_t sent = ::send(socket_, left.data(), left.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            return false;
-        }
-        left.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
+    return (Running() || Start()) && SendAll(socket_, frame);
 }
 
 bool FinishingProcess::Reusable() {
@@ -239,9 +224,9 @@ report::ConversionReport FinishingProcess::Finish(const FinishRequest& request,
     ++served_;
     const auto deadline = Clock::now() + timeLimit;
     const Heard heard = Receive(socket_, deadline);
+    Silence silence = heard.silence;
     if (heard.body) {
-        const std::optional<FinishAnswer> answer = DecodeAnswer(*heard.body);
-        if (answer) {
+        if (const std::optional<FinishAnswer> answer = DecodeAnswer(*heard.body)) {
             if (answer->retire) {
                 Stop();
             }
@@ -250,9 +235,10 @@ report::ConversionReport FinishingProcess::Finish(const FinishRequest& request,
             }
             throw AutomationError(answer->number, answer->description);
         }
+        silence = Silence::kGarbled;
     }
     std::optional<int> status;
-    if (heard.silence == Silence::kEnded && !heard.body) {
+    if (silence == Silence::kEnded) {
         status = WaitForEnd(child_, deadline);
         if (status) {
             child_ = -1;  // reaped
@@ -261,7 +247,7 @@ report::ConversionReport FinishingProcess::Finish(const FinishRequest& request,
     Stop();
     RemoveTemporariesOf(request.target);
     if (!status) {
-        if (heard.silence == Silence::kTimedOut || Clock::now() >= deadline) {
+        if (silence == Silence::kTimedOut || Clock::now() >= deadline) {
             throw SaveRefused(request.target, "finishing the workbook took longer than " +
                                                   std::to_string(timeLimit.count() / 1000) +
                                                   " seconds, so it was stopped.");

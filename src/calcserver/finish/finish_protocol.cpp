@@ -1,5 +1,8 @@
 #include "calcserver/finish/finish_protocol.h"
 
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <charconv>
 #include <vector>
 
@@ -33,6 +36,20 @@ std::string Frame(std::string_view body) {
     frame += '\n';
     frame += body;
     return frame;
+}
+
+bool SendAll(int socket, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
 }
 
 void FrameReader::Feed(std::string_view bytes) {

@@ -17,6 +17,9 @@ inline constexpr std::size_t kMaxFrameBody = 256 * 1024;
 
 std::string Frame(std::string_view body);
 
+// Writes all of `bytes` to a socket; false when the other end is gone. Never raises SIGPIPE.
+bool SendAll(int socket, std::string_view bytes);
+
 // Collects frames from a stream that arrives in pieces of any size.
 class FrameReader {
   public:
