@@ -55,8 +55,7 @@ biff::Workbook Source() {
 std::string Restored(const std::string& workbookXml, NamesOutcome& outcome) {
     pugi::xml_document document;
     EXPECT_TRUE(document.load_string(workbookXml.c_str()));
-    std::set<std::string> words;
-    CollectFormulaWords("<c><f>SUM(C_D)*2</f></c>", words);
+    const FormulaWords words({"<c><f>SUM(C_D)*2</f></c>"});
     outcome = RestoreDefinedNames(document, Source(), words);
     std::ostringstream out;
     document.save(out, "", pugi::format_raw | pugi::format_no_declaration);

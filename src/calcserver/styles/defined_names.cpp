@@ -161,8 +161,7 @@ bool RefersToAnotherBook(const std::string& formula) {
     return false;
 }
 
-}  // namespace
-
+// The identifiers of formula text in `xml`, in lower case.
 void CollectFormulaWords(std::string_view xml, std::set<std::string>& words) {
     std::size_t at = 0;
     while (at < xml.size()) {
@@ -180,8 +179,20 @@ void CollectFormulaWords(std::string_view xml, std::set<std::string>& words) {
     }
 }
 
+}  // namespace
+
+bool FormulaWords::Contains(const std::string& lowerCaseWord) const {
+    if (!words_) {
+        words_.emplace();
+        for (const std::string_view part : parts_) {
+            CollectFormulaWords(part, *words_);
+        }
+    }
+    return words_->contains(lowerCaseWord);
+}
+
 NamesOutcome RestoreDefinedNames(pugi::xml_document& workbookPart, const biff::Workbook& source,
-                                 const std::set<std::string>& formulaWords) {
+                                 const FormulaWords& formulaWords) {
     NamesOutcome outcome;
     pugi::xml_node root = workbookPart.document_element();
     // The package's sheet positions by name, for local names.
@@ -261,7 +272,7 @@ NamesOutcome RestoreDefinedNames(pugi::xml_document& workbookPart, const biff::W
             officeKey != key && renamed != present.end() &&
             !sourceSpellings.contains(officeKey.first)) {
             pugi::xml_node node = renamed->second;
-            if (formulaWords.contains(officeKey.first)) {
+            if (formulaWords.Contains(officeKey.first)) {
                 // A formula calls LibreOffice's spelling: keep it and add the source's.
                 node = names.insert_copy_after(node, node);
             } else {

@@ -6,9 +6,12 @@
 // exactly is left out and reported, never guessed.
 
 #include <cstddef>
+#include <optional>
 #include <pugixml.hpp>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "calcserver/biff/biff_workbook.h"
@@ -23,13 +26,22 @@ struct NamesOutcome {
     std::vector<std::string> notes;  // one line per name left out, with why
 };
 
-// `formulaWords` holds every identifier (lower case) the package's formulas use: a name
-// LibreOffice renamed and a formula still calls keeps LibreOffice's spelling beside the
-// source's, so that the formula goes on working.
-NamesOutcome RestoreDefinedNames(pugi::xml_document& workbookPart, const biff::Workbook& source,
-                                 const std::set<std::string>& formulaWords);
+// The identifiers (lower case) of the package's formula text. Only a name LibreOffice
+// renamed asks about them, and finding them means reading every part, so they are found at
+// the first question. The parts must outlive it.
+class FormulaWords {
+  public:
+    explicit FormulaWords(std::vector<std::string_view> parts) : parts_(std::move(parts)) {}
+    bool Contains(const std::string& lowerCaseWord) const;
 
-// The identifiers of formula text in `xml` (lower case), for RestoreDefinedNames.
-void CollectFormulaWords(std::string_view xml, std::set<std::string>& words);
+  private:
+    std::vector<std::string_view> parts_;
+    mutable std::optional<std::set<std::string>> words_;
+};
+
+// A name LibreOffice renamed and a formula still calls keeps LibreOffice's spelling beside
+// the source's, so that the formula goes on working.
+NamesOutcome RestoreDefinedNames(pugi::xml_document& workbookPart, const biff::Workbook& source,
+                                 const FormulaWords& formulaWords);
 
 }  // namespace tabrook::calcserver::styles

@@ -2,8 +2,10 @@
 
 #include <map>
 #include <pugixml.hpp>
-#include <set>
 #include <sstream>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "calcserver/biff/biff_workbook.h"
 #include "calcserver/cellexact/package_parts.h"
@@ -75,10 +77,11 @@ bool RestoreSheetStates(pugi::xml_document& document, const biff::Workbook& work
 // Sheet states and defined names, both in the workbook part.
 void RestoreWorkbookPart(const biff::Workbook& workbook, const ZipReader& zip,
                          std::map<std::string, std::string>& rewritten, FormattingReport& report) {
-    std::set<std::string> formulaWords;
+    std::vector<std::string_view> formulaParts;
     for (const auto& [part, xml] : rewritten) {
-        CollectFormulaWords(xml, formulaWords);
+        formulaParts.emplace_back(xml);
     }
+    const FormulaWords formulaWords(std::move(formulaParts));
     const std::string workbookPart = cellexact::WorkbookPartOf(zip);
     pugi::xml_document document;
     const std::string xml = zip.Read(workbookPart);
