@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -33,6 +34,15 @@ bool MakeFolders(platform::FileSystem& fileSystem, const std::string& folder) {
 }
 
 constexpr int kStartAttempts = 3;
+
+// Workbooks per office at the end of a slice that are started biggest first.
+constexpr std::size_t kTailPerJob = 4;
+
+std::uintmax_t SizeOrZero(const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(platform::PathFromUtf8(path), error);
+    return error ? 0 : size;
+}
 
 class Worker {
   public:
@@ -121,6 +131,20 @@ void TargetsInFlight::Remove(const std::string& target) {
     }
 }
 
+std::vector<std::size_t> StartingOrder(std::size_t count,
+                                       const std::vector<std::uintmax_t>& tailSizes) {
+    const std::size_t tail = std::min(count, tailSizes.size());
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const std::size_t tailStart = count - tail;
+    // Sizes line up with the end of the list.
+    const std::size_t skipped = tailSizes.size() - tail;
+    const auto sizeOf = [&](std::size_t at) { return tailSizes[skipped + at - tailStart]; };
+    std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(tailStart), order.end(),
+                     [&](std::size_t a, std::size_t b) { return sizeOf(a) > sizeOf(b); });
+    return order;
+}
+
 std::vector<std::filesystem::path> TargetsInFlight::Snapshot() {
     std::lock_guard lock(mutex_);
     return {targets_.begin(), targets_.end()};
@@ -137,10 +161,17 @@ void RunConversions(const RunPlan& plan, platform::FileSystem& fileSystem,
     std::mutex foldersMutex;
     std::condition_variable done;
     std::atomic<std::size_t> next{0};
+    std::vector<std::uintmax_t> tailSizes;
+    for (std::size_t i = count - std::min(count, kTailPerJob * plan.jobs); i < count; ++i) {
+        tailSizes.push_back(SizeOrZero((*plan.workbooks)[first + i].path));
+    }
+    const std::vector<std::size_t> order = StartingOrder(count, tailSizes);
 
     const auto work = [&] {
         Worker worker(plan, fileSystem, automation, claims, inFlight, foldersMutex);
-        for (std::size_t i = next++; i < count && !inFlight.Stopped(); i = next++) {
+        for (std::size_t started = next++; started < count && !inFlight.Stopped();
+             started = next++) {
+            const std::size_t i = order[started];
             WorkbookOutcome outcome = worker.Convert(first + i);
             std::lock_guard lock(mutex);
             outcomes[i] = std::move(outcome);

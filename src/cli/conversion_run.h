@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -56,6 +57,13 @@ class TargetsInFlight {
     std::mutex output_;
     std::atomic<bool> stopped_{false};
 };
+
+// The order in which a run starts the workbooks of its slice, as offsets into it: list order,
+// except that the last few go biggest first (`tailSizes` holds their sizes, in list order).
+// A run ends when its last workbook does; a big one started last would keep the other
+// offices idle all the while, and holding back the report of a few is cheap.
+std::vector<std::size_t> StartingOrder(std::size_t count,
+                                       const std::vector<std::uintmax_t>& tailSizes);
 
 // Calls `report(index, outcome)` on the calling thread for every workbook of the slice, in
 // list order, as soon as it and all before it are done.
