@@ -50,6 +50,9 @@ print(f"results on disk: {len(files('whole'))} for {len(targets)} converted; "
 print(f"lines with changes listed: {changed}; hidden temporaries: {len(hidden)}")
 print(f"shards: same files {files('whole') == files('shards')}, same report lines "
       f"{whole == shards}")
+for row_whole, row_shard in [pair for pair in zip(whole, shards) if pair[0] != pair[1]][:3]:
+    print("  whole run:", json.dumps(row_whole)[:400])
+    print("  shards:   ", json.dumps(row_shard)[:400])
 sample = next((row for row in failures), None)
 if sample:
     print("a failure line:", json.dumps(sample)[:300])
