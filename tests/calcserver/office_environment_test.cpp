@@ -74,23 +74,28 @@ TEST(OfficeEnvironment, ConvertsUnderAnOddTemporaryFolderAndKeepsItsPipePrivate)
     const auto tmpdir = dir.MakeDir("x y#z%20 $HOME");
     const auto target = dir.Path() / "out.xlsx";
     ScopedProcessEnvironment environment(tmpdir, 0);
-    platform::AutomationRegistry registry;
-    RegisterCalcServer(registry);
-    const ObjectRef application = registry.CreateObject("Excel.Application");
-    const auto offices = testing::OfficeChildren();
-    ASSERT_EQ(offices.size(), 1u);
-    const auto socket = AcceptSocket(offices.front());
-    struct stat status {};
-    ASSERT_EQ(::lstat(socket.c_str(), &status), 0) << socket;
-    EXPECT_TRUE(S_ISSOCK(status.st_mode));
-    EXPECT_EQ(status.st_mode & 077, 0u) << "others may connect to " << socket;
+    std::filesystem::path socket;
+    {
+        platform::AutomationRegistry registry;
+        RegisterCalcServer(registry);
+        const ObjectRef application = registry.CreateObject("Excel.Application");
+        const auto offices = testing::OfficeChildren();
+        ASSERT_EQ(offices.size(), 1u);
+        socket = AcceptSocket(offices.front());
+        struct stat status {};
+        ASSERT_EQ(::lstat(socket.c_str(), &status), 0) << socket;
+        EXPECT_TRUE(S_ISSOCK(status.st_mode));
+        EXPECT_EQ(status.st_mode & 077, 0u) << "others may connect to " << socket;
 
-    const ObjectRef workbook = AsObject(
-        AsObject(application->Get("Workbooks"))->Call("Open", Arguments{{source.string()}, {}}));
-    workbook->Call("SaveAs", Arguments{{target.string()}, {{"FileFormat", 51}}});
-    workbook->Call("Close", {});
-    application->Call("Quit", {});
-    EXPECT_EQ(testing::ReadBack(target).at("Prices!C1#value"), "10");
+        const ObjectRef workbook = AsObject(AsObject(application->Get("Workbooks"))
+                                                ->Call("Open", Arguments{{source.string()}, {}}));
+        workbook->Call("SaveAs", Arguments{{target.string()}, {{"FileFormat", 51}}});
+        workbook->Call("Close", {});
+        application->Call("Quit", {});
+        EXPECT_EQ(testing::ReadBack(target).at("Prices!C1#value"), "10");
+    }
+    // The server has ended its office, which leaves its socket behind.
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(socket))) << socket;
 }
 
 // A process id that no process has any more.

@@ -108,6 +108,20 @@ std::string OwnedPipePrefix() {
     return "tabrook_" + std::to_string(::getpid()) + "_";
 }
 
+void RemoveOwnPipe(const std::string& pipeName) {
+    if (!pipeName.starts_with(OwnedPipePrefix())) {
+        return;
+    }
+    for (const char* folder : kPipeFolders) {
+        const std::filesystem::path socket =
+            std::filesystem::path(folder) /
+            ("OSL_PIPE_" + std::to_string(::getuid()) + "_" + pipeName);
+        if (OwnedBy(socket, false)) {
+            ::unlink(socket.c_str());
+        }
+    }
+}
+
 void RemoveLeftoversOfEndedRuns(const std::filesystem::path& temporary) {
     RemoveLeftovers(temporary, Ended);
 }

@@ -16,6 +16,10 @@ namespace tabrook::calcserver::office {
 // "tabrook_<pid>_" for this process: the start of an office pipe name.
 std::string OwnedPipePrefix();
 
+// Removes the socket of this process's office pipe `pipeName` (it starts with
+// OwnedPipePrefix()); the office leaves it behind when it ends, so it must have ended.
+void RemoveOwnPipe(const std::string& pipeName);
+
 // Removes the folders in `temporary` and the office pipes whose run has ended.
 void RemoveLeftoversOfEndedRuns(const std::filesystem::path& temporary);
 

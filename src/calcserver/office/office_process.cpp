@@ -95,6 +95,9 @@ OfficeProcess::OfficeProcess(ProcessLauncher& launcher, std::filesystem::path fo
 
 OfficeProcess::~OfficeProcess() {
     Kill();
+    // The office never removes its pipe's socket; without this every run left one per office
+    // in /tmp until the next run swept it.
+    RemoveOwnPipe(pipeName_);
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
 }
