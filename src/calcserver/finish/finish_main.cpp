@@ -116,7 +116,6 @@ int main(int argc, char** argv) {
     KeepHeapBetweenSaves();
     EndWithTheServer();
     finish::FrameReader reader;
-    char buffer[16 * 1024];
     for (;;) {
         while (const std::optional<std::string> body = reader.Next()) {
             const std::optional<finish::FinishRequest> request = finish::DecodeRequest(*body);
@@ -133,13 +132,8 @@ int main(int argc, char** argv) {
         if (reader.Broken()) {
             return 2;
         }
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
+        if (!reader.ReadFrom(STDIN_FILENO)) {
             return reader.Pending() ? 2 : 0;
         }
-        reader.Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
     }
 }

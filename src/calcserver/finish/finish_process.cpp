@@ -72,7 +72,6 @@ struct Heard {
 // Waits for one answer until the process closes the socket or the deadline passes.
 Heard Receive(int socket, Clock::time_point deadline) {
     FrameReader reader;
-    char buffer[16 * 1024];
     for (;;) {
         if (std::optional<std::string> body = reader.Next()) {
             return {std::move(body)};
@@ -94,14 +93,9 @@ Heard Receive(int socket, Clock::time_point deadline) {
         if (ready <= 0) {
             continue;
         }
-        const ssize_t got = ::read(socket, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
+        if (!reader.ReadFrom(socket)) {
             return {};
         }
-        reader.Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
     }
 }
 

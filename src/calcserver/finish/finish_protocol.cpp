@@ -1,6 +1,7 @@
 #include "calcserver/finish/finish_protocol.h"
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
@@ -56,6 +57,19 @@ void FrameReader::Feed(std::string_view bytes) {
     if (!broken_) {
         buffer_.append(bytes);
     }
+}
+
+bool FrameReader::ReadFrom(int descriptor) {
+    char buffer[16 * 1024];
+    ssize_t got = 0;
+    do {
+        got = ::read(descriptor, buffer, sizeof buffer);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        return false;
+    }
+    Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
+    return true;
 }
 
 std::optional<std::string> FrameReader::Next() {

@@ -24,6 +24,9 @@ bool SendAll(int socket, std::string_view bytes);
 class FrameReader {
   public:
     void Feed(std::string_view bytes);
+    // Waits for what `descriptor` has next and feeds it; false when the stream has ended or
+    // failed.
+    bool ReadFrom(int descriptor);
     // The next whole frame's body, if one has arrived.
     std::optional<std::string> Next();
     // The stream is not frames (a bad length or one past kMaxFrameBody); nothing more comes.

@@ -49,8 +49,13 @@ std::optional<pid_t> FolderOwner(std::string_view name) {
     return OwnerPid(name.substr(kind + 1), '-');
 }
 
+// The name of the socket the office's runtime makes for the pipe `pipeName`.
+std::string PipeSocketName(std::string_view pipeName) {
+    return "OSL_PIPE_" + std::to_string(::getuid()) + "_" + std::string(pipeName);
+}
+
 std::optional<pid_t> PipeOwner(std::string_view name) {
-    const std::string start = "OSL_PIPE_" + std::to_string(::getuid()) + "_tabrook_";
+    const std::string start = PipeSocketName("tabrook_");
     if (!name.starts_with(start)) {
         return std::nullopt;
     }
@@ -114,8 +119,7 @@ void RemoveOwnPipe(const std::string& pipeName) {
     }
     for (const char* folder : kPipeFolders) {
         const std::filesystem::path socket =
-            std::filesystem::path(folder) /
-            ("OSL_PIPE_" + std::to_string(::getuid()) + "_" + pipeName);
+            std::filesystem::path(folder) / PipeSocketName(pipeName);
         if (OwnedBy(socket, false)) {
             ::unlink(socket.c_str());
         }
